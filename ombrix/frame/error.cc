@@ -1,0 +1,40 @@
+#include "ombrix/frame/error.h"
+
+#include <utility>
+
+namespace ombrix {
+
+Error::Error(int32_t number, std::string description, std::string source)
+    : number_(number),
+      source_(source.empty() ? std::string("Ombrix") : std::move(source)),
+      description_(description.empty() ? std::string(StandardDescription(number))
+                                       : std::move(description)) {}
+
+const char* StandardDescription(int32_t number) noexcept {
+  switch (number) {
+    case 5:
+      return "Invalid procedure call or argument";
+    case 6:
+      return "Overflow";
+    case 7:
+      return "Out of memory";
+    case 9:
+      return "Subscript out of range";
+    case 13:
+      return "Type mismatch";
+    case 91:
+      return "Object variable or With block variable not set";
+    case 94:
+      return "Invalid use of Null";
+    case 97:
+      return "Can not call friend function on object which is not an instance of defining class";
+    default:
+      return "Application-defined or object-defined error";
+  }
+}
+
+void Raise(int32_t number, std::string description, std::string source) {
+  throw Error(number, std::move(description), std::move(source));
+}
+
+}  // namespace ombrix

@@ -1,0 +1,41 @@
+// A property bag that keeps its keys and values in memory, in the order
+// they were first written.
+#pragma once
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ombrix/frame/property_bag.h"
+
+namespace ombrix {
+
+class MemoryPropertyBag final : public PropertyBag {
+  struct Private {
+    explicit Private() = default;
+  };
+
+ public:
+  explicit MemoryPropertyBag(Private) {}
+  /// A new, empty bag.
+  static std::shared_ptr<MemoryPropertyBag> New();
+
+  /// The keys held, in the order they were first written.
+  std::vector<std::string> Keys() const;
+
+ protected:
+  const Variant* Find(const std::string& Name) const override;
+  void Store(const std::string& Name, const Variant& Value) override;
+  void Erase(const std::string& Name) override;
+
+ private:
+  struct Entry {
+    Variant value;
+    uint64_t order;  // when the key was first written
+  };
+  std::map<std::string, Entry> entries_;
+  uint64_t next_order_ = 0;
+};
+
+}  // namespace ombrix
