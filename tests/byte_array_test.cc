@@ -1,0 +1,219 @@
+#include "ombrix/bytes/byte_array.h"
+
+#include <gtest/gtest.h>
+
+#include <limits>
+#include <vector>
+
+#include "ombrix/bytes/array_bounds.h"
+#include "tests/byte_array_testing.h"
+#include "tests/expect_error.h"
+
+namespace ombrix {
+namespace {
+
+using testing::Bytes;
+using testing::ExpectError;
+using testing::MakeArray;
+
+constexpr int32_t kMin = std::numeric_limits<int32_t>::min();
+constexpr int32_t kMax = std::numeric_limits<int32_t>::max();
+
+TEST(ByteArrayTest, NewArrayIsEmptyWithLowIndexOne) {
+  auto a = ByteArray::New();
+  EXPECT_EQ(a->Count(), 0);
+  EXPECT_EQ(a->LowIndex(), 1);
+  EXPECT_EQ(a->HighIndex(), 0);
+  EXPECT_TRUE(a->Value().IsEmpty());
+  EXPECT_EQ(a->Sum(), 0);
+  EXPECT_EQ(a->Bounds()->Count(), 0);
+  EXPECT_EQ(a->Bounds()->LowIndex(), 1);
+  ExpectError([&] { a->Item(1); }, 9);
+}
+
+TEST(ByteArrayTest, CountResizesKeepingBytesAndRefusesNegative) {
+  auto a = ByteArray::New();
+  a->Count(3);
+  EXPECT_EQ(Bytes(*a), (std::vector<uint8_t>{0, 0, 0}));
+  a->Item(1, 7);
+  a->Count(5);
+  EXPECT_EQ(Bytes(*a), (std::vector<uint8_t>{7, 0, 0, 0, 0}));
+  a->Count(2);
+  EXPECT_EQ(Bytes(*a), (std::vector<uint8_t>{7, 0}));
+  ExpectError([&] { a->Count(-1); }, 1000, "La propriété ByteAray.Count ne peut pas être négative");
+  EXPECT_EQ(Bytes(*a), (std::vector<uint8_t>{7, 0}));
+  a->Count(0);
+  EXPECT_EQ(a->Count(), 0);
+  EXPECT_TRUE(a->Value().IsEmpty());
+}
+
+TEST(ByteArrayTest, HighIndexSetsCount) {
+  auto a = MakeArray({1, 2, 3, 4});
+  a->HighIndex(2);
+  EXPECT_EQ(Bytes(*a), (std::vector<uint8_t>{1, 2}));
+  ExpectError([&] { a->HighIndex(-1); }, 1000, "La propriété ByteAray.Count ne peut pas être négative");
+  EXPECT_EQ(a->Count(), 2);
+  a->HighIndex(0);
+  EXPECT_EQ(a->Count(), 0);
+}
+
+TEST(ByteArrayTest, LowIndexMovesIndexesNotBytes) {
+  auto a = MakeArray({10, 20, 30, 40});
+  a->LowIndex(-10);
+  EXPECT_EQ(a->Item(-10), 10);
+  EXPECT_EQ(a->Item(-7), 40);
+  EXPECT_EQ(a->HighIndex(), -7);
+  ExpectError([&] { a->Item(-6); }, 9);
+  ExpectError([&] { a->Item(-11, 1); }, 9);
+  EXPECT_EQ(Bytes(*a), (std::vector<uint8_t>{10, 20, 30, 40}));
+
+  // At the ends of the 32-bit range no wrapped difference may reach a byte.
+  a->LowIndex(kMax);
+  EXPECT_EQ(a->Item(kMax), 10);
+  EXPECT_EQ(a->HighIndex(), kMin + 2);  // wraps, as 32-bit index arithmetic does
+  ExpectError([&] { a->Item(kMin); }, 9);
+  a->LowIndex(kMin);
+  EXPECT_EQ(a->Item(kMin + 3), 40);
+  ExpectError([&] { a->Item(kMax); }, 9);
+  a->HighIndex(kMin);  // Count = kMin - kMin + 1
+  EXPECT_EQ(a->Count(), 1);
+}
+
+TEST(ByteArrayTest, ItemStoresTheLowEightBits) {
+  auto a = MakeArray({0, 0, 0});
+  a->Item(1, 256);
+  a->Item(2, -1);
+  a->Item(3, 300);
+  EXPECT_EQ(Bytes(*a), (std::vector<uint8_t>{0, 255, 44}));
+}
+
+TEST(ByteArrayTest, CheckComparesCommonIndexesOfPlainArraysOnly) {
+  auto a = MakeArray({1, 2, 3, 4});
+  auto b = MakeArray({3, 4, 9}, 3);
+  EXPECT_TRUE(a->Check(*b));
+  EXPECT_TRUE(b->Check(*a));
+  b->Item(3, 8);
+  EXPECT_FALSE(a->Check(*b));
+  b->LowIndex(5);  // no common index
+  EXPECT_TRUE(a->Check(*b));
+  EXPECT_TRUE(ByteArray::New()->Check(*a));
+  auto far = MakeArray({1}, kMax);
+  auto low = MakeArray({2}, kMin);
+  EXPECT_TRUE(far->Check(*low));
+  ExpectError([&] { a->Check(*a->Interval(1, 2)); }, 97);
+}
+
+TEST(ByteArrayTest, CopyGivesAnIndependentArrayAndCopyLetKeepsLowIndex) {
+  auto a = MakeArray({5, 6, 7}, 5);
+  auto copy = a->Copy();
+  EXPECT_EQ(copy->LowIndex(), 1);
+  EXPECT_EQ(Bytes(*copy), Bytes(*a));
+  copy->Item(1, 0);
+  EXPECT_EQ(a->Item(5), 5);
+
+  auto b = MakeArray({1, 2, 3, 4, 5}, -2);
+  a->Copy(*b);
+  EXPECT_EQ(a->LowIndex(), 5);
+  EXPECT_EQ(Bytes(*a), (std::vector<uint8_t>{1, 2, 3, 4, 5}));
+  a->Copy(*a);
+  EXPECT_EQ(Bytes(*a), (std::vector<uint8_t>{1, 2, 3, 4, 5}));
+}
+
+TEST(ByteArrayTest, WriteBytesChecksBothRangesBeforeCopying) {
+  auto a = MakeArray({1, 2, 3, 4}, 0);
+  SafeArray<uint8_t> dest(10, 3);
+  a->WriteBytes(dest, 10, 1, 3);
+  EXPECT_EQ(dest[10], 2);
+  EXPECT_EQ(dest[12], 4);
+  const SafeArray<uint8_t> before = dest;
+  ExpectError([&] { a->WriteBytes(dest, 9, 0, 1); }, 9);
+  ExpectError([&] { a->WriteBytes(dest, 11, 0, 3); }, 9);
+  ExpectError([&] { a->WriteBytes(dest, 10, -1, 1); }, 9);
+  ExpectError([&] { a->WriteBytes(dest, 10, 2, 3); }, 9);
+  ExpectError([&] { a->WriteBytes(dest, kMax, 0, 2); }, 9);
+  SafeArray<uint8_t> none;
+  ExpectError([&] { a->WriteBytes(none, 0, 0, 1); }, 9);
+  EXPECT_EQ(dest, before);
+  ByteArray::New()->WriteBytes(none, 99, -5, 0);  // Count 0 tests nothing
+}
+
+TEST(ByteArrayTest, ValueLetTakesEveryKind) {
+  auto a = MakeArray({9, 9, 9}, 4);
+  a->Value(Variant("AB"));
+  EXPECT_EQ(Bytes(*a), (std::vector<uint8_t>{65, 66}));
+  a->Value(Variant("é€\xF0\x9F\x98\x80"));  // code page 1252; an emoji is two code units
+  EXPECT_EQ(Bytes(*a), (std::vector<uint8_t>{0xE9, 0x80, '?', '?'}));
+  a->Value(Variant(""));
+  EXPECT_EQ(a->Count(), 0);
+  a->Value(Variant(SafeArray<uint8_t>(1, std::vector<uint8_t>{7, 8, 9})));
+  EXPECT_EQ(Bytes(*a), (std::vector<uint8_t>{7, 8, 9}));
+  a->Value(Variant(SafeArray<uint8_t>()));
+  EXPECT_EQ(a->Count(), 0);
+  a->Value(Variant(SafeArray<Variant>(0, {Variant(1), Variant("x"), Variant(2.5), Variant(300)})));
+  EXPECT_EQ(Bytes(*a), (std::vector<uint8_t>{1, 0, 2, 0}));
+  a->Value(Variant(200));
+  EXPECT_EQ(Bytes(*a), (std::vector<uint8_t>{200}));
+  a->Value(Variant("x"));
+  EXPECT_EQ(Bytes(*a), (std::vector<uint8_t>{120}));
+  a->Value(Variant::Null());
+  EXPECT_EQ(a->Count(), 0);
+  EXPECT_EQ(a->LowIndex(), 4);
+
+  // A scalar that does not convert leaves Count 1 and the former first byte.
+  a->Value(Variant(SafeArray<uint8_t>(0, std::vector<uint8_t>{5, 6})));
+  ExpectError([&] { a->Value(Variant(256)); }, 6);
+  EXPECT_EQ(Bytes(*a), (std::vector<uint8_t>{5}));
+  auto empty = ByteArray::New();
+  ExpectError([&] { empty->Value(Variant(true)); }, 6);
+  EXPECT_EQ(Bytes(*empty), (std::vector<uint8_t>{0}));
+}
+
+TEST(ByteArrayTest, ValueGetIsAZeroBasedCopy) {
+  auto a = MakeArray({1, 2}, 7);
+  const Variant v = a->Value();
+  ASSERT_NE(v.ByteArray(), nullptr);
+  EXPECT_EQ(v.ByteArray()->LBound(), 0);
+  EXPECT_EQ(v.ByteArray()->UBound(), 1);
+  a->Item(7, 9);
+  EXPECT_EQ((*v.ByteArray())[0], 1);
+}
+
+TEST(ByteArrayTest, SkipCountsTheRunFromStart) {
+  auto a = MakeArray({0, 0, 5});
+  EXPECT_EQ(a->Skip(0, 1), 2);
+  EXPECT_EQ(a->Skip(0, 3), 0);
+  EXPECT_EQ(a->Skip(0, 4), 0);
+  EXPECT_EQ(a->Skip(0, kMax), 0);
+  EXPECT_EQ(MakeArray({0, 0, 0})->Skip(0, 2), 2);
+  ExpectError([&] { a->Skip(0, 0); }, 9);
+  ExpectError([&] { a->Skip(0, kMin); }, 9);
+}
+
+TEST(ByteArrayTest, SumWrapsOnlyPastTheLongRange) {
+  auto a = ByteArray::New();
+  a->Count(300);
+  a->Fill(255);
+  EXPECT_EQ(a->Sum(), 300 * 255);
+  a->Count(8421505);  // 255 * 8421505 = 2^31 + 127 wraps
+  a->Fill(255);
+  EXPECT_EQ(a->Sum(), static_cast<int32_t>(static_cast<uint32_t>(255u * 8421505u)));
+  ByteArray::New()->Fill(7);  // an empty array stays empty
+}
+
+TEST(ArrayBoundsTest, SegmentsAndTheirArrays) {
+  auto a = MakeArray({1, 2, 3, 4}, 10);
+  auto bounds = a->Bounds();
+  a->Count(1);  // a snapshot: unchanged by the array
+  EXPECT_EQ(bounds->LowIndex(), 10);
+  EXPECT_EQ(bounds->HighIndex(), 13);
+  auto filled = bounds->ByteArray(255);
+  EXPECT_EQ(filled->LowIndex(), 10);
+  EXPECT_EQ(Bytes(*filled), (std::vector<uint8_t>(4, 255)));
+  EXPECT_EQ(Bytes(*bounds->ByteArray()), (std::vector<uint8_t>(4, 0)));
+  auto empty = ByteArray::New()->Bounds()->ByteArray();
+  EXPECT_EQ(empty->Count(), 0);
+  EXPECT_EQ(empty->LowIndex(), 1);
+}
+
+}  // namespace
+}  // namespace ombrix
