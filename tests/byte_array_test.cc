@@ -51,7 +51,8 @@ TEST(ByteArrayTest, HighIndexSetsCount) {
   auto a = MakeArray({1, 2, 3, 4});
   a->HighIndex(2);
   EXPECT_EQ(Bytes(*a), (std::vector<uint8_t>{1, 2}));
-  ExpectError([&] { a->HighIndex(-1); }, 1000, "La propriété ByteAray.Count ne peut pas être négative");
+  ExpectError([&] { a->HighIndex(-1); }, 1000,
+              "La propriété ByteAray.Count ne peut pas être négative");
   EXPECT_EQ(a->Count(), 2);
   a->HighIndex(0);
   EXPECT_EQ(a->Count(), 0);

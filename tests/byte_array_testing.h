@@ -20,7 +20,8 @@ inline std::shared_ptr<ByteArray> MakeArray(std::initializer_list<uint8_t> bytes
 // The bytes of any array, view or not, read through Item.
 inline std::vector<uint8_t> Bytes(const IByteArray& array) {
   std::vector<uint8_t> bytes;
-  for (int64_t i = array.LowIndex(); i < static_cast<int64_t>(array.LowIndex()) + array.Count(); ++i) {
+  for (int64_t i = array.LowIndex(); i < static_cast<int64_t>(array.LowIndex()) + array.Count();
+       ++i) {
     bytes.push_back(static_cast<uint8_t>(array.Item(static_cast<int32_t>(i))));
   }
   return bytes;

@@ -122,9 +122,11 @@ TEST(ByteArrayIntervalTest, RefusalsAndLengthChecks) {
   ExpectError([&] { view->HighIndex(2); }, 1000, StandardDescription(1000),
               "Propriété HighIndex en lecture seule");
   ExpectError([&] { view->Check(*parent); }, 1000, "non encore implémenté");
-  for (auto write : {+[](IByteArray& v) { v.Text("0102"); },
-                     +[](IByteArray& v) { v.Value(Variant("ab")); },
-                     +[](IByteArray& v) { v.Copy(*MakeArray({1, 2, 3, 4})); }}) {
+  for (auto write :
+       {+[](IByteArray& v) { v.Text("0102"); }, +[](IByteArray& v) { v.Value(Variant("ab")); },
+        +[](IByteArray& v) {
+          v.Copy(*MakeArray({1, 2, 3, 4}));
+        }}) {
     ExpectError([&] { write(*view); }, 1000, "Longueur de tableau incorrecte sur la propriété mid");
   }
   EXPECT_EQ(parent->Text(), "0102030405");
@@ -132,7 +134,8 @@ TEST(ByteArrayIntervalTest, RefusalsAndLengthChecks) {
   // Views are not checked when made; a negative count fails whole reads.
   auto negative = parent->Interval(2, -2);
   EXPECT_EQ(negative->Count(), -2);
-  ExpectError([&] { negative->Text(); }, 1000, "La propriété ByteAray.Count ne peut pas être négative");
+  ExpectError([&] { negative->Text(); }, 1000,
+              "La propriété ByteAray.Count ne peut pas être négative");
   ExpectError([&] { negative->Copy(*ByteArray::New()); }, 1000,
               "Longueur de tableau incorrecte sur la propriété mid");
   negative->Fill(9);
@@ -202,7 +205,8 @@ TEST(ByteArrayTrailTest, FollowsAndResizesTheParent) {
   EXPECT_EQ(parent->Text(), "000000AABB");
   trail->Text("");
   EXPECT_EQ(parent->Count(), 3);
-  ExpectError([&] { trail->Count(-4); }, 1000, "La propriété ByteAray.Count ne peut pas être négative");
+  ExpectError([&] { trail->Count(-4); }, 1000,
+              "La propriété ByteAray.Count ne peut pas être négative");
   ExpectError([&] { trail->Check(*parent); }, 1000, "non encore implémenté");
   EXPECT_EQ(parent->Count(), 3);
 
@@ -230,7 +234,8 @@ TEST(ByteArrayTrailTest, ParentBelowTheStartAndLowIndexMapping) {
   EXPECT_EQ(trail->Count(), -2);
   trail->Fill(9);
   EXPECT_EQ(trail->Sum(), 0);
-  ExpectError([&] { trail->Text(); }, 1000, "La propriété ByteAray.Count ne peut pas être négative");
+  ExpectError([&] { trail->Text(); }, 1000,
+              "La propriété ByteAray.Count ne peut pas être négative");
   trail->Text("0A0B");
   EXPECT_EQ(parent->Text(), "0100000A0B");
 

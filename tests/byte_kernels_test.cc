@@ -1,9 +1,9 @@
-#include "ombrix/bytes/byte_kernels_internal.h"
-
 #include <gtest/gtest.h>
 
 #include <random>
 #include <vector>
+
+#include "ombrix/bytes/byte_kernels_internal.h"
 
 namespace ombrix::detail {
 namespace {

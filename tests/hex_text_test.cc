@@ -54,8 +54,13 @@ TEST_P(HexTextRejectTest, RaisesAtTheBadPairKeepingLaterBytes) {
 
 INSTANTIATE_TEST_SUITE_P(BadPairs, HexTextRejectTest,
                          ::testing::Values("0G", "G0", "&h", " 1", "1 ", "-1", "+1",
-                                           std::string("\0" "1", 2), "é1", "\xFF" "0", "0:",
-                                           "@1", "`1", "0g"));
+                                           std::string("\0"
+                                                       "1",
+                                                       2),
+                                           "é1",
+                                           "\xFF"
+                                           "0",
+                                           "0:", "@1", "`1", "0g"));
 
 TEST(HexTextTest, LongTextsRejectAtTheExactPair) {
   // Past the first 16-pair block, through the block-wise decoder.
@@ -64,8 +69,8 @@ TEST(HexTextTest, LongTextsRejectAtTheExactPair) {
   auto a = ByteArray::New();
   ExpectError([&] { a->Text(text); }, 13);
   ASSERT_EQ(a->Count(), 100);
-  EXPECT_EQ(a->Item(37), 0xFF);   // index 37 is pair 36
-  EXPECT_EQ(a->Item(38), 0);      // the bad pair and after: new zero bytes
+  EXPECT_EQ(a->Item(37), 0xFF);  // index 37 is pair 36
+  EXPECT_EQ(a->Item(38), 0);     // the bad pair and after: new zero bytes
 }
 
 // The fast kernels against the plain table loops on random data of every

@@ -1,11 +1,13 @@
 #include "ombrix/bytes/array_bounds.h"
 
 #include "ombrix/bytes/byte_array.h"
-#include "ombrix/frame/wrap.h"
+#include "ombrix/frame/wrap_internal.h"
 
 namespace ombrix {
 
-std::shared_ptr<ArrayBounds> ArrayBounds::Make() { return std::make_shared<ArrayBounds>(Private{}); }
+std::shared_ptr<ArrayBounds> ArrayBounds::Make() {
+  return std::make_shared<ArrayBounds>(Private{});
+}
 
 std::shared_ptr<ArrayBounds> ArrayBounds::Make(int32_t low_index, int32_t count) {
   auto bounds = Make();

@@ -7,7 +7,7 @@
 #include "ombrix/bytes/byte_array_trail.h"
 #include "ombrix/bytes/byte_kernels_internal.h"
 #include "ombrix/frame/text_encoding_internal.h"
-#include "ombrix/frame/wrap.h"
+#include "ombrix/frame/wrap_internal.h"
 
 namespace ombrix {
 
@@ -86,8 +86,9 @@ void ByteArray::WriteBytesAt(int64_t position, SafeArray<uint8_t>& destination,
     RaiseOutOfRange();
   }
   // Source and destination may be the same store (a view copied into its parent).
-  std::memmove(destination.data() + (static_cast<int64_t>(destination_index) - destination.LBound()),
-               store_.data() + position, static_cast<size_t>(count));
+  std::memmove(
+      destination.data() + (static_cast<int64_t>(destination_index) - destination.LBound()),
+      store_.data() + position, static_cast<size_t>(count));
 }
 
 Variant ByteArray::Value() const {

@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "ombrix/frame/wrap.h"
+#include "ombrix/frame/wrap_internal.h"
 
 namespace ombrix {
 

@@ -41,8 +41,8 @@ class ByteArrayInterval final : public detail::ByteArrayView {
   friend class ByteArray;
   friend class ByteArrayTrail;
 
-  static std::shared_ptr<ByteArrayInterval> Make(std::shared_ptr<ByteArray> parent,
-                                                 int32_t offset, int32_t count);
+  static std::shared_ptr<ByteArrayInterval> Make(std::shared_ptr<ByteArray> parent, int32_t offset,
+                                                 int32_t count);
   void Attach(std::shared_ptr<ByteArray> Parent, int32_t Offset, int32_t Count);
 
   int32_t count_ = 0;

@@ -3,7 +3,7 @@
 #include <utility>
 
 #include "ombrix/bytes/byte_array_interval.h"
-#include "ombrix/frame/wrap.h"
+#include "ombrix/frame/wrap_internal.h"
 
 namespace ombrix {
 

@@ -63,7 +63,8 @@ namespace {
 
 // Sixteen nibbles to their digits: '0' + v, plus 7 more for A..F.
 inline __m128i NibblesToDigits(__m128i nibbles) {
-  const __m128i letters = _mm_and_si128(_mm_cmpgt_epi8(nibbles, _mm_set1_epi8(9)), _mm_set1_epi8(7));
+  const __m128i letters =
+      _mm_and_si128(_mm_cmpgt_epi8(nibbles, _mm_set1_epi8(9)), _mm_set1_epi8(7));
   return _mm_add_epi8(_mm_add_epi8(nibbles, _mm_set1_epi8('0')), letters);
 }
 

@@ -52,7 +52,8 @@ inline constexpr int32_t kLibrary = 1000;
 
 /// The library's own texts, exactly as callers see them.
 namespace messages {
-inline constexpr const char* kNegativeCount = "La propriété ByteAray.Count ne peut pas être négative";
+inline constexpr const char* kNegativeCount =
+    "La propriété ByteAray.Count ne peut pas être négative";
 inline constexpr const char* kOddText = "la propriété Text doit être de longueur paire";
 inline constexpr const char* kWrongLength = "Longueur de tableau incorrecte sur la propriété mid";
 inline constexpr const char* kCountReadOnly = "Propriété Count en lecture seule";

@@ -63,7 +63,8 @@ std::string ToCodePage1252(std::string_view utf8) {
       code_point = (code_point << 6) | (next & 0x3Fu);
     }
     // Overlong forms, surrogates and values past U+10FFFF are not characters.
-    if (valid && length == 3) valid = code_point >= 0x800 && !(code_point >= 0xD800 && code_point <= 0xDFFF);
+    if (valid && length == 3)
+      valid = code_point >= 0x800 && !(code_point >= 0xD800 && code_point <= 0xDFFF);
     if (valid && length == 4) valid = code_point >= 0x10000 && code_point <= 0x10FFFF;
     if (!valid) {
       out.push_back('?');

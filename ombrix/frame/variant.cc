@@ -6,7 +6,7 @@
 #include <limits>
 #include <string_view>
 
-#include "ombrix/frame/number_rounding.h"
+#include "ombrix/frame/number_rounding_internal.h"
 
 namespace ombrix {
 namespace {

@@ -14,7 +14,19 @@ namespace ombrix {
 class Variant {
  public:
   /// The kinds of value a Variant holds.
-  enum class Kind { Empty, Null, Boolean, Byte, Integer, Long, Double, Date, String, ByteArray, VariantArray };
+  enum class Kind {
+    Empty,
+    Null,
+    Boolean,
+    Byte,
+    Integer,
+    Long,
+    Double,
+    Date,
+    String,
+    ByteArray,
+    VariantArray
+  };
 
   /// Empty.
   Variant() = default;

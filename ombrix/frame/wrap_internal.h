@@ -1,4 +1,4 @@
-// 32-bit two's complement arithmetic that wraps instead of overflowing, as
+// Internal: 32-bit two's complement arithmetic that wraps instead of overflowing, as
 // the library's index, address and count arithmetic does.
 #pragma once
 

@@ -1,4 +1,4 @@
-// Conversions of doubles to integers as the automation runtime does them:
+// Internal: conversions of doubles to integers as the automation runtime does them:
 // halves round to the even neighbour, and a result outside the target range
 // (or a NaN) is an overflow, never undefined behaviour.
 #pragma once
