@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "ombrix/bytes/byte_array.h"
+#include "ombrix/bytes/byte_array_interval.h"
 #include "ombrix/bytes/byte_kernels_internal.h"
 #include "ombrix/bytes/hex_text_internal.h"
 
@@ -152,8 +153,10 @@ void BM_ValueLet(benchmark::State& state) {
 }
 BENCHMARK(BM_ValueLet);
 
-// Single bytes through the interface, as a client holding IByteArray& calls them.
-void ItemLoop(benchmark::State& state, IByteArray& array) {
+// Single bytes, through the interface (as a client holding IByteArray& calls
+// them) or through the object's own final type.
+template <typename Array>
+void ItemLoop(benchmark::State& state, Array& array) {
   const int32_t low = array.LowIndex();
   const int32_t count = array.Count();
   for (auto _ : state) {
@@ -167,16 +170,29 @@ void ItemLoop(benchmark::State& state, IByteArray& array) {
 
 void BM_ItemGetLetArray(benchmark::State& state) {
   auto array = RandomArray(4096);
-  ItemLoop(state, *array);
+  ItemLoop<IByteArray>(state, *array);
 }
 BENCHMARK(BM_ItemGetLetArray);
+
+void BM_ItemGetLetArrayOwnType(benchmark::State& state) {
+  auto array = RandomArray(4096);
+  ItemLoop(state, *array);
+}
+BENCHMARK(BM_ItemGetLetArrayOwnType);
 
 void BM_ItemGetLetIntervalView(benchmark::State& state) {
   auto parent = RandomArray(4096 + 16);
   auto view = parent->Interval(9, 4096);
-  ItemLoop(state, *view);
+  ItemLoop<IByteArray>(state, *view);
 }
 BENCHMARK(BM_ItemGetLetIntervalView);
+
+void BM_ItemGetLetIntervalViewOwnType(benchmark::State& state) {
+  auto parent = RandomArray(4096 + 16);
+  auto view = std::dynamic_pointer_cast<ByteArrayInterval>(parent->Interval(9, 4096));
+  ItemLoop(state, *view);
+}
+BENCHMARK(BM_ItemGetLetIntervalViewOwnType);
 
 // Copy let of a 1 MiB view into an overlapping view of the same parent.
 void BM_ViewCopyOverlapping(benchmark::State& state) {
