@@ -14,7 +14,8 @@ namespace ombrix {
 class CRC;
 namespace detail {
 class ByteArrayView;
-}
+class NumericField;
+}  // namespace detail
 
 class ByteArray final : public IByteArray, public std::enable_shared_from_this<ByteArray> {
   struct Private {
@@ -71,6 +72,7 @@ class ByteArray final : public IByteArray, public std::enable_shared_from_this<B
   friend class ByteArrayInterval;
   friend class ByteArrayTrail;
   friend class detail::ByteArrayView;
+  friend class detail::NumericField;
   friend class CRC;
 
   // Library-internal operations; positions are zero-based store positions.
@@ -94,6 +96,11 @@ class ByteArray final : public IByteArray, public std::enable_shared_from_this<B
   void WriteBytesAt(int64_t position, SafeArray<uint8_t>& destination, int32_t destination_index,
                     int32_t count) const;
   int32_t SkipAt(uint8_t pattern, int64_t position) const;
+  // The bytes at positions position..position+count-1; error 9 unless all exist.
+  uint8_t* Reach(int64_t position, int32_t count) {
+    if (position < 0 || count < 0 || position + count > Count()) RaiseOutOfRange();
+    return store_.data() + position;
+  }
 
   // position as an index into the store; error 9 when it is not one.
   size_t StorePosition(int64_t position) const {

@@ -37,6 +37,12 @@ class ByteArrayView : public IByteArray {
   ByteArrayView() = default;
   ~ByteArrayView() override = default;
 
+  friend class NumericField;
+
+  // The parent's bytes at view items 1..count, checked once as a whole:
+  // error 9 unless every one of them exists. Valid until the parent changes.
+  uint8_t* Reach(int32_t count) const { return parent_->Reach(offset_, count); }
+
   // The parent's store position that view index Index stands for.
   int64_t Position(int32_t index) const {
     return static_cast<int64_t>(offset_) + (static_cast<int64_t>(index) - low_index_);

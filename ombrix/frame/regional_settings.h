@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace ombrix {
 
@@ -29,6 +30,17 @@ struct RegionalSettings {
   NegativeForm Negative = NegativeForm::LeadingMinus;
   /// Decimals shown when a caller asks for the default (Precision -1).
   int32_t DefaultDecimals = 2;
+
+  /// Value with exactly Decimals digits after the separator (rounded to the
+  /// nearest, exactly from the double's binary value), grouped and signed as
+  /// these settings say; a value that rounds to zero shows no sign. Infinities
+  /// and NaN read "Inf", "-Inf" and "NaN". Error 5 for negative Decimals.
+  std::string Format(double Value, int32_t Decimals) const;
+  /// A number written in these settings: blanks around it, an optional sign
+  /// (leading or trailing minus, or parentheses), group separators in the
+  /// integer part, the decimal separator, an optional exponent. Error 13 for
+  /// any other text, 6 for a number beyond the range of a double.
+  double Parse(std::string_view Text) const;
 
   /// The settings of the process locale (LC_NUMERIC of the environment),
   /// or those of the "C" locale when the environment names none that exists.

@@ -1,12 +1,12 @@
 #include "ombrix/frame/variant.h"
 
-#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <limits>
 #include <string_view>
 
 #include "ombrix/frame/number_rounding_internal.h"
+#include "ombrix/frame/regional_settings.h"
 
 namespace ombrix {
 namespace {
@@ -42,30 +42,17 @@ double ParseRadixLiteral(std::string_view digits, unsigned radix) {
   return static_cast<int32_t>(static_cast<uint32_t>(value));
 }
 
-// Text read as a number: blanks around it are allowed, the decimal separator
-// is '.', an exponent may follow.
+// Text read as a number: "&H" and "&O" literals, or a decimal number
+// written in the invariant form (blanks around it, '.' for decimals).
 double ParseNumber(std::string_view text) {
-  text = Trim(text);
-  if (text.size() >= 2 && text[0] == '&') {
-    const char radix = static_cast<char>(text[1] | 0x20);
-    if (radix == 'h') return ParseRadixLiteral(text.substr(2), 16);
-    if (radix == 'o') return ParseRadixLiteral(text.substr(2), 8);
+  const std::string_view trimmed = Trim(text);
+  if (trimmed.size() >= 2 && trimmed[0] == '&') {
+    const char radix = static_cast<char>(trimmed[1] | 0x20);
+    if (radix == 'h') return ParseRadixLiteral(trimmed.substr(2), 16);
+    if (radix == 'o') return ParseRadixLiteral(trimmed.substr(2), 8);
     Raise(errors::kTypeMismatch);
   }
-  bool negative = false;
-  if (!text.empty() && (text[0] == '+' || text[0] == '-')) {
-    negative = text[0] == '-';
-    text.remove_prefix(1);
-  }
-  // from_chars would also take "inf" and "nan"; a number starts with a digit or a point.
-  if (text.empty() || !((text[0] >= '0' && text[0] <= '9') || text[0] == '.')) {
-    Raise(errors::kTypeMismatch);
-  }
-  double value = 0;
-  const auto [end, status] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (status == std::errc::result_out_of_range) Raise(errors::kOverflow);
-  if (status != std::errc() || end != text.data() + text.size()) Raise(errors::kTypeMismatch);
-  return negative ? -value : value;
+  return RegionalSettings::English().Parse(text);
 }
 
 // Whole days since 1970-01-01 to a civil date (proleptic Gregorian).

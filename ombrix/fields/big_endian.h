@@ -1,0 +1,26 @@
+// BigEndian: a numeric field stored high-order byte first (Motorola order),
+// its bits numbered from the most significant bit of the first byte.
+#pragma once
+
+#include <memory>
+
+#include "ombrix/fields/numeric_field.h"
+
+namespace ombrix {
+
+class BigEndian final : public detail::OrderedField<detail::ByteOrder::kMotorola> {
+  struct Private {
+    explicit Private() = default;
+  };
+
+ public:
+  explicit BigEndian(Private) {}
+  /// A new, unbound item.
+  static std::shared_ptr<BigEndian> New();
+  /// Same as RefersTo.
+  void NumericItem_RefersTo(IByteArray& I, int32_t SkippedBits, int32_t NumBits, bool S) {
+    RefersTo(I, SkippedBits, NumBits, S);
+  }
+};
+
+}  // namespace ombrix

@@ -1,0 +1,26 @@
+// LittleEndian: a numeric field stored low-order byte first (Intel order),
+// its bits numbered from the least significant bit of the first byte.
+#pragma once
+
+#include <memory>
+
+#include "ombrix/fields/numeric_field.h"
+
+namespace ombrix {
+
+class LittleEndian final : public detail::OrderedField<detail::ByteOrder::kIntel> {
+  struct Private {
+    explicit Private() = default;
+  };
+
+ public:
+  explicit LittleEndian(Private) {}
+  /// A new, unbound item.
+  static std::shared_ptr<LittleEndian> New();
+  /// Same as RefersTo.
+  void NumericItem_RefersTo(IByteArray& I, int32_t SkippedBits, int32_t NumBits, bool S) {
+    RefersTo(I, SkippedBits, NumBits, S);
+  }
+};
+
+}  // namespace ombrix

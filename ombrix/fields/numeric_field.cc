@@ -1,0 +1,59 @@
+#include "ombrix/fields/numeric_field.h"
+
+#include <limits>
+
+#include "ombrix/bytes/hex_text_internal.h"
+#include "ombrix/frame/wrap_internal.h"
+
+namespace ombrix::detail {
+namespace {
+
+constexpr int32_t kFieldError = 1;
+constexpr int32_t kRangeError = 2000;
+
+}  // namespace
+
+void NumericField::RefersTo(IByteArray& I, int32_t SkippedBits, int32_t NumBits, bool S) {
+  if (SkippedBits < 0 || NumBits < 1) Raise(errors::kInvalidArgument);
+  const int32_t bit_offset = SkippedBits % 8;
+  const int64_t byte_count = (static_cast<int64_t>(bit_offset) + NumBits - 1) / 8 + 1;
+  if (byte_count > 4) Raise(kFieldError, "Invalid data position, can't be over 5 bytes");
+  if (NumBits == 32 && !S) Raise(kFieldError, "32 bits unsigned not supported");
+
+  const auto count = static_cast<int32_t>(byte_count);
+  auto view = std::dynamic_pointer_cast<ByteArrayInterval>(
+      I.Interval(WrapAdd(I.LowIndex(), SkippedBits / 8), count));
+  if (!view) Raise(errors::kNotAnInstance);  // a client's own IByteArray
+  array_ = view->parent_.get();
+  offset_ = view->offset_;
+  field_bytes_ = std::move(view);
+  byte_count_ = count;
+  // Intel counts the skipped bits from the low end of the first byte, so the
+  // field's lowest bit sits bit_offset up; Motorola counts from the top.
+  const auto span = static_cast<uint32_t>(bit_offset + NumBits);
+  shift_ = order_ == ByteOrder::kIntel ? static_cast<uint32_t>(bit_offset)
+                                       : 8 * static_cast<uint32_t>(count) - span;
+  value_mask_ = NumBits == 32 ? 0xFFFFFFFFu : (1u << NumBits) - 1;
+  if (NumBits == 32) {
+    min_ = std::numeric_limits<int32_t>::min();
+    max_ = std::numeric_limits<int32_t>::max();
+  } else {
+    max_ = static_cast<int32_t>(S ? value_mask_ / 2 : value_mask_);
+    min_ = S ? ~max_ : 0;
+  }
+  sign_bit_ = static_cast<uint32_t>(min_) & value_mask_;
+}
+
+std::string NumericField::MaskText(const uint8_t* bytes) const {
+  std::string text(2 * static_cast<size_t>(byte_count_), '\0');
+  EncodeHex(bytes, static_cast<size_t>(byte_count_), text.data());
+  return text;
+}
+
+void NumericField::RaiseUnbound() { Raise(errors::kObjectNotSet); }
+
+void NumericField::RaiseOutOfRange(int32_t V) const {
+  Raise(kRangeError, V < min_ ? "Value too small" : "Value too big");
+}
+
+}  // namespace ombrix::detail

@@ -1,0 +1,159 @@
+// What LittleEndian and BigEndian share: the field's geometry, limits, sign
+// rule and errors (NumericField), and the reads and writes that differ only
+// in byte order (OrderedField). The hot paths are inline so that a caller
+// holding the concrete class gets them without a call.
+#pragma once
+
+#include <bit>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "ombrix/bytes/byte_array_interval.h"
+#include "ombrix/fields/numeric_item.h"
+
+namespace ombrix::detail {
+
+/// Intel: low-order byte first, bits numbered from each byte's low end.
+/// Motorola: high-order byte first, bits numbered from each byte's top.
+enum class ByteOrder { kIntel, kMotorola };
+
+/// The order-independent part of LittleEndian and BigEndian.
+class NumericField : public NumericItem {
+ public:
+  int32_t Max() const final { return max_; }
+  int32_t Min() const final { return min_; }
+  /// A failed call leaves the item as it was. I must be one of the
+  /// library's arrays or views (error 97 otherwise).
+  void RefersTo(IByteArray& I, int32_t SkippedBits, int32_t NumBits, bool S) final;
+
+ protected:
+  explicit NumericField(ByteOrder order) : order_(order) {}
+
+  // The field's bytes, checked as a whole: 91 while unbound, 9 from the
+  // array unless every byte exists.
+  uint8_t* Reach() const {
+    if (!field_bytes_) RaiseUnbound();
+    return array_->Reach(offset_, byte_count_);
+  }
+  // Errors 91, then 2000 when V is outside Min..Max.
+  void CheckValue(int32_t V) const {
+    if (!field_bytes_) RaiseUnbound();
+    if (V < min_ || V > max_) RaiseOutOfRange(V);
+  }
+  // The field's value from its bits shifted down to bit 0: masked, and
+  // sign-extended when the sign bit is set.
+  int32_t Extend(uint32_t raw) const {
+    return static_cast<int32_t>(((raw & value_mask_) ^ sign_bit_) - sign_bit_);
+  }
+  // The hexadecimal text of the field's bytes.
+  std::string MaskText(const uint8_t* bytes) const;
+
+  [[noreturn]] static void RaiseUnbound();
+  [[noreturn]] void RaiseOutOfRange(int32_t V) const;
+
+  int32_t byte_count_ = 0;
+  uint32_t shift_ = 0;       // position of the field's lowest bit in the assembled bytes
+  uint32_t value_mask_ = 0;  // NumBits low bits
+  uint32_t sign_bit_ = 0;    // the field's top bit when signed, else 0
+
+ private:
+  const ByteOrder order_;
+  std::shared_ptr<ByteArrayInterval> field_bytes_;  // ByteCount bytes from the field's first byte
+  // The view's array and store position, which never change once it is
+  // made; the view keeps the array alive.
+  ByteArray* array_ = nullptr;
+  int32_t offset_ = 0;
+  int32_t min_ = 0;
+  int32_t max_ = 0;
+};
+
+/// The reads and writes of one byte order.
+template <ByteOrder kOrder>
+class OrderedField : public NumericField {
+ public:
+  int32_t Value() const final { return Extend(Assemble(Reach()) >> shift_); }
+  /// The whole field is checked before any byte changes; bits of its bytes
+  /// outside the field keep their values.
+  void Value(int32_t V) final {
+    CheckValue(V);
+    uint8_t* bytes = Reach();
+    const uint32_t field_mask = value_mask_ << shift_;
+    const uint32_t field_bits = (static_cast<uint32_t>(V) << shift_) & field_mask;
+    Spread((Assemble(bytes) & ~field_mask) | field_bits, bytes);
+  }
+  std::string Mask() const final {
+    uint8_t bytes[4] = {};
+    Spread(value_mask_ << shift_, bytes);
+    return MaskText(bytes);
+  }
+
+ protected:
+  OrderedField() : NumericField(kOrder) {}
+
+ private:
+  // The field's bytes as one number, the first byte lowest (Intel) or
+  // highest, and back. Multi-byte loads and stores of the same width keep a
+  // read after a write forwarded from the store.
+  uint32_t Assemble(const uint8_t* b) const {
+    switch (byte_count_) {
+      case 1:
+        return b[0];
+      case 2:
+        return Load<uint16_t>(b);
+      case 3:
+        return kOrder == ByteOrder::kIntel ? Load<uint16_t>(b) | uint32_t{b[2]} << 16
+                                           : uint32_t{b[0]} << 16 | Load<uint16_t>(b + 1);
+      default:
+        return Load<uint32_t>(b);
+    }
+  }
+  void Spread(uint32_t p, uint8_t* b) const {
+    switch (byte_count_) {
+      case 1:
+        b[0] = static_cast<uint8_t>(p);
+        break;
+      case 2:
+        Store(static_cast<uint16_t>(p), b);
+        break;
+      case 3:
+        if constexpr (kOrder == ByteOrder::kIntel) {
+          Store(static_cast<uint16_t>(p), b);
+          b[2] = static_cast<uint8_t>(p >> 16);
+        } else {
+          b[0] = static_cast<uint8_t>(p >> 16);
+          Store(static_cast<uint16_t>(p), b + 1);
+        }
+        break;
+      default:
+        Store(p, b);
+    }
+  }
+  // An unsigned integer of this byte order at b, and back.
+  template <typename Word>
+  static Word Load(const uint8_t* b) {
+    Word word;
+    std::memcpy(&word, b, sizeof word);
+    return InOrder(word);
+  }
+  template <typename Word>
+  static void Store(Word word, uint8_t* b) {
+    word = InOrder(word);
+    std::memcpy(b, &word, sizeof word);
+  }
+  template <typename Word>
+  static Word InOrder(Word word) {
+    constexpr bool kSwap =
+        (kOrder == ByteOrder::kIntel) != (std::endian::native == std::endian::little);
+    if constexpr (!kSwap) {
+      return word;
+    } else if constexpr (sizeof word == 2) {
+      return __builtin_bswap16(word);
+    } else {
+      return __builtin_bswap32(word);
+    }
+  }
+};
+
+}  // namespace ombrix::detail

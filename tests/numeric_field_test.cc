@@ -1,0 +1,208 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <random>
+#include <vector>
+
+#include "ombrix/fields/big_endian.h"
+#include "ombrix/fields/little_endian.h"
+#include "tests/byte_array_testing.h"
+#include "tests/expect_error.h"
+
+namespace ombrix {
+namespace {
+
+using testing::Bytes;
+using testing::ExpectError;
+using testing::MakeArray;
+
+enum class Order { kIntel, kMotorola };
+
+std::shared_ptr<NumericItem> MakeItem(Order order) {
+  if (order == Order::kIntel) return LittleEndian::New();
+  return BigEndian::New();
+}
+
+struct Layout {
+  Order order;
+  std::vector<uint8_t> bytes;
+  int32_t skipped, bits;
+  bool is_signed;
+  int32_t value;
+  const char* mask;
+};
+
+TEST(NumericFieldTest, WorkedExamplesReadAndMask) {
+  const Layout layouts[] = {
+      {Order::kIntel, {0x34, 0x12}, 0, 16, false, 0x1234, "FFFF"},
+      {Order::kIntel, {0xFE, 0xFF}, 0, 16, true, -2, "FFFF"},
+      {Order::kIntel, {0xAB, 0xCD}, 4, 8, false, 0xDA, "F00F"},
+      {Order::kIntel, {0xFF}, 2, 3, false, 7, "1C"},
+      {Order::kIntel, {0, 0, 0, 0x80}, 0, 32, true, INT32_MIN, "FFFFFFFF"},
+      {Order::kIntel, {0, 0}, 3, 10, false, 0, "F81F"},
+      {Order::kIntel, {0xFF, 0xFF, 0xFF, 0x81}, 0, 25, false, 0x1FFFFFF, "FFFFFF01"},
+      {Order::kMotorola, {0x12, 0x34}, 0, 16, false, 0x1234, "FFFF"},
+      {Order::kMotorola, {0xFF, 0xFE}, 0, 16, true, -2, "FFFF"},
+      {Order::kMotorola, {0xAB, 0xCD}, 4, 8, false, 0xBC, "0FF0"},
+      {Order::kMotorola, {0xFF}, 2, 3, false, 7, "38"},
+      {Order::kMotorola, {0x80, 0, 0, 0}, 0, 32, true, INT32_MIN, "FFFFFFFF"},
+      {Order::kMotorola, {0, 0}, 3, 10, false, 0, "1FF8"},
+      {Order::kMotorola, {0x81, 0, 0, 0}, 1, 31, false, 0x01000000, "7FFFFFFF"},
+  };
+  for (const Layout& layout : layouts) {
+    SCOPED_TRACE(layout.mask);
+    SCOPED_TRACE(layout.order == Order::kIntel ? "Intel" : "Motorola");
+    auto array = ByteArray::New();
+    array->Value(Variant(SafeArray<uint8_t>(0, layout.bytes)));
+    auto item = MakeItem(layout.order);
+    item->RefersTo(*array, layout.skipped, layout.bits, layout.is_signed);
+    EXPECT_EQ(item->Value(), layout.value);
+    EXPECT_EQ(item->Mask(), layout.mask);
+  }
+}
+
+TEST(NumericFieldTest, WorkedExamplesWrite) {
+  struct Write {
+    Order order;
+    std::vector<uint8_t> before;
+    int32_t skipped, bits;
+    bool is_signed;
+    int32_t value;
+    std::vector<uint8_t> after;
+  };
+  const Write writes[] = {
+      {Order::kIntel, {0xAB, 0xCD}, 4, 8, false, 0x12, {0x2B, 0xC1}},
+      {Order::kIntel, {0xFF}, 2, 3, false, 2, {0xEB}},
+      {Order::kIntel, {0, 0, 0, 0}, 4, 28, false, (1 << 27) + 1, {0x10, 0, 0, 0x80}},
+      {Order::kIntel, {1, 2, 3, 4}, 0, 32, true, -1, {0xFF, 0xFF, 0xFF, 0xFF}},
+      {Order::kMotorola, {0xAB, 0xCD}, 4, 8, false, 0x12, {0xA1, 0x2D}},
+      {Order::kMotorola, {0xFF}, 2, 3, false, 2, {0xD7}},
+      {Order::kMotorola, {0, 0, 0, 0}, 0, 28, false, (1 << 27) + 1, {0x80, 0, 0, 0x10}},
+  };
+  for (const Write& write : writes) {
+    SCOPED_TRACE(write.value);
+    auto array = ByteArray::New();
+    array->Value(Variant(SafeArray<uint8_t>(0, write.before)));
+    auto item = MakeItem(write.order);
+    item->RefersTo(*array, write.skipped, write.bits, write.is_signed);
+    item->Value(write.value);
+    EXPECT_EQ(Bytes(*array), write.after);
+    EXPECT_EQ(item->Value(), write.value);
+  }
+}
+
+// The value of a field read bit by bit from the array, in each numbering.
+int64_t ReferenceRead(Order order, const std::vector<uint8_t>& bytes, int32_t skipped, int32_t bits,
+                      bool is_signed) {
+  uint64_t value = 0;
+  for (int32_t i = 0; i < bits; ++i) {
+    const int32_t position = skipped + i;
+    const int32_t bit_in_byte = order == Order::kIntel ? position % 8 : 7 - position % 8;
+    const uint64_t bit = (bytes[static_cast<size_t>(position / 8)] >> bit_in_byte) & 1u;
+    const int32_t weight = order == Order::kIntel ? i : bits - 1 - i;
+    value |= bit << weight;
+  }
+  if (is_signed && (value >> (bits - 1)) != 0)
+    return static_cast<int64_t>(value) - (int64_t{1} << bits);
+  return static_cast<int64_t>(value);
+}
+
+TEST(NumericFieldTest, EveryGeometryMatchesABitByBitReference) {
+  std::mt19937 random(7);
+  for (const Order order : {Order::kIntel, Order::kMotorola}) {
+    for (int32_t skipped = 0; skipped < 32; ++skipped) {
+      for (int32_t bits = 1; bits <= 32 - skipped % 8; ++bits) {
+        for (const bool is_signed : {false, true}) {
+          if (bits == 32 && !is_signed) continue;
+          SCOPED_TRACE(::testing::Message()
+                       << (order == Order::kIntel ? "Intel" : "Motorola") << " skipped " << skipped
+                       << " bits " << bits << (is_signed ? " signed" : " unsigned"));
+          std::vector<uint8_t> bytes(9);
+          for (auto& b : bytes) b = static_cast<uint8_t>(random());
+          auto array = ByteArray::New();
+          array->Value(Variant(SafeArray<uint8_t>(0, bytes)));
+          auto item = MakeItem(order);
+          item->RefersTo(*array, skipped, bits, is_signed);
+          ASSERT_EQ(item->Value(), ReferenceRead(order, bytes, skipped, bits, is_signed));
+          EXPECT_EQ(int64_t{item->Max()} - item->Min() + 1, int64_t{1} << bits);
+          // A random value, then the two bounds: only the field's bits change.
+          const int64_t span = int64_t{item->Max()} - item->Min() + 1;
+          const auto wanted =
+              static_cast<int32_t>(item->Min() + static_cast<int64_t>(random()) % span);
+          for (const int32_t value : {wanted, item->Min(), item->Max()}) {
+            item->Value(value);
+            const std::vector<uint8_t> now = Bytes(*array);
+            ASSERT_EQ(ReferenceRead(order, now, skipped, bits, is_signed), value);
+            ASSERT_EQ(item->Value(), value);
+            for (int32_t bit = 0; bit < 72; ++bit) {
+              const bool inside = bit >= skipped && bit < skipped + bits;
+              const int32_t shift = order == Order::kIntel ? bit % 8 : 7 - bit % 8;
+              if (!inside) {
+                ASSERT_EQ((now[static_cast<size_t>(bit / 8)] >> shift) & 1,
+                          (bytes[static_cast<size_t>(bit / 8)] >> shift) & 1)
+                    << "bit " << bit;
+              }
+            }
+          }
+        }
+      }
+    }
+  }
+}
+
+TEST(NumericFieldTest, RefersToChecksGeometryInOrderAndKeepsTheOldBinding) {
+  auto array = MakeArray({1, 2, 3, 4, 5, 6});
+  auto item = LittleEndian::New();
+  EXPECT_EQ(item->Mask(), "");
+  ExpectError([&] { item->Value(); }, 91);
+  ExpectError([&] { item->Value(0); }, 91);
+  item->NumericItem_RefersTo(*array, 8, 8, false);
+  ExpectError([&] { item->RefersTo(*array, 7, 26, false); }, 1,
+              "Invalid data position, can't be over 5 bytes");
+  ExpectError([&] { item->RefersTo(*array, 4, 32, false); }, 1,
+              "Invalid data position, can't be over 5 bytes");
+  ExpectError([&] { item->RefersTo(*array, 8, 32, false); }, 1, "32 bits unsigned not supported");
+  ExpectError([&] { item->RefersTo(*array, -1, 8, false); }, 5);
+  ExpectError([&] { item->RefersTo(*array, 0, 0, false); }, 5);
+  ExpectError([&] { item->RefersTo(*array, INT32_MAX, INT32_MAX, true); }, 1,
+              "Invalid data position, can't be over 5 bytes");
+  EXPECT_EQ(item->Value(), 2);  // still the second byte
+  EXPECT_EQ(item->Max(), 255);
+
+  item->RefersTo(*array, 7, 25, false);
+  EXPECT_EQ(item->Mask(), "80FFFFFF");
+  item->RefersTo(*array, 8, 32, true);
+  EXPECT_EQ(item->Min(), INT32_MIN);
+  auto one = BigEndian::New();
+  one->RefersTo(*array, 12, 1, true);
+  EXPECT_EQ(one->Min(), -1);
+  EXPECT_EQ(one->Max(), 0);
+}
+
+TEST(NumericFieldTest, RangeErrorsWriteNothingAndFieldsStayOnTheirBytes) {
+  auto array = MakeArray({0x12, 0x34, 0x56});
+  auto item = BigEndian::New();
+  item->RefersTo(*array, 4, 12, true);  // the low nibble of byte 1 and byte 2
+  ExpectError([&] { item->Value(-2049); }, 2000, "Value too small");
+  ExpectError([&] { item->Value(2048); }, 2000, "Value too big");
+  EXPECT_EQ(array->Text(), "123456");
+  item->Value(-1);
+  EXPECT_EQ(array->Text(), "1FFF56");
+  array->LowIndex(-7);
+  EXPECT_EQ(item->Value(), -1);
+
+  // Bytes the array no longer has: error 9 from the array, nothing written.
+  auto intel = LittleEndian::New();
+  intel->RefersTo(*array, 8, 16, false);
+  array->Count(2);
+  ExpectError([&] { intel->Value(); }, 9);
+  ExpectError([&] { intel->Value(0); }, 9);
+  EXPECT_EQ(array->Text(), "1FFF");
+  // A field on a view reaches the view's parent through the view's mapping.
+  auto view = array->Interval(-6, 1);
+  intel->RefersTo(*view, 0, 8, false);
+  EXPECT_EQ(intel->Value(), 0xFF);
+}
+
+}  // namespace
+}  // namespace ombrix
