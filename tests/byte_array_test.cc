@@ -61,7 +61,7 @@ TEST(ByteArrayTest, HighIndexSetsCount) {
 TEST(ByteArrayTest, LowIndexMovesIndexesNotBytes) {
   auto a = MakeArray({10, 20, 30, 40});
   a->LowIndex(-10);
-  EXPECT_EQ(a->Item(-10), 10);
+  EXPECT_EQ((*a)[-10], 10);
   EXPECT_EQ(a->Item(-7), 40);
   EXPECT_EQ(a->HighIndex(), -7);
   ExpectError([&] { a->Item(-6); }, 9);

@@ -39,6 +39,8 @@ class IByteArray {
   /// low 8 bits of Value (300 stores 44, -1 stores 255).
   virtual int32_t Item(int32_t Index) const = 0;
   virtual void Item(int32_t Index, int32_t Value) = 0;
+  /// Item(Index), the default member.
+  int32_t operator[](int32_t Index) const { return Item(Index); }
 
   /// The index of the first byte (1 for a new array). Setting it moves no byte.
   virtual int32_t LowIndex() const = 0;

@@ -1,0 +1,119 @@
+#include "ombrix/fields/enumeration.h"
+
+#include "ombrix/frame/error.h"
+
+namespace ombrix {
+namespace {
+
+constexpr const char* kCountKey = "Count";
+
+std::string TextKey(size_t position) { return "Text" + std::to_string(position); }
+std::string ValueKey(size_t position) { return "Value" + std::to_string(position); }
+
+}  // namespace
+
+std::shared_ptr<Enumeration> Enumeration::New() {
+  auto list = std::make_shared<Enumeration>(Private{});
+  list->InitProperties();
+  return list;
+}
+
+std::shared_ptr<Enumeration> Enumeration::Load(const PropertyBag& Bag) {
+  auto list = std::make_shared<Enumeration>(Private{});
+  list->ReadProperties(Bag);
+  return list;
+}
+
+const std::string& Enumeration::Item(int32_t Index) const {
+  if (Index < 1 || Index > Count()) Raise(errors::kSubscriptOutOfRange);
+  return texts_[static_cast<size_t>(Index - 1)];
+}
+
+void Enumeration::Remove(int32_t Index) {
+  if (Index < 1 || Index > Count()) Raise(errors::kSubscriptOutOfRange);
+  const auto position = static_cast<ptrdiff_t>(Index - 1);
+  texts_.erase(texts_.begin() + position);
+  values_.erase(values_.begin() + position);
+  index_stale_ = true;
+}
+
+void Enumeration::Clear() noexcept {
+  texts_.clear();
+  values_.clear();
+  index_.by_value.clear();
+  index_.by_text.clear();
+  index_stale_ = false;
+}
+
+const Enumeration::FirstPositions& Enumeration::Index() const {
+  if (index_stale_) {
+    FirstPositions rebuilt;
+    for (size_t k = 0; k < texts_.size(); ++k) {
+      rebuilt.by_value.try_emplace(values_[k], k);
+      rebuilt.by_text.try_emplace(texts_[k], k);
+    }
+    index_ = std::move(rebuilt);
+    index_stale_ = false;
+  }
+  return index_;
+}
+
+std::shared_ptr<Enumerator<std::string>> Enumeration::NewEnum() const {
+  return std::make_shared<Enumerator<std::string>>(texts_);
+}
+
+Enumerator<std::string>::Iterator Enumeration::begin() const {
+  return Enumerator<std::string>(texts_).begin();
+}
+
+void Enumeration::Add(std::string Text, int32_t Value) {
+  const size_t position = texts_.size();
+  texts_.reserve(position + 1);
+  values_.reserve(position + 1);
+  if (!index_stale_) {
+    // An earlier pair with the same text or value stays the first match.
+    index_.by_value.try_emplace(Value, position);
+    try {
+      index_.by_text.try_emplace(Text, position);
+    } catch (...) {
+      index_stale_ = true;  // rebuilt from the lists on the next lookup
+      throw;
+    }
+  }
+  texts_.push_back(std::move(Text));  // cannot throw after the reserves
+  values_.push_back(Value);
+}
+
+const std::string& Enumeration::Text(int32_t Value) const {
+  const auto& by_value = Index().by_value;
+  const auto found = by_value.find(Value);
+  if (found == by_value.end()) Raise(errors::kSubscriptOutOfRange);
+  return texts_[found->second];
+}
+
+int32_t Enumeration::Value(const std::string& Text) const {
+  const auto& by_text = Index().by_text;
+  const auto found = by_text.find(Text);
+  if (found == by_text.end()) Raise(errors::kSubscriptOutOfRange);
+  return values_[found->second];
+}
+
+void Enumeration::ReadProperties(const PropertyBag& Bag) {
+  Clear();
+  const int32_t count = Bag.ReadProperty(kCountKey, Variant(0)).ToLong();
+  for (int32_t position = 1; position <= count; ++position) {
+    const Variant text = Bag.ReadProperty(TextKey(static_cast<size_t>(position)));
+    const Variant value = Bag.ReadProperty(ValueKey(static_cast<size_t>(position)));
+    Add(text.ToString(), value.ToLong());
+  }
+}
+
+void Enumeration::WriteProperties(PropertyBag& Bag) const {
+  Bag.WriteProperty(kCountKey, Variant(Count()), Variant(0));
+  for (size_t k = 0; k < texts_.size(); ++k) {
+    Bag.WriteProperty(TextKey(k + 1), Variant(texts_[k]));
+    Bag.WriteProperty(ValueKey(k + 1), Variant(values_[k]));
+  }
+}
+
+}  // namespace ombrix

@@ -1,0 +1,77 @@
+// Enumeration: an ordered list of text/value pairs, looked up in both
+// directions; the first match wins. Creatable and persistable.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "ombrix/frame/enumerator.h"
+#include "ombrix/frame/property_bag.h"
+
+namespace ombrix {
+
+class Enumeration final {
+  struct Private {
+    explicit Private() = default;
+  };
+
+ public:
+  explicit Enumeration(Private) {}
+  Enumeration(const Enumeration&) = delete;
+  Enumeration& operator=(const Enumeration&) = delete;
+
+  /// A new, empty list.
+  static std::shared_ptr<Enumeration> New();
+  /// A new list read from Bag (see ReadProperties).
+  static std::shared_ptr<Enumeration> Load(const PropertyBag& Bag);
+
+  /// The number of pairs.
+  int32_t Count() const noexcept { return static_cast<int32_t>(texts_.size()); }
+  /// The text of pair Index (1..Count); error 9 otherwise.
+  const std::string& Item(int32_t Index) const;
+  const std::string& operator[](int32_t Index) const { return Item(Index); }
+  /// Removes pair Index; later pairs move down. Error 9 outside 1..Count.
+  void Remove(int32_t Index);
+  /// Removes every pair.
+  void Clear() noexcept;
+  /// An enumerator over the texts, in order, as they are now.
+  std::shared_ptr<Enumerator<std::string>> NewEnum() const;
+  /// Range-for over the texts, as they are when the loop starts.
+  Enumerator<std::string>::Iterator begin() const;
+  std::default_sentinel_t end() const noexcept { return {}; }
+  /// Appends a pair; repeats and empty texts are accepted.
+  void Add(std::string Text, int32_t Value);
+  /// The text of the first pair with this value; error 9 when none has it.
+  const std::string& Text(int32_t Value) const;
+  /// The value of the first pair with exactly this text; error 9 when none has it.
+  int32_t Value(const std::string& Text) const;
+
+  /// Gives a new list its initial state: no pairs.
+  void InitProperties() noexcept { Clear(); }
+  /// Reads "Count" then "Text1", "Value1", ... from Bag, adding each pair;
+  /// a missing key (error 5) or a bad value (6, 13) stops the load, keeping
+  /// the pairs read before it.
+  void ReadProperties(const PropertyBag& Bag);
+  /// Writes "Count" (left out when 0) and every pair's "TextN" and "ValueN".
+  void WriteProperties(PropertyBag& Bag) const;
+
+ private:
+  // The first position (0-based) of each value and of each text: lookups
+  // give exactly what a scan from position 1 gives, without scanning. Add
+  // keeps it; Remove shifts positions, so it is rebuilt on the next lookup.
+  struct FirstPositions {
+    std::unordered_map<int32_t, size_t> by_value;
+    std::unordered_map<std::string, size_t> by_text;
+  };
+  const FirstPositions& Index() const;
+
+  std::vector<std::string> texts_;
+  std::vector<int32_t> values_;
+  mutable FirstPositions index_;
+  mutable bool index_stale_ = false;
+};
+
+}  // namespace ombrix
