@@ -6,6 +6,7 @@
 #include "ombrix/bytes/byte_array_interval.h"
 #include "ombrix/bytes/byte_array_trail.h"
 #include "ombrix/bytes/i_byte_array.h"
+#include "ombrix/checksum/crc.h"
 #include "ombrix/fields/big_endian.h"
 #include "ombrix/fields/enumeration.h"
 #include "ombrix/fields/little_endian.h"

@@ -2,8 +2,10 @@
 // currency of the library. Views, fields, images and the CRC all work on it.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
+#include <span>
 
 #include "ombrix/bytes/array_bounds.h"
 #include "ombrix/bytes/i_byte_array.h"
@@ -96,6 +98,13 @@ class ByteArray final : public IByteArray, public std::enable_shared_from_this<B
   void WriteBytesAt(int64_t position, SafeArray<uint8_t>& destination, int32_t destination_index,
                     int32_t count) const;
   int32_t SkipAt(uint8_t pattern, int64_t position) const;
+  // Of the count bytes from store position `position` on, those the store
+  // holds before the first one it lacks (none when position is negative).
+  std::span<const uint8_t> Available(int64_t position, int64_t count) const {
+    if (position < 0 || position >= Count() || count <= 0) return {};
+    return {store_.data() + position,
+            static_cast<size_t>(std::min<int64_t>(count, Count() - position))};
+  }
   // The bytes at positions position..position+count-1; error 9 unless all exist.
   uint8_t* Reach(int64_t position, int32_t count) {
     if (position < 0 || count < 0 || position + count > Count()) RaiseOutOfRange();

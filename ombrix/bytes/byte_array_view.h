@@ -5,8 +5,13 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 
 #include "ombrix/bytes/byte_array.h"
+
+namespace ombrix {
+class CRC;
+}
 
 namespace ombrix::detail {
 
@@ -38,6 +43,13 @@ class ByteArrayView : public IByteArray {
   ~ByteArrayView() override = default;
 
   friend class NumericField;
+  friend class ombrix::CRC;
+
+  // Of the count bytes from view index `index` on, those the parent holds
+  // before the first one it lacks.
+  std::span<const uint8_t> Available(int32_t index, int64_t count) const {
+    return parent_->Available(Position(index), count);
+  }
 
   // The parent's bytes at view items 1..count, checked once as a whole:
   // error 9 unless every one of them exists. Valid until the parent changes.

@@ -1,0 +1,51 @@
+#include "ombrix/checksum/crc.h"
+
+#include <typeinfo>
+
+#include "ombrix/bytes/byte_array.h"
+#include "ombrix/bytes/byte_array_interval.h"
+#include "ombrix/bytes/byte_array_trail.h"
+#include "ombrix/checksum/crc_internal.h"
+#include "ombrix/frame/wrap_internal.h"
+
+namespace ombrix {
+
+std::shared_ptr<CRC> CRC::New() { return std::make_shared<CRC>(Private{}); }
+
+void CRC::Append(const IByteArray& B) {
+  const int32_t high = B.HighIndex();
+  const int32_t low = B.LowIndex();
+  const int64_t count = static_cast<int64_t>(high) - low + 1;
+  if (count <= 0) return;
+
+  // The library's own arrays and views are read in one block, up to the
+  // first byte their array lacks; any other array byte by byte.
+  std::span<const uint8_t> bytes;
+  const std::type_info& type = typeid(B);
+  if (type == typeid(ByteArray)) {
+    const auto& array = static_cast<const ByteArray&>(B);
+    bytes = array.Available(static_cast<int64_t>(low) - array.LowIndex(), count);
+  } else if (type == typeid(ByteArrayInterval) || type == typeid(ByteArrayTrail)) {
+    bytes = static_cast<const detail::ByteArrayView&>(B).Available(low, count);
+  } else {
+    for (int64_t i = low; i <= high; ++i) {
+      const auto b = static_cast<uint8_t>(B.Item(static_cast<int32_t>(i)));
+      register_ = detail::Crc16Table(register_, &b, 1);
+    }
+    return;
+  }
+  register_ = detail::Crc16(register_, bytes.data(), bytes.size());
+  if (static_cast<int64_t>(bytes.size()) < count) {
+    // The array's own check raises the error of the first missing byte.
+    B.Item(static_cast<int32_t>(low + static_cast<int64_t>(bytes.size())));
+    Raise(errors::kSubscriptOutOfRange);
+  }
+}
+
+void CRC::Send(IByteArray& B) const {
+  const auto fcs = static_cast<uint16_t>(~register_);
+  B.Item(detail::WrapSub(B.HighIndex(), 1), fcs & 0xFF);
+  B.Item(B.HighIndex(), fcs >> 8);
+}
+
+}  // namespace ombrix

@@ -1,0 +1,178 @@
+#include "ombrix/checksum/crc.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "ombrix/bytes/byte_array.h"
+#include "ombrix/checksum/crc_internal.h"
+#include "tests/byte_array_testing.h"
+#include "tests/expect_error.h"
+
+namespace ombrix {
+namespace {
+
+using testing::Bytes;
+using testing::ExpectError;
+using testing::MakeArray;
+
+std::vector<uint8_t> RandomBytes(std::mt19937& random, size_t count) {
+  std::vector<uint8_t> bytes(count);
+  for (auto& b : bytes) b = static_cast<uint8_t>(random());
+  return bytes;
+}
+
+// One suite over every kernel; those this processor lacks are skipped.
+struct Reference {
+  static bool Runs() { return true; }
+  static uint16_t Extend(uint16_t c, const uint8_t* d, size_t n) {
+    return detail::Crc16Reference(c, d, n);
+  }
+};
+struct Table {
+  static bool Runs() { return true; }
+  static uint16_t Extend(uint16_t c, const uint8_t* d, size_t n) {
+    return detail::Crc16Table(c, d, n);
+  }
+};
+struct Clmul {
+  static bool Runs() { return detail::HasClmul(); }
+  static uint16_t Extend(uint16_t c, const uint8_t* d, size_t n) {
+    return detail::Crc16Clmul(c, d, n);
+  }
+};
+struct Clmul512 {
+  static bool Runs() { return detail::HasClmul512(); }
+  static uint16_t Extend(uint16_t c, const uint8_t* d, size_t n) {
+    return detail::Crc16Clmul512(c, d, n);
+  }
+};
+struct Chosen {
+  static bool Runs() { return true; }
+  static uint16_t Extend(uint16_t c, const uint8_t* d, size_t n) { return detail::Crc16(c, d, n); }
+};
+
+template <typename Kernel>
+class Crc16KernelTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!Kernel::Runs()) GTEST_SKIP() << "this processor lacks the instructions";
+  }
+};
+using Kernels = ::testing::Types<Reference, Table, Clmul, Clmul512, Chosen>;
+TYPED_TEST_SUITE(Crc16KernelTest, Kernels);
+
+TYPED_TEST(Crc16KernelTest, CatalogueCheckValue) {
+  const std::string text = "123456789";
+  const auto* data = reinterpret_cast<const uint8_t*>(text.data());
+  EXPECT_EQ(static_cast<uint16_t>(~TypeParam::Extend(0xFFFF, data, text.size())), 0x906E);
+}
+
+TYPED_TEST(Crc16KernelTest, MatchesTheBitLoopAtEveryLengthAndSplit) {
+  std::mt19937 random(11);
+  std::vector<size_t> lengths;
+  for (size_t n = 0; n <= 300; ++n) lengths.push_back(n);
+  for (size_t n : {511, 512, 513, 1024 + 63, 4096, 65536 + 17}) lengths.push_back(n);
+  for (const size_t n : lengths) {
+    SCOPED_TRACE(n);
+    const std::vector<uint8_t> data = RandomBytes(random, n + 7);
+    const uint8_t* start = data.data() + n % 7;  // odd alignments
+    const auto seed = static_cast<uint16_t>(random());
+    const uint16_t expected = detail::Crc16Reference(seed, start, n);
+    ASSERT_EQ(TypeParam::Extend(seed, start, n), expected);
+    const size_t split = n == 0 ? 0 : random() % n;  // continuing where another call stopped
+    ASSERT_EQ(TypeParam::Extend(TypeParam::Extend(seed, start, split), start + split, n - split),
+              expected);
+  }
+}
+
+TEST(CrcTest, AbcFrameStampedAndChecked) {
+  auto crc = CRC::New();
+  EXPECT_FALSE(crc->Check());
+  auto frame = MakeArray({0x61, 0x62, 0x63, 0, 0});
+  crc->Append(*frame->Interval(1, 3));
+  EXPECT_EQ(crc->Register(), 0x61DA);
+  crc->Send(*frame);
+  crc->Send(*frame);  // the register is unchanged, so the same bytes again
+  EXPECT_EQ(frame->Text(), "616263259E");
+  crc->Clear();
+  EXPECT_FALSE(crc->Check());
+  crc->Append(*frame);
+  EXPECT_TRUE(crc->Check());
+
+  auto digits = ByteArray::New();
+  digits->Value(Variant("123456789"));
+  digits->Count(11);
+  crc->Clear();
+  crc->Append(*digits->Interval(1, 9));
+  crc->Send(*digits);
+  EXPECT_EQ(digits->Text().substr(18), "6E90");
+}
+
+TEST(CrcTest, EmptyArraysAndShortFrames) {
+  auto crc = CRC::New();
+  crc->Append(*ByteArray::New());
+  EXPECT_EQ(crc->Register(), 0xFFFF);
+  auto two = MakeArray({7, 7});
+  crc->Send(*two);
+  EXPECT_EQ(two->Text(), "0000");
+  crc->Append(*two);
+  EXPECT_TRUE(crc->Check());
+  auto one = MakeArray({5});
+  ExpectError([&] { crc->Send(*one); }, 9);
+  EXPECT_EQ(one->Text(), "05");
+}
+
+TEST(CrcTest, RandomFramesThroughArraysAndViews) {
+  std::mt19937 random(3);
+  auto crc = CRC::New();
+  for (int frame_number = 0; frame_number < 200; ++frame_number) {
+    const size_t length = 2 + random() % 2000;
+    const size_t lead = random() % 9;  // the frame sits at an odd place in a larger array
+    auto buffer = ByteArray::New();
+    buffer->Count(static_cast<int32_t>(lead + length + 3));
+    buffer->LowIndex(static_cast<int32_t>(random() % 100) - 50);
+    std::vector<uint8_t> data = RandomBytes(random, length - 2);
+    for (size_t k = 0; k < data.size(); ++k) {
+      buffer->Item(buffer->LowIndex() + static_cast<int32_t>(lead + k), data[k]);
+    }
+    auto frame = buffer->Interval(buffer->LowIndex() + static_cast<int32_t>(lead),
+                                  static_cast<int32_t>(length));
+    crc->Clear();
+    // In two pieces: several Appends make one of the concatenation.
+    const auto split = static_cast<int32_t>(random() % (length - 1));
+    const auto data_count = static_cast<int32_t>(length) - 2;
+    if (split > 0) crc->Append(*frame->Interval(1, split));
+    if (split < data_count) crc->Append(*frame->Interval(1 + split, data_count - split));
+    ASSERT_EQ(crc->Register(), detail::Crc16Reference(0xFFFF, data.data(), data.size()));
+    crc->Send(*frame);
+    crc->Clear();
+    crc->Append(*frame);
+    ASSERT_TRUE(crc->Check()) << "frame " << frame_number;
+    crc->Clear();
+    crc->Append(*frame->Copy());
+    ASSERT_TRUE(crc->Check());
+  }
+}
+
+TEST(CrcTest, AViewPastItsParentFailsAfterTheBytesItHas) {
+  auto parent = ByteArray::New();
+  parent->Text("0102030405060708");
+  auto view = parent->Interval(5, 10);  // 4 bytes exist, 6 do not
+  auto crc = CRC::New();
+  ExpectError([&] { crc->Append(*view); }, 9);
+  const uint8_t present[] = {5, 6, 7, 8};
+  EXPECT_EQ(crc->Register(), detail::Crc16Reference(0xFFFF, present, 4));
+  crc->Clear();
+  ExpectError([&] { crc->Append(*parent->Interval(-1, 4)); }, 9);  // before the first byte
+  EXPECT_EQ(crc->Register(), 0xFFFF);
+  auto trail = parent->Interval(3);
+  parent->Count(1);  // the trail now has a negative count: nothing to read
+  crc->Append(*trail);
+  EXPECT_EQ(crc->Register(), 0xFFFF);
+}
+
+}  // namespace
+}  // namespace ombrix
