@@ -19,3 +19,5 @@
 #include "ombrix/frame/regional_settings.h"
 #include "ombrix/frame/safe_array.h"
 #include "ombrix/frame/variant.h"
+#include "ombrix/memory/memory_image.h"
+#include "ombrix/memory/memory_map.h"

@@ -14,6 +14,7 @@
 namespace ombrix {
 
 class CRC;
+class MemoryImage;
 namespace detail {
 class ByteArrayView;
 class NumericField;
@@ -76,6 +77,7 @@ class ByteArray final : public IByteArray, public std::enable_shared_from_this<B
   friend class detail::ByteArrayView;
   friend class detail::NumericField;
   friend class CRC;
+  friend class MemoryImage;
 
   // Library-internal operations; positions are zero-based store positions.
 

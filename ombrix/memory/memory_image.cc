@@ -1,0 +1,166 @@
+#include "ombrix/memory/memory_image.h"
+
+#include <limits>
+#include <string>
+
+#include "ombrix/frame/wrap_internal.h"
+#include "ombrix/memory/memory_map.h"
+
+namespace ombrix {
+namespace {
+
+constexpr const char* kCountKey = "Count";
+std::string StartKey(size_t k) { return "Start" + std::to_string(k); }
+std::string TextKey(size_t k) { return "Text" + std::to_string(k); }
+
+}  // namespace
+
+std::shared_ptr<MemoryImage> MemoryImage::New() {
+  auto image = std::make_shared<MemoryImage>(Private{});
+  image->InitProperties();
+  return image;
+}
+
+std::shared_ptr<MemoryImage> MemoryImage::Load(const PropertyBag& Bag) {
+  auto image = std::make_shared<MemoryImage>(Private{});
+  image->ReadProperties(Bag);
+  return image;
+}
+
+int32_t MemoryImage::BytesCount() const {
+  int32_t total = 0;
+  arrays_.ForEach(
+      [&](const auto& entry) { total = detail::WrapAdd(total, entry.object->Count()); });
+  return total;
+}
+
+void MemoryImage::Add(const IByteArray& B) {
+  const int32_t start = B.LowIndex();
+  const int32_t count = B.Count();
+  if (start < 0 || count < 0 ||
+      static_cast<int64_t>(start) + count > std::numeric_limits<int32_t>::max()) {
+    Raise(errors::kInvalidArgument);
+  }
+  const int32_t end = start + count;
+  const auto where = arrays_.Locate(start, end, end_address_);
+
+  const List::Entry* previous = where.previous ? &arrays_.at(*where.previous) : nullptr;
+  const bool grows_previous = previous != nullptr && start == previous->high + 1;
+  const ByteArray* following = where.following ? arrays_.at(where.at).object.get() : nullptr;
+  const int32_t high = following != nullptr ? arrays_.at(where.at).high : end - 1;
+
+  // The lower neighbour takes B's bytes at its end (what assigning its trail
+  // just past its last byte does); otherwise a copy of B is the new array.
+  // The following neighbour's bytes go behind, and its object leaves the
+  // image. A failure part way (B unreadable, memory short) shrinks the
+  // holder back: nothing changes.
+  std::shared_ptr<ByteArray> added;
+  if (!grows_previous) {
+    added = B.Copy();
+    added->LowIndex(start);
+  }
+  ByteArray& holder = grows_previous ? *previous->object : *added;
+  const int32_t holder_count = holder.Count();
+  const auto append = [&holder](const IByteArray& source) {
+    const int32_t at = holder.Count();
+    holder.Count(at + source.Count());
+    holder.ReadBytes(source, source.LowIndex(), at, source.Count());
+  };
+  try {
+    if (grows_previous) append(B);
+    if (following != nullptr) append(*following);
+  } catch (...) {
+    holder.Count(holder_count);
+    throw;
+  }
+
+  if (grows_previous) {
+    arrays_.SetHigh(*where.previous, high);
+    if (following != nullptr) arrays_.Erase(where.at);
+  } else if (following != nullptr) {
+    arrays_.Replace(where.at, List::Entry{start, high, std::move(added)});
+  } else {
+    arrays_.Insert(where.at, List::Entry{start, high, std::move(added)});
+  }
+  end_address_ = arrays_.back().high + 1;
+}
+
+void MemoryImage::Clear() noexcept {
+  arrays_.clear();
+  end_address_ = -1;
+}
+
+std::shared_ptr<MemoryMap> MemoryImage::Map() const {
+  auto map = MemoryMap::New();
+  arrays_.ForEach(
+      [&](const auto& entry) { map->Add(entry.object->LowIndex(), entry.object->Count()); });
+  return map;
+}
+
+MemoryImage::List::Place MemoryImage::Holder(int32_t address) const {
+  // The scan from the lowest array stops at the first array that starts
+  // above the address or reaches it.
+  const auto place = arrays_.FindFirst(
+      [&](const auto& entry) { return address < entry.low || address <= entry.high; });
+  if (arrays_.IsEnd(place) || address < arrays_.at(place).low) return arrays_.end();
+  return place;
+}
+
+std::shared_ptr<ByteArray> MemoryImage::MemoryRead(int32_t StartAddress, int32_t Count) const {
+  const auto place = Holder(StartAddress);
+  if (arrays_.IsEnd(place)) return nullptr;
+  const auto& holder = arrays_.at(place);
+  if (static_cast<int64_t>(StartAddress) + Count - 1 > holder.high) return nullptr;
+  auto result = holder.object->Interval(StartAddress, Count)->Copy();
+  result->LowIndex(StartAddress);
+  return result;
+}
+
+void MemoryImage::MemoryWrite(const IByteArray& B) {
+  const int32_t start = B.LowIndex();
+  const int32_t count = B.Count();
+  const auto place = Holder(start);
+  if (arrays_.IsEnd(place)) Raise(errors::kSubscriptOutOfRange);
+  const auto& holder = arrays_.at(place);
+  if (static_cast<int64_t>(start) + count - 1 > holder.high) Raise(errors::kSubscriptOutOfRange);
+  // No bytes, nothing to write (a view of no bytes would be a trail, whose
+  // assignment would cut the array short).
+  if (count <= 0) return;
+  holder.object->Interval(start, count)->Copy(B);
+}
+
+std::shared_ptr<ByteArray> MemoryImage::Item(int32_t Index) const {
+  if (Index < 1 || Index > Count()) Raise(errors::kSubscriptOutOfRange);
+  return arrays_[static_cast<size_t>(Index - 1)].object;
+}
+
+std::shared_ptr<Enumerator<std::shared_ptr<ByteArray>>> MemoryImage::NewEnum() const {
+  return std::make_shared<Enumerator<std::shared_ptr<ByteArray>>>(arrays_.Objects());
+}
+
+Enumerator<std::shared_ptr<ByteArray>>::Iterator MemoryImage::begin() const {
+  return Enumerator<std::shared_ptr<ByteArray>>(arrays_.Objects()).begin();
+}
+
+void MemoryImage::ReadProperties(const PropertyBag& Bag) {
+  Clear();
+  const int32_t count = Bag.ReadProperty(kCountKey, Variant(0)).ToLong();
+  auto scratch = ByteArray::New();
+  for (int32_t k = 0; k < count; ++k) {
+    scratch->LowIndex(Bag.ReadProperty(StartKey(static_cast<size_t>(k))).ToLong());
+    scratch->Text(Bag.ReadProperty(TextKey(static_cast<size_t>(k))).ToString());
+    Add(*scratch);
+  }
+}
+
+void MemoryImage::WriteProperties(PropertyBag& Bag) const {
+  Bag.WriteProperty(kCountKey, Variant(Count()), Variant(0));
+  size_t k = 0;
+  arrays_.ForEach([&](const auto& entry) {
+    Bag.WriteProperty(StartKey(k), Variant(entry.object->LowIndex()));
+    Bag.WriteProperty(TextKey(k), Variant(entry.object->Text()));
+    ++k;
+  });
+}
+
+}  // namespace ombrix

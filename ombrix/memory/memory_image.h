@@ -1,0 +1,84 @@
+// MemoryImage: the known contents of a memory, as byte arrays placed at
+// addresses (each array's LowIndex is its address), in ascending order.
+// Arrays that touch are joined; arrays that overlap are refused.
+// Creatable and persistable.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "ombrix/bytes/byte_array.h"
+#include "ombrix/frame/enumerator.h"
+#include "ombrix/frame/property_bag.h"
+#include "ombrix/memory/segment_list.h"
+
+namespace ombrix {
+
+class MemoryMap;
+
+class MemoryImage final {
+  struct Private {
+    explicit Private() = default;
+  };
+
+ public:
+  explicit MemoryImage(Private) {}
+  MemoryImage(const MemoryImage&) = delete;
+  MemoryImage& operator=(const MemoryImage&) = delete;
+
+  /// A new, empty image.
+  static std::shared_ptr<MemoryImage> New();
+  /// A new image read from Bag (see ReadProperties).
+  static std::shared_ptr<MemoryImage> Load(const PropertyBag& Bag);
+
+  /// The number of stored arrays.
+  int32_t Count() const noexcept { return static_cast<int32_t>(arrays_.size()); }
+  /// The sum of the stored arrays' counts (wrapping in 32 bits).
+  int32_t BytesCount() const;
+  /// Places a copy of B's bytes at B.LowIndex .. B.HighIndex; B itself is
+  /// never kept. Touching arrays join (the lower one grows). Error 1000
+  /// "Segments mémoire en recouvrement" on an overlap; 5 for a negative
+  /// address or count or an end past the 32-bit range; B's own errors when
+  /// its bytes cannot be read. Nothing changes on an error.
+  void Add(const IByteArray& B);
+  /// Removes every array.
+  void Clear() noexcept;
+  /// A new map of the stored arrays' bounds.
+  std::shared_ptr<MemoryMap> Map() const;
+  /// Points M at a new map of the stored arrays' bounds.
+  void GetMap(std::shared_ptr<MemoryMap>& M) const { M = Map(); }
+  /// A new array with the bytes StartAddress .. StartAddress + Count - 1 (to
+  /// the end of their array when Count is 0) and LowIndex StartAddress; an
+  /// empty pointer when one stored array does not hold them all.
+  std::shared_ptr<ByteArray> MemoryRead(int32_t StartAddress, int32_t Count) const;
+  /// Writes B's bytes over the image at B.LowIndex .. B.HighIndex; error 9,
+  /// nothing written, unless one stored array holds them all.
+  void MemoryWrite(const IByteArray& B);
+  /// The stored array Index (1 for the lowest) itself; error 9 outside 1..Count.
+  std::shared_ptr<ByteArray> Item(int32_t Index) const;
+  std::shared_ptr<ByteArray> operator[](int32_t Index) const { return Item(Index); }
+  /// An enumerator over the stored arrays, lowest first, as they are now.
+  std::shared_ptr<Enumerator<std::shared_ptr<ByteArray>>> NewEnum() const;
+  /// Range-for over the stored arrays, as they are when the loop starts.
+  Enumerator<std::shared_ptr<ByteArray>>::Iterator begin() const;
+  std::default_sentinel_t end() const noexcept { return {}; }
+
+  /// Gives a new image its initial state: no arrays.
+  void InitProperties() noexcept { Clear(); }
+  /// Clears, then reads "Count" and each "StartN" and "TextN" (N from 0),
+  /// adding each array; a missing key (5), a bad value (6, 13, 1000) or an
+  /// overlap (1000) stops the load, keeping the arrays added before it.
+  void ReadProperties(const PropertyBag& Bag);
+  /// Writes "Count" (left out when 0), then "StartN" and "TextN" for each array.
+  void WriteProperties(PropertyBag& Bag) const;
+
+ private:
+  using List = detail::SegmentList<ByteArray>;
+  // The stored array holding address `address`, or end().
+  List::Place Holder(int32_t address) const;
+
+  List arrays_;
+  int32_t end_address_ = -1;  // one past the last array's high index
+};
+
+}  // namespace ombrix

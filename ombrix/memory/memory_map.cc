@@ -1,0 +1,143 @@
+#include "ombrix/memory/memory_map.h"
+
+#include <limits>
+#include <string>
+
+#include "ombrix/frame/wrap_internal.h"
+#include "ombrix/memory/memory_image.h"
+
+namespace ombrix {
+namespace {
+
+constexpr const char* kCountKey = "Count";
+std::string StartKey(size_t k) { return "Start" + std::to_string(k); }
+std::string CountKey(size_t k) { return "Count" + std::to_string(k); }
+
+}  // namespace
+
+std::shared_ptr<MemoryMap> MemoryMap::New() {
+  auto map = std::make_shared<MemoryMap>(Private{});
+  map->InitProperties();
+  return map;
+}
+
+std::shared_ptr<MemoryMap> MemoryMap::Load(const PropertyBag& Bag) {
+  auto map = std::make_shared<MemoryMap>(Private{});
+  map->ReadProperties(Bag);
+  return map;
+}
+
+void MemoryMap::Add(int32_t StartAddress, int32_t Count) {
+  if (StartAddress < 0 || Count < 0 ||
+      static_cast<int64_t>(StartAddress) + Count > std::numeric_limits<int32_t>::max()) {
+    Raise(errors::kInvalidArgument);
+  }
+  const int32_t start = StartAddress;
+  const int32_t end = start + Count;
+  const auto where = segments_.Locate(start, end, end_address_);
+
+  using Entry = detail::SegmentList<ArrayBounds>::Entry;
+  const bool grows_previous = where.previous && start == segments_.at(*where.previous).high + 1;
+  const int32_t high = where.following ? segments_.at(where.at).high : end - 1;
+
+  if (grows_previous) {
+    // The lower segment takes the stretch and, when there is one, the
+    // following segment, whose object leaves the map with its old bounds.
+    segments_.at(*where.previous).object->SetHighIndex(high);
+    segments_.SetHigh(*where.previous, high);
+    if (where.following) segments_.Erase(where.at);
+  } else {
+    auto segment = ArrayBounds::Make();
+    segment->SetLowIndex(start);
+    segment->SetHighIndex(end - 1);
+    if (where.following) {
+      segment->SetHighIndex(high);
+      segments_.Replace(where.at, Entry{start, high, std::move(segment)});
+    } else {
+      segments_.Insert(where.at, Entry{start, high, std::move(segment)});
+    }
+  }
+  end_address_ = segments_.back().high + 1;
+}
+
+bool MemoryMap::Check(const ArrayBounds& S) const {
+  const int32_t low = S.LowIndex();
+  const int32_t high = S.HighIndex();
+  const auto place = segments_.FindFirst(
+      [&](const auto& segment) { return segment.low > low || segment.high >= high; });
+  if (segments_.IsEnd(place)) return false;
+  return segments_.at(place).low <= low;
+}
+
+void MemoryMap::Clear() noexcept {
+  segments_.clear();
+  end_address_ = -1;
+}
+
+std::shared_ptr<MemoryMap> MemoryMap::Exclude(const MemoryMap& MM) const {
+  auto result = New();
+  segments_.ForEach([&](const auto& segment) {
+    int32_t low = segment.low;
+    const int32_t high = segment.high;
+    // MM's segments wholly below this one change nothing: start past them.
+    auto place = MM.segments_.FindFirst([&](const auto& x) { return x.high >= low; });
+    for (; !MM.segments_.IsEnd(place); place = MM.segments_.Next(place)) {
+      const auto& x = MM.segments_.at(place);
+      if (x.low >= high + 1) break;
+      if (x.low - low > 0) result->Add(low, x.low - low);
+      if (low <= x.high) low = x.high + 1;
+    }
+    if (high + 1 > low) result->Add(low, high + 1 - low);
+  });
+  return result;
+}
+
+std::shared_ptr<ArrayBounds> MemoryMap::Item(int32_t Index) const {
+  if (Index < 1 || Index > Count()) Raise(errors::kSubscriptOutOfRange);
+  return segments_[static_cast<size_t>(Index - 1)].object;
+}
+
+std::shared_ptr<ombrix::MemoryImage> MemoryMap::MemoryImage(uint8_t Pattern) const {
+  auto image = ombrix::MemoryImage::New();
+  segments_.ForEach([&](const auto& segment) { image->Add(*segment.object->ByteArray(Pattern)); });
+  return image;
+}
+
+std::shared_ptr<Enumerator<std::shared_ptr<ArrayBounds>>> MemoryMap::NewEnum() const {
+  return std::make_shared<Enumerator<std::shared_ptr<ArrayBounds>>>(segments_.Objects());
+}
+
+Enumerator<std::shared_ptr<ArrayBounds>>::Iterator MemoryMap::begin() const {
+  return Enumerator<std::shared_ptr<ArrayBounds>>(segments_.Objects()).begin();
+}
+
+void MemoryMap::Remove(int32_t, int32_t) { Raise(errors::kLibrary, messages::kNotImplemented); }
+
+int32_t MemoryMap::BytesCount() const noexcept {
+  int32_t total = 0;
+  segments_.ForEach(
+      [&](const auto& segment) { total = detail::WrapAdd(total, segment.object->Count()); });
+  return total;
+}
+
+void MemoryMap::ReadProperties(const PropertyBag& Bag) {
+  Clear();
+  const int32_t count = Bag.ReadProperty(kCountKey, Variant(0)).ToLong();
+  for (int32_t k = 0; k < count; ++k) {
+    const int32_t start = Bag.ReadProperty(StartKey(static_cast<size_t>(k))).ToLong();
+    const int32_t length = Bag.ReadProperty(CountKey(static_cast<size_t>(k))).ToLong();
+    Add(start, length);
+  }
+}
+
+void MemoryMap::WriteProperties(PropertyBag& Bag) const {
+  Bag.WriteProperty(kCountKey, Variant(Count()), Variant(0));
+  size_t k = 0;
+  segments_.ForEach([&](const auto& segment) {
+    Bag.WriteProperty(StartKey(k), Variant(segment.object->LowIndex()));
+    Bag.WriteProperty(CountKey(k), Variant(segment.object->Count()));
+    ++k;
+  });
+}
+
+}  // namespace ombrix

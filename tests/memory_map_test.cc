@@ -1,0 +1,221 @@
+#include "ombrix/memory/memory_map.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <vector>
+
+#include "ombrix/frame/memory_property_bag.h"
+#include "ombrix/memory/memory_image.h"
+#include "tests/byte_array_testing.h"
+#include "tests/expect_error.h"
+
+namespace ombrix {
+namespace {
+
+using testing::ExpectError;
+
+using Bounds = std::vector<std::pair<int32_t, int32_t>>;  // low, high of each segment
+
+Bounds Layout(const MemoryMap& map) {
+  Bounds layout;
+  for (const auto& segment : map) layout.emplace_back(segment->LowIndex(), segment->HighIndex());
+  return layout;
+}
+
+std::shared_ptr<MemoryMap> MapOf(const Bounds& stretches) {
+  auto map = MemoryMap::New();
+  for (const auto& [start, count] : stretches) map->Add(start, count);
+  return map;
+}
+
+TEST(MemoryMapTest, TouchingStretchesMergeIntoTheLowerSegment) {
+  auto map = MemoryMap::New();
+  EXPECT_EQ(map->Count(), 0);
+  EXPECT_EQ(map->BytesCount(), 0);
+  map->Add(10, 5);
+  auto first = map->Item(1);
+  map->Add(15, 5);
+  EXPECT_EQ(Layout(*map), (Bounds{{10, 19}}));
+  EXPECT_EQ(first->HighIndex(), 19);  // the object handed out grew
+  EXPECT_EQ(map->BytesCount(), 10);
+
+  map = MapOf({{20, 5}, {10, 5}});
+  EXPECT_EQ(Layout(*map), (Bounds{{10, 14}, {20, 24}}));
+  auto lower = map->Item(1), upper = map->Item(2);
+  map->Add(15, 5);  // closes the gap: the upper object leaves with its bounds
+  EXPECT_EQ(Layout(*map), (Bounds{{10, 24}}));
+  EXPECT_EQ(map->Item(1), lower);
+  EXPECT_EQ(upper->LowIndex(), 20);
+  EXPECT_EQ(upper->HighIndex(), 24);
+
+  map = MapOf({{30, 5}});
+  auto old = map->Item(1);
+  map->Add(25, 5);  // touches only its upper neighbour: a new object takes it over
+  EXPECT_EQ(Layout(*map), (Bounds{{25, 34}}));
+  EXPECT_NE(map->Item(1), old);
+  EXPECT_EQ(Layout(*MapOf({{0, 4}, {8, 4}, {4, 4}})), (Bounds{{0, 11}}));
+}
+
+TEST(MemoryMapTest, OverlapsAndBadStretchesChangeNothing) {
+  auto map = MapOf({{10, 10}});
+  for (const auto& [start, count] : Bounds{{15, 2}, {5, 6}, {19, 3}, {12, 0}}) {
+    SCOPED_TRACE(start);
+    ExpectError([&] { map->Add(start, count); }, 1000, "Segments mémoire en recouvrement");
+  }
+  for (const auto& [start, count] : Bounds{{-1, 2}, {30, -1}, {INT32_MAX - 1, 2}}) {
+    ExpectError([&] { map->Add(start, count); }, 5);
+  }
+  EXPECT_EQ(Layout(*map), (Bounds{{10, 19}}));
+  map->Add(INT32_MAX - 1, 1);  // ends exactly at the top of the range
+  EXPECT_EQ(map->Count(), 2);
+  ExpectError([&] { map->Remove(10, 1); }, 1000, "non encore implémenté");
+  ExpectError([&] { map->Item(0); }, 9);
+  ExpectError([&] { map->Item(3); }, 9);
+  EXPECT_EQ(Layout(*MapOf({{10, 10}, {5, 5}})), (Bounds{{5, 19}}));
+  EXPECT_EQ(Layout(*MapOf({{10, 10}, {20, 1}})), (Bounds{{10, 20}}));
+}
+
+TEST(MemoryMapTest, ZeroByteStretches) {
+  auto map = MapOf({{10, 10}});
+  map->Add(20, 0);  // at EndAddress: nothing
+  map->Add(10, 0);  // at a segment's start: a new object with the same bounds
+  EXPECT_EQ(Layout(*map), (Bounds{{10, 19}}));
+  map->Add(30, 0);  // beyond: a segment of zero bytes
+  EXPECT_EQ(Layout(*map), (Bounds{{10, 19}, {30, 29}}));
+  EXPECT_EQ(map->BytesCount(), 10);
+  map->Add(25, 0);  // in a gap
+  EXPECT_EQ(map->Count(), 3);
+  map->Add(30, 4);
+  EXPECT_EQ(Layout(*map), (Bounds{{10, 19}, {25, 24}, {30, 33}}));
+  map->Add(20, 5);  // grows 10..19 over 20..24 and the empty segment at 25
+  EXPECT_EQ(Layout(*map), (Bounds{{10, 24}, {30, 33}}));
+}
+
+TEST(MemoryMapTest, CheckExcludeAndImages) {
+  auto map = MapOf({{10, 10}});
+  const auto covers = [&](int32_t start, int32_t count) {
+    auto probe = MemoryMap::New();
+    probe->Add(start, count);
+    return map->Check(*probe->Item(1));
+  };
+  EXPECT_TRUE(covers(10, 10));
+  EXPECT_TRUE(covers(12, 4));
+  EXPECT_FALSE(covers(9, 4));
+  EXPECT_FALSE(covers(15, 6));
+  EXPECT_TRUE(covers(20, 0));
+  EXPECT_FALSE(MemoryMap::New()->Check(*map->Item(1)));
+
+  auto whole = MapOf({{0, 100}});
+  EXPECT_EQ(Layout(*whole->Exclude(*MapOf({{10, 10}, {50, 10}}))),
+            (Bounds{{0, 9}, {20, 49}, {60, 99}}));
+  EXPECT_EQ(whole->Exclude(*MapOf({{0, 200}}))->Count(), 0);
+  auto same = whole->Exclude(*MemoryMap::New());
+  EXPECT_EQ(Layout(*same), (Bounds{{0, 99}}));
+  EXPECT_NE(same->Item(1), whole->Item(1));
+  EXPECT_EQ(Layout(*MapOf({{0, 10}, {20, 10}, {40, 10}})->Exclude(*MapOf({{5, 20}, {45, 1}}))),
+            (Bounds{{0, 4}, {25, 29}, {40, 44}, {46, 49}}));
+
+  auto image = MapOf({{0, 4}, {8, 2}})->MemoryImage(255);
+  ASSERT_EQ(image->Count(), 2);
+  EXPECT_EQ(image->Item(1)->Text(), "FFFFFFFF");
+  EXPECT_EQ(image->Item(2)->LowIndex(), 8);
+  EXPECT_EQ(image->Item(2)->Text(), "FFFF");
+}
+
+TEST(MemoryMapTest, Persistence) {
+  auto bag = MemoryPropertyBag::New();
+  MapOf({{16, 16}, {64, 8}})->WriteProperties(*bag);
+  EXPECT_EQ(bag->Keys(),
+            (std::vector<std::string>{"Count", "Start0", "Count0", "Start1", "Count1"}));
+  EXPECT_EQ(bag->ReadProperty("Count0").ToLong(), 16);
+  EXPECT_EQ(Layout(*MemoryMap::Load(*bag)), (Bounds{{16, 31}, {64, 71}}));
+  auto empty_bag = MemoryPropertyBag::New();
+  MemoryMap::New()->WriteProperties(*empty_bag);
+  EXPECT_TRUE(empty_bag->Keys().empty());
+
+  bag->WriteProperty("Count", Variant(3));  // a missing key ends the load, keeping what came before
+  auto map = MemoryMap::New();
+  ExpectError([&] { map->ReadProperties(*bag); }, 5);
+  EXPECT_EQ(map->Count(), 2);
+  bag->WriteProperty("Start2", Variant(20));
+  bag->WriteProperty("Count2", Variant(1));
+  ExpectError([&] { map->ReadProperties(*bag); }, 1000, "Segments mémoire en recouvrement");
+  EXPECT_EQ(Layout(*map), (Bounds{{16, 31}, {64, 71}}));
+}
+
+// The map against the plain scan of its definition, over random stretches
+// (many touching, some overlapping), checking bounds, errors, and which
+// objects survive a merge.
+struct ScanSegment {
+  int32_t low, high;
+  int id;
+};
+
+bool ReferenceAdd(std::vector<ScanSegment>& list, int32_t start, int32_t count, int& next_id) {
+  const int32_t end = start + count;
+  const int32_t end_address = list.empty() ? -1 : list.back().high + 1;
+  std::optional<size_t> previous, following;
+  size_t insert_at = list.size();
+  if (start == end_address && !list.empty()) {
+    previous = list.size() - 1;
+  } else if (start < end_address) {
+    for (size_t k = 0; k < list.size(); ++k) {
+      if (end == list[k].low) {
+        following = insert_at = k;
+        break;
+      }
+      if (end < list[k].low) {
+        insert_at = k;
+        break;
+      }
+      if (start <= list[k].high) return false;
+      previous = k;
+    }
+  }
+  size_t holder;
+  if (previous && start == list[*previous].high + 1) {
+    holder = *previous;
+    list[holder].high = end - 1;
+  } else {
+    list.insert(list.begin() + static_cast<long>(insert_at), {start, end - 1, next_id++});
+    holder = insert_at;
+    if (following) ++*following;
+  }
+  if (following) {
+    list[holder].high = list[*following].high;
+    list.erase(list.begin() + static_cast<long>(*following));
+  }
+  return true;
+}
+
+TEST(MemoryMapTest, MatchesThePlainScanOnRandomStretches) {
+  std::mt19937 random(17);
+  for (int round = 0; round < 20; ++round) {
+    auto map = MemoryMap::New();
+    std::vector<ScanSegment> reference;
+    std::map<int, std::shared_ptr<ArrayBounds>> objects;
+    int next_id = 0;
+    for (int step = 0; step < 400; ++step) {
+      const auto start = static_cast<int32_t>(random() % 2000);
+      const auto count = static_cast<int32_t>(random() % 4 == 0 ? 0 : random() % 30);
+      const bool accepted = ReferenceAdd(reference, start, count, next_id);
+      if (accepted) {
+        map->Add(start, count);
+      } else {
+        ExpectError([&] { map->Add(start, count); }, 1000, "Segments mémoire en recouvrement");
+      }
+      ASSERT_EQ(map->Count(), static_cast<int32_t>(reference.size())) << "step " << step;
+      for (size_t k = 0; k < reference.size(); ++k) {
+        const auto segment = map->Item(static_cast<int32_t>(k + 1));
+        ASSERT_EQ(segment->LowIndex(), reference[k].low);
+        ASSERT_EQ(segment->HighIndex(), reference[k].high);
+        const auto [known, inserted] = objects.try_emplace(reference[k].id, segment);
+        ASSERT_EQ(known->second, segment) << "segment " << reference[k].id << " was replaced";
+      }
+    }
+  }
+}
+
+}  // namespace
+}  // namespace ombrix
