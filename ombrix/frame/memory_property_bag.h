@@ -11,7 +11,8 @@
 
 namespace ombrix {
 
-class MemoryPropertyBag final : public PropertyBag {
+class MemoryPropertyBag : public PropertyBag {
+ protected:
   struct Private {
     explicit Private() = default;
   };

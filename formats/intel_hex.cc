@@ -1,0 +1,139 @@
+// Intel HEX: records ":LLAAAATT<data>CC" with data (00), end of file (01),
+// extended segment (02) and linear (04) addresses, and start addresses
+// (03: CS:IP, 05: linear).
+#include <span>
+#include <string>
+#include <vector>
+
+#include "formats/image_file.h"
+#include "formats/record_reader.h"
+#include "ombrix/bytes/hex_text_internal.h"
+
+namespace ombrix::formats {
+namespace {
+
+constexpr size_t kBytesPerRecord = 16;
+
+uint32_t BigEndianValue(std::span<const uint8_t> bytes) {
+  uint32_t value = 0;
+  for (const uint8_t b : bytes) value = value << 8 | b;
+  return value;
+}
+
+void AppendRecord(std::string& out, uint8_t type, uint16_t offset, std::span<const uint8_t> data) {
+  uint8_t record[4 + 255 + 1];
+  record[0] = static_cast<uint8_t>(data.size());
+  record[1] = static_cast<uint8_t>(offset >> 8);
+  record[2] = static_cast<uint8_t>(offset);
+  record[3] = type;
+  std::copy(data.begin(), data.end(), record + 4);
+  unsigned sum = 0;
+  for (size_t k = 0; k < 4 + data.size(); ++k) sum += record[k];
+  record[4 + data.size()] = static_cast<uint8_t>(-sum);
+  const size_t length = 5 + data.size();
+  out += ':';
+  const size_t at = out.size();
+  out.resize(at + 2 * length);
+  ombrix::detail::EncodeHex(record, length, out.data() + at);
+  out += '\n';
+}
+
+void AppendWord(std::string& out, uint8_t type, uint32_t value, size_t bytes) {
+  uint8_t data[4];
+  for (size_t k = 0; k < bytes; ++k) data[k] = static_cast<uint8_t>(value >> (8 * (bytes - 1 - k)));
+  AppendRecord(out, type, 0, std::span<const uint8_t>(data, bytes));
+}
+
+}  // namespace
+
+ImageFile ParseIntelHex(std::string_view text, const std::string& name) {
+  ImageFile file;
+  detail::LineReader reader(text, name);
+  detail::ImageBuilder builder(file.Image);
+  std::vector<uint8_t> bytes;
+  uint64_t base = 0;
+  bool ended = false;
+  std::string_view line;
+  while (reader.Next(line)) {
+    if (ended) reader.Fail("a record after the end-of-file record");
+    if (line.front() != ':') reader.Fail("a record must start with ':'");
+    reader.DecodeBytes(line.substr(1), bytes);
+    if (bytes.size() < 5) reader.Fail("record too short");
+    if (bytes.size() != bytes[0] + 5u) {
+      reader.Fail("record holds " + std::to_string(bytes.size() - 5) + " data bytes, its length says " +
+                  std::to_string(bytes[0]));
+    }
+    unsigned sum = 0;
+    for (const uint8_t b : bytes) sum += b;
+    if ((sum & 0xFF) != 0) reader.Fail("bad checksum");
+    const uint32_t offset = static_cast<uint32_t>(bytes[1]) << 8 | bytes[2];
+    const uint8_t type = bytes[3];
+    const std::span<const uint8_t> data(bytes.data() + 4, bytes[0]);
+    const auto expect_size = [&](size_t size, const char* what) {
+      if (data.size() != size) reader.Fail(std::string(what) + " record needs " + std::to_string(size) + " data bytes");
+    };
+    switch (type) {
+      case 0x00:
+        if (offset + data.size() > 0x10000) reader.Fail("record wraps past the end of its 64 KiB segment");
+        builder.Add(base + offset, data, reader);
+        break;
+      case 0x01:
+        expect_size(0, "end-of-file");
+        ended = true;
+        break;
+      case 0x02:
+        expect_size(2, "extended segment address");
+        base = static_cast<uint64_t>(BigEndianValue(data)) << 4;
+        break;
+      case 0x03:
+        expect_size(4, "start segment address");
+        file.SegmentStart = BigEndianValue(data);
+        break;
+      case 0x04:
+        expect_size(2, "extended linear address");
+        base = static_cast<uint64_t>(BigEndianValue(data)) << 16;
+        break;
+      case 0x05:
+        expect_size(4, "start linear address");
+        file.StartAddress = BigEndianValue(data);
+        break;
+      default:
+        reader.Fail("unknown record type " + detail::HexAddress(type).substr(6));
+    }
+  }
+  if (!ended) reader.Fail("no end-of-file record");
+  builder.Finish(reader);
+  return file;
+}
+
+std::string FormatIntelHex(const ImageFile& file) {
+  std::string out;
+  out.reserve(static_cast<size_t>(file.Image->BytesCount()) * 29 / 10 + 64);
+  if (file.SegmentStart) AppendWord(out, 0x03, *file.SegmentStart, 4);
+  uint32_t upper = 0;  // the extended linear address in force
+  for (const auto& array : *file.Image) {
+    if (array->Count() <= 0) continue;
+    const Variant value = array->Value();
+    const uint8_t* bytes = value.ByteArray()->data();
+    auto address = static_cast<uint32_t>(array->LowIndex());
+    size_t left = static_cast<size_t>(array->Count());
+    while (left > 0) {
+      if (address >> 16 != upper) {
+        upper = address >> 16;
+        AppendWord(out, 0x04, upper, 2);
+      }
+      // A record stays inside its 64 KiB page.
+      const size_t room = 0x10000 - (address & 0xFFFF);
+      const size_t count = std::min({kBytesPerRecord, left, room});
+      AppendRecord(out, 0x00, static_cast<uint16_t>(address), std::span<const uint8_t>(bytes, count));
+      bytes += count;
+      address += static_cast<uint32_t>(count);
+      left -= count;
+    }
+  }
+  if (file.StartAddress) AppendWord(out, 0x05, *file.StartAddress, 4);
+  out += ":00000001FF\n";
+  return out;
+}
+
+}  // namespace ombrix::formats

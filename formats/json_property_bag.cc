@@ -1,0 +1,152 @@
+#include "formats/json_property_bag.h"
+
+#include <algorithm>
+#include <limits>
+#include <nlohmann/json.hpp>
+
+#include "formats/file_error.h"
+#include "formats/file_io.h"
+#include "ombrix/bytes/hex_text_internal.h"
+
+namespace ombrix::formats {
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+// Kinds without a JSON type of their own are objects with one tagged member:
+// {"empty": true}, {"date": days}, {"bytes": "0AFF", "lbound": 0},
+// {"array": [...], "lbound": 0}. Null is JSON null.
+Json ToJson(const Variant& value) {
+  switch (value.GetKind()) {
+    case Variant::Kind::Empty:
+      return Json{{"empty", true}};
+    case Variant::Kind::Null:
+      return nullptr;
+    case Variant::Kind::Boolean:
+      return value.ToLong() != 0;
+    case Variant::Kind::Byte:
+    case Variant::Kind::Integer:
+    case Variant::Kind::Long:
+      return value.ToLong();
+    case Variant::Kind::Double:
+      return value.ToDouble();
+    case Variant::Kind::Date:
+      return Json{{"date", value.ToDouble()}};
+    case Variant::Kind::String:
+      return value.ToString();
+    case Variant::Kind::ByteArray: {
+      const SafeArray<uint8_t>& bytes = *value.ByteArray();
+      std::string text(2 * static_cast<size_t>(bytes.Count()), '\0');
+      ombrix::detail::EncodeHex(bytes.data(), static_cast<size_t>(bytes.Count()), text.data());
+      return Json{{"bytes", text}, {"lbound", bytes.LBound()}};
+    }
+    case Variant::Kind::VariantArray: {
+      const SafeArray<Variant>& items = *value.VariantArray();
+      Json array = Json::array();
+      for (int32_t k = 0; k < items.Count(); ++k) array.push_back(ToJson(items.data()[k]));
+      return Json{{"array", array}, {"lbound", items.LBound()}};
+    }
+  }
+  return nullptr;
+}
+
+// The variant a JSON value stands for; nullopt for a value of no known shape.
+std::optional<Variant> FromJson(const Json& json) {
+  if (json.is_null()) return Variant::Null();
+  if (json.is_boolean()) return Variant(json.get<bool>());
+  if (json.is_number_integer()) {
+    const auto value = json.is_number_unsigned() ? std::numeric_limits<int64_t>::max()
+                                                 : json.get<int64_t>();
+    if (json.is_number_unsigned() && json.get<uint64_t>() <= INT32_MAX) {
+      return Variant(static_cast<int32_t>(json.get<uint64_t>()));
+    }
+    if (value >= INT32_MIN && value <= INT32_MAX) return Variant(static_cast<int32_t>(value));
+    return Variant(json.get<double>());
+  }
+  if (json.is_number_float()) return Variant(json.get<double>());
+  if (json.is_string()) return Variant(json.get<std::string>());
+  if (!json.is_object()) return std::nullopt;
+  const auto lbound = [&]() -> std::optional<int32_t> {
+    const auto found = json.find("lbound");
+    if (found == json.end()) return 0;
+    if (!found->is_number_integer() || found->get<int64_t>() < INT32_MIN || found->get<int64_t>() > INT32_MAX) {
+      return std::nullopt;
+    }
+    return static_cast<int32_t>(found->get<int64_t>());
+  };
+  if (json.size() == 1 && json.contains("empty")) return Variant();
+  if (json.size() == 1 && json.contains("date") && json["date"].is_number()) {
+    return Variant::Date(json["date"].get<double>());
+  }
+  if (json.contains("bytes") && json["bytes"].is_string() && lbound()) {
+    const std::string& text = json["bytes"].get_ref<const std::string&>();
+    if (text.size() % 2 != 0 || text.size() / 2 > static_cast<size_t>(INT32_MAX)) return std::nullopt;
+    std::vector<uint8_t> bytes(text.size() / 2);
+    if (ombrix::detail::DecodeHex(text.data(), bytes.size(), bytes.data()) != bytes.size()) return std::nullopt;
+    try {
+      return Variant(SafeArray<uint8_t>(*lbound(), std::move(bytes)));
+    } catch (const Error&) {
+      return std::nullopt;  // bounds beyond the 32-bit range
+    }
+  }
+  if (json.contains("array") && json["array"].is_array() && lbound()) {
+    std::vector<Variant> items;
+    for (const Json& item : json["array"]) {
+      auto value = FromJson(item);
+      if (!value) return std::nullopt;
+      items.push_back(std::move(*value));
+    }
+    try {
+      return Variant(SafeArray<Variant>(*lbound(), std::move(items)));
+    } catch (const Error&) {
+      return std::nullopt;
+    }
+  }
+  return std::nullopt;
+}
+
+int LineOfByte(std::string_view text, size_t byte) {
+  byte = std::min(byte, text.size());
+  return 1 + static_cast<int>(std::count(text.begin(), text.begin() + static_cast<ptrdiff_t>(byte), '\n'));
+}
+
+}  // namespace
+
+std::shared_ptr<JsonPropertyBag> JsonPropertyBag::New() {
+  return std::make_shared<JsonPropertyBag>(Private{});
+}
+
+std::shared_ptr<JsonPropertyBag> JsonPropertyBag::Load(const std::string& path) {
+  return Parse(ReadFile(path), path);
+}
+
+std::shared_ptr<JsonPropertyBag> JsonPropertyBag::Parse(std::string_view text, const std::string& name) {
+  Json json;
+  try {
+    json = Json::parse(text);
+  } catch (const Json::parse_error& error) {
+    // The library's message starts "[json.exception.parse_error.101] parse error at ...".
+    std::string message = error.what();
+    const size_t detail = message.find("] ");
+    if (detail != std::string::npos) message.erase(0, detail + 2);
+    throw FileError(name, LineOfByte(text, error.byte == 0 ? 0 : error.byte - 1), message);
+  }
+  if (!json.is_object()) throw FileError(name, 0, "expected a JSON object of properties");
+  auto bag = New();
+  for (const auto& [key, value] : json.items()) {
+    auto variant = FromJson(value);
+    if (!variant) throw FileError(name, 0, "property \"" + key + "\" has a value of no known kind");
+    bag->WriteProperty(key, *variant);
+  }
+  return bag;
+}
+
+std::string JsonPropertyBag::Text() const {
+  Json json = Json::object();
+  for (const std::string& key : Keys()) json[key] = ToJson(ReadProperty(key));
+  return json.dump(2) + "\n";
+}
+
+void JsonPropertyBag::Save(const std::string& path) const { WriteFileAtomically(path, Text()); }
+
+}  // namespace ombrix::formats

@@ -1,0 +1,158 @@
+// Motorola S-records: "S" type, length, address, data and checksum. S0 is
+// the header; S1, S2 and S3 hold data at 16-, 24- and 32-bit addresses; S5
+// and S6 count the data records; S9, S8 and S7 end the file with the start
+// address.
+#include <span>
+#include <string>
+#include <vector>
+
+#include "formats/image_file.h"
+#include "formats/record_reader.h"
+#include "ombrix/bytes/hex_text_internal.h"
+
+namespace ombrix::formats {
+namespace {
+
+constexpr size_t kBytesPerRecord = 16;
+
+uint32_t BigEndianValue(std::span<const uint8_t> bytes) {
+  uint32_t value = 0;
+  for (const uint8_t b : bytes) value = value << 8 | b;
+  return value;
+}
+
+// The address field's size for each record type, 0 for none.
+size_t AddressSize(char type) {
+  switch (type) {
+    case '0':
+    case '1':
+    case '5':
+    case '9':
+      return 2;
+    case '2':
+    case '6':
+    case '8':
+      return 3;
+    case '3':
+    case '7':
+      return 4;
+    default:
+      return 0;
+  }
+}
+
+void AppendRecord(std::string& out, char type, uint32_t address, std::span<const uint8_t> data) {
+  const size_t address_size = AddressSize(type);
+  uint8_t record[1 + 4 + 255];
+  record[0] = static_cast<uint8_t>(address_size + data.size() + 1);
+  for (size_t k = 0; k < address_size; ++k) {
+    record[1 + k] = static_cast<uint8_t>(address >> (8 * (address_size - 1 - k)));
+  }
+  std::copy(data.begin(), data.end(), record + 1 + address_size);
+  const size_t length = 1 + address_size + data.size();
+  unsigned sum = 0;
+  for (size_t k = 0; k < length; ++k) sum += record[k];
+  record[length] = static_cast<uint8_t>(~sum);
+  out += 'S';
+  out += type;
+  const size_t at = out.size();
+  out.resize(at + 2 * (length + 1));
+  ombrix::detail::EncodeHex(record, length + 1, out.data() + at);
+  out += '\n';
+}
+
+}  // namespace
+
+ImageFile ParseSRecord(std::string_view text, const std::string& name) {
+  ImageFile file;
+  detail::LineReader reader(text, name);
+  detail::ImageBuilder builder(file.Image);
+  std::vector<uint8_t> bytes;
+  uint64_t data_records = 0;
+  bool ended = false;
+  std::string_view line;
+  while (reader.Next(line)) {
+    if (ended) reader.Fail("a record after the termination record");
+    if (line.size() < 2 || line[0] != 'S') reader.Fail("a record must start with 'S' and its type");
+    const char type = line[1];
+    const size_t address_size = AddressSize(type);
+    if (address_size == 0) reader.Fail("unknown record type S" + std::string(1, type));
+    reader.DecodeBytes(line.substr(2), bytes);
+    if (bytes.empty() || bytes.size() != bytes[0] + 1u) {
+      reader.Fail("record length does not match its byte count");
+    }
+    if (bytes[0] < address_size + 1) reader.Fail("record too short for its address");
+    unsigned sum = 0;
+    for (const uint8_t b : bytes) sum += b;
+    if ((sum & 0xFF) != 0xFF) reader.Fail("bad checksum");
+    const uint32_t address = BigEndianValue(std::span<const uint8_t>(bytes.data() + 1, address_size));
+    const std::span<const uint8_t> data(bytes.data() + 1 + address_size, bytes[0] - address_size - 1);
+    switch (type) {
+      case '0':
+        file.Header.assign(data.begin(), data.end());
+        break;
+      case '1':
+      case '2':
+      case '3':
+        builder.Add(address, data, reader);
+        ++data_records;
+        break;
+      case '5':
+      case '6':
+        if (!data.empty()) reader.Fail("a count record holds no data");
+        if (address != data_records) {
+          reader.Fail("the count record says " + std::to_string(address) + " data records, the file has " +
+                      std::to_string(data_records));
+        }
+        break;
+      default:  // 7, 8, 9
+        if (!data.empty()) reader.Fail("a termination record holds no data");
+        file.StartAddress = address;
+        ended = true;
+    }
+  }
+  if (!ended) reader.Fail("no termination record (S7, S8 or S9)");
+  builder.Finish(reader);
+  return file;
+}
+
+std::string FormatSRecord(const ImageFile& file) {
+  // The narrowest address field that every address fits.
+  uint64_t top = file.StartAddress ? uint64_t{*file.StartAddress} + 1 : 0;
+  for (const auto& array : *file.Image) {
+    top = std::max<uint64_t>(top, static_cast<uint64_t>(array->LowIndex()) + static_cast<uint64_t>(std::max(array->Count(), 0)));
+  }
+  const char data_type = top <= 0x10000 ? '1' : top <= 0x1000000 ? '2' : '3';
+  const char end_type = static_cast<char>('0' + 10 - (data_type - '0'));  // 9, 8 or 7
+
+  std::string out;
+  out.reserve(static_cast<size_t>(file.Image->BytesCount()) * 29 / 10 + 64);
+  AppendRecord(out, '0', 0,
+               std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(file.Header.data()),
+                                        std::min<size_t>(file.Header.size(), 252)));
+  uint64_t records = 0;
+  for (const auto& array : *file.Image) {
+    if (array->Count() <= 0) continue;
+    const Variant value = array->Value();
+    const uint8_t* bytes = value.ByteArray()->data();
+    auto address = static_cast<uint32_t>(array->LowIndex());
+    size_t left = static_cast<size_t>(array->Count());
+    while (left > 0) {
+      const size_t count = std::min(kBytesPerRecord, left);
+      AppendRecord(out, data_type, address, std::span<const uint8_t>(bytes, count));
+      ++records;
+      bytes += count;
+      address += static_cast<uint32_t>(count);
+      left -= count;
+    }
+  }
+  if (records <= 0xFFFF) {
+    AppendRecord(out, '5', static_cast<uint32_t>(records), {});
+  } else if (records <= 0xFFFFFF) {
+    AppendRecord(out, '6', static_cast<uint32_t>(records), {});
+  }
+  AppendRecord(out, end_type, file.StartAddress.value_or(0), {});
+  return out;
+}
+
+}  // namespace ombrix::formats
