@@ -16,7 +16,9 @@
 namespace ombrix::formats {
 namespace {
 
-std::string SystemMessage(const char* what) { return std::string(what) + ": " + std::strerror(errno); }
+std::string SystemMessage(const char* what) {
+  return std::string(what) + ": " + std::strerror(errno);
+}
 
 // Closes and removes the temporary file unless it has been renamed.
 class TemporaryFile {
@@ -25,7 +27,8 @@ class TemporaryFile {
     std::vector<char> pattern(name_.begin(), name_.end());
     pattern.push_back('\0');
     descriptor_ = ::mkstemp(pattern.data());
-    if (descriptor_ < 0) throw FileError(target, 0, SystemMessage("cannot create a temporary file"));
+    if (descriptor_ < 0)
+      throw FileError(target, 0, SystemMessage("cannot create a temporary file"));
     name_ = pattern.data();
   }
   TemporaryFile(const TemporaryFile&) = delete;

@@ -36,7 +36,8 @@ ImageFile ParseJson(std::string_view text, const std::string& name) {
     file.SegmentStart = address(kSegmentStartKey);
     file.Header = bag->ReadProperty(kHeaderKey, Variant("")).ToString();
   } catch (const Error& error) {
-    throw FileError(name, 0, "error " + std::to_string(error.Number()) + ": " + error.Description());
+    throw FileError(name, 0,
+                    "error " + std::to_string(error.Number()) + ": " + error.Description());
   }
   return file;
 }
@@ -44,8 +45,10 @@ ImageFile ParseJson(std::string_view text, const std::string& name) {
 std::string FormatJson(const ImageFile& file) {
   auto bag = JsonPropertyBag::New();
   file.Image->WriteProperties(*bag);
-  if (file.StartAddress) bag->WriteProperty(kStartKey, Variant(static_cast<int32_t>(*file.StartAddress)));
-  if (file.SegmentStart) bag->WriteProperty(kSegmentStartKey, Variant(static_cast<int32_t>(*file.SegmentStart)));
+  if (file.StartAddress)
+    bag->WriteProperty(kStartKey, Variant(static_cast<int32_t>(*file.StartAddress)));
+  if (file.SegmentStart)
+    bag->WriteProperty(kSegmentStartKey, Variant(static_cast<int32_t>(*file.SegmentStart)));
   if (!file.Header.empty()) bag->WriteProperty(kHeaderKey, Variant(file.Header));
   return bag->Text();
 }
@@ -56,7 +59,9 @@ FileFormat FormatOfPath(const std::string& path) {
   const size_t dot = path.find_last_of('.');
   const size_t slash = path.find_last_of('/');
   const std::string extension =
-      dot == std::string::npos || (slash != std::string::npos && dot < slash) ? "" : Lower(path.substr(dot + 1));
+      dot == std::string::npos || (slash != std::string::npos && dot < slash)
+          ? ""
+          : Lower(path.substr(dot + 1));
   if (extension == "hex" || extension == "ihex" || extension == "ihx") return FileFormat::kIntelHex;
   if (extension == "s19" || extension == "s28" || extension == "s37" || extension == "srec" ||
       extension == "mot" || extension == "s") {
@@ -87,7 +92,8 @@ ImageFile ReadImageFile(const std::string& path, std::optional<FileFormat> forma
   }
 }
 
-void WriteImageFile(const ImageFile& file, const std::string& path, std::optional<FileFormat> format) {
+void WriteImageFile(const ImageFile& file, const std::string& path,
+                    std::optional<FileFormat> format) {
   const FileFormat chosen = format ? *format : FormatOfPath(path);
   switch (chosen) {
     case FileFormat::kIntelHex:

@@ -60,8 +60,8 @@ ImageFile ParseIntelHex(std::string_view text, const std::string& name) {
     reader.DecodeBytes(line.substr(1), bytes);
     if (bytes.size() < 5) reader.Fail("record too short");
     if (bytes.size() != bytes[0] + 5u) {
-      reader.Fail("record holds " + std::to_string(bytes.size() - 5) + " data bytes, its length says " +
-                  std::to_string(bytes[0]));
+      reader.Fail("record holds " + std::to_string(bytes.size() - 5) +
+                  " data bytes, its length says " + std::to_string(bytes[0]));
     }
     unsigned sum = 0;
     for (const uint8_t b : bytes) sum += b;
@@ -70,11 +70,13 @@ ImageFile ParseIntelHex(std::string_view text, const std::string& name) {
     const uint8_t type = bytes[3];
     const std::span<const uint8_t> data(bytes.data() + 4, bytes[0]);
     const auto expect_size = [&](size_t size, const char* what) {
-      if (data.size() != size) reader.Fail(std::string(what) + " record needs " + std::to_string(size) + " data bytes");
+      if (data.size() != size)
+        reader.Fail(std::string(what) + " record needs " + std::to_string(size) + " data bytes");
     };
     switch (type) {
       case 0x00:
-        if (offset + data.size() > 0x10000) reader.Fail("record wraps past the end of its 64 KiB segment");
+        if (offset + data.size() > 0x10000)
+          reader.Fail("record wraps past the end of its 64 KiB segment");
         builder.Add(base + offset, data, reader);
         break;
       case 0x01:
@@ -125,7 +127,8 @@ std::string FormatIntelHex(const ImageFile& file) {
       // A record stays inside its 64 KiB page.
       const size_t room = 0x10000 - (address & 0xFFFF);
       const size_t count = std::min({kBytesPerRecord, left, room});
-      AppendRecord(out, 0x00, static_cast<uint16_t>(address), std::span<const uint8_t>(bytes, count));
+      AppendRecord(out, 0x00, static_cast<uint16_t>(address),
+                   std::span<const uint8_t>(bytes, count));
       bytes += count;
       address += static_cast<uint32_t>(count);
       left -= count;

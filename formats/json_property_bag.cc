@@ -55,8 +55,8 @@ std::optional<Variant> FromJson(const Json& json) {
   if (json.is_null()) return Variant::Null();
   if (json.is_boolean()) return Variant(json.get<bool>());
   if (json.is_number_integer()) {
-    const auto value = json.is_number_unsigned() ? std::numeric_limits<int64_t>::max()
-                                                 : json.get<int64_t>();
+    const auto value =
+        json.is_number_unsigned() ? std::numeric_limits<int64_t>::max() : json.get<int64_t>();
     if (json.is_number_unsigned() && json.get<uint64_t>() <= INT32_MAX) {
       return Variant(static_cast<int32_t>(json.get<uint64_t>()));
     }
@@ -69,7 +69,8 @@ std::optional<Variant> FromJson(const Json& json) {
   const auto lbound = [&]() -> std::optional<int32_t> {
     const auto found = json.find("lbound");
     if (found == json.end()) return 0;
-    if (!found->is_number_integer() || found->get<int64_t>() < INT32_MIN || found->get<int64_t>() > INT32_MAX) {
+    if (!found->is_number_integer() || found->get<int64_t>() < INT32_MIN ||
+        found->get<int64_t>() > INT32_MAX) {
       return std::nullopt;
     }
     return static_cast<int32_t>(found->get<int64_t>());
@@ -80,9 +81,11 @@ std::optional<Variant> FromJson(const Json& json) {
   }
   if (json.contains("bytes") && json["bytes"].is_string() && lbound()) {
     const std::string& text = json["bytes"].get_ref<const std::string&>();
-    if (text.size() % 2 != 0 || text.size() / 2 > static_cast<size_t>(INT32_MAX)) return std::nullopt;
+    if (text.size() % 2 != 0 || text.size() / 2 > static_cast<size_t>(INT32_MAX))
+      return std::nullopt;
     std::vector<uint8_t> bytes(text.size() / 2);
-    if (ombrix::detail::DecodeHex(text.data(), bytes.size(), bytes.data()) != bytes.size()) return std::nullopt;
+    if (ombrix::detail::DecodeHex(text.data(), bytes.size(), bytes.data()) != bytes.size())
+      return std::nullopt;
     try {
       return Variant(SafeArray<uint8_t>(*lbound(), std::move(bytes)));
     } catch (const Error&) {
@@ -107,7 +110,8 @@ std::optional<Variant> FromJson(const Json& json) {
 
 int LineOfByte(std::string_view text, size_t byte) {
   byte = std::min(byte, text.size());
-  return 1 + static_cast<int>(std::count(text.begin(), text.begin() + static_cast<ptrdiff_t>(byte), '\n'));
+  return 1 + static_cast<int>(
+                 std::count(text.begin(), text.begin() + static_cast<ptrdiff_t>(byte), '\n'));
 }
 
 }  // namespace
@@ -120,7 +124,8 @@ std::shared_ptr<JsonPropertyBag> JsonPropertyBag::Load(const std::string& path) 
   return Parse(ReadFile(path), path);
 }
 
-std::shared_ptr<JsonPropertyBag> JsonPropertyBag::Parse(std::string_view text, const std::string& name) {
+std::shared_ptr<JsonPropertyBag> JsonPropertyBag::Parse(std::string_view text,
+                                                        const std::string& name) {
   Json json;
   try {
     json = Json::parse(text);

@@ -72,7 +72,8 @@ void ImageBuilder::Flush(const LineReader& reader) {
     for (const Record& record : records_) {
       for (int32_t address = record.address; address < record.address + record.count; ++address) {
         if (image_->MemoryRead(address, 1)) {
-          reader.FailAt(record.line, "data at " + HexAddress(address) + " overlaps data read before");
+          reader.FailAt(record.line,
+                        "data at " + HexAddress(address) + " overlaps data read before");
         }
       }
     }

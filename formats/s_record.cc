@@ -85,8 +85,10 @@ ImageFile ParseSRecord(std::string_view text, const std::string& name) {
     unsigned sum = 0;
     for (const uint8_t b : bytes) sum += b;
     if ((sum & 0xFF) != 0xFF) reader.Fail("bad checksum");
-    const uint32_t address = BigEndianValue(std::span<const uint8_t>(bytes.data() + 1, address_size));
-    const std::span<const uint8_t> data(bytes.data() + 1 + address_size, bytes[0] - address_size - 1);
+    const uint32_t address =
+        BigEndianValue(std::span<const uint8_t>(bytes.data() + 1, address_size));
+    const std::span<const uint8_t> data(bytes.data() + 1 + address_size,
+                                        bytes[0] - address_size - 1);
     switch (type) {
       case '0':
         file.Header.assign(data.begin(), data.end());
@@ -101,8 +103,8 @@ ImageFile ParseSRecord(std::string_view text, const std::string& name) {
       case '6':
         if (!data.empty()) reader.Fail("a count record holds no data");
         if (address != data_records) {
-          reader.Fail("the count record says " + std::to_string(address) + " data records, the file has " +
-                      std::to_string(data_records));
+          reader.Fail("the count record says " + std::to_string(address) +
+                      " data records, the file has " + std::to_string(data_records));
         }
         break;
       default:  // 7, 8, 9
@@ -120,7 +122,8 @@ std::string FormatSRecord(const ImageFile& file) {
   // The narrowest address field that every address fits.
   uint64_t top = file.StartAddress ? uint64_t{*file.StartAddress} + 1 : 0;
   for (const auto& array : *file.Image) {
-    top = std::max<uint64_t>(top, static_cast<uint64_t>(array->LowIndex()) + static_cast<uint64_t>(std::max(array->Count(), 0)));
+    top = std::max<uint64_t>(top, static_cast<uint64_t>(array->LowIndex()) +
+                                      static_cast<uint64_t>(std::max(array->Count(), 0)));
   }
   const char data_type = top <= 0x10000 ? '1' : top <= 0x1000000 ? '2' : '3';
   const char end_type = static_cast<char>('0' + 10 - (data_type - '0'));  // 9, 8 or 7

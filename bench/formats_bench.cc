@@ -1,0 +1,76 @@
+// Reading and writing a 16 MiB image as Intel HEX and as S-records, and the
+// crc command's work on a 64 MiB frame given as hexadecimal text.
+#include <benchmark/benchmark.h>
+
+#include <random>
+#include <string>
+
+#include "formats/image_file.h"
+#include "tools/cli.h"
+
+namespace ombrix::formats {
+namespace {
+
+constexpr int32_t kImageBytes = 16 << 20;
+
+// 16 MiB in four arrays, two of them above 16 MiB.
+ImageFile SixteenMiB() {
+  ImageFile file;
+  std::mt19937 random(2);
+  for (int32_t part = 0; part < 4; ++part) {
+    auto array = ByteArray::New();
+    array->Count(kImageBytes / 4);
+    for (int32_t i = 1; i <= array->Count(); i += 97)
+      array->Item(i, static_cast<int32_t>(random()));
+    array->LowIndex(part * (kImageBytes / 2));
+    file.Image->Add(*array);
+  }
+  return file;
+}
+
+void SetBytes(benchmark::State& state, int64_t bytes) {
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * bytes);
+}
+
+void BM_WriteIntelHex(benchmark::State& state) {
+  const ImageFile file = SixteenMiB();
+  for (auto _ : state) benchmark::DoNotOptimize(FormatIntelHex(file));
+  SetBytes(state, kImageBytes);
+}
+BENCHMARK(BM_WriteIntelHex)->Unit(benchmark::kMillisecond);
+
+void BM_ReadIntelHex(benchmark::State& state) {
+  const std::string text = FormatIntelHex(SixteenMiB());
+  for (auto _ : state) benchmark::DoNotOptimize(ParseIntelHex(text, "bench.hex"));
+  SetBytes(state, kImageBytes);
+  state.counters["file_MiB"] = static_cast<double>(text.size()) / (1 << 20);
+}
+BENCHMARK(BM_ReadIntelHex)->Unit(benchmark::kMillisecond);
+
+void BM_WriteSRecord(benchmark::State& state) {
+  const ImageFile file = SixteenMiB();
+  for (auto _ : state) benchmark::DoNotOptimize(FormatSRecord(file));
+  SetBytes(state, kImageBytes);
+}
+BENCHMARK(BM_WriteSRecord)->Unit(benchmark::kMillisecond);
+
+void BM_ReadSRecord(benchmark::State& state) {
+  const std::string text = FormatSRecord(SixteenMiB());
+  for (auto _ : state) benchmark::DoNotOptimize(ParseSRecord(text, "bench.s28"));
+  SetBytes(state, kImageBytes);
+  state.counters["file_MiB"] = static_cast<double>(text.size()) / (1 << 20);
+}
+BENCHMARK(BM_ReadSRecord)->Unit(benchmark::kMillisecond);
+
+// The hexadecimal text of a 64 MiB frame, as `ombrix crc -` reads it.
+void BM_CrcCommand(benchmark::State& state) {
+  std::string text(64 << 20, '0');
+  std::mt19937 random(3);
+  for (char& c : text) c = "0123456789ABCDEF"[random() % 16];
+  for (auto _ : state) benchmark::DoNotOptimize(cli::CrcOfHexText(text));
+  SetBytes(state, static_cast<int64_t>(text.size()));
+}
+BENCHMARK(BM_CrcCommand)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace ombrix::formats

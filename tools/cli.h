@@ -1,0 +1,44 @@
+// The ombrix command-line program: its subcommands, each registered on the
+// argument parser by its own file, and what they share.
+#pragma once
+
+#include <CLI/CLI.hpp>
+#include <functional>
+#include <iosfwd>
+#include <string>
+#include <string_view>
+
+#include "ombrix/frame/regional_settings.h"
+
+namespace ombrix::cli {
+
+/// Where a command reads and writes, and where the shipped samples are.
+struct Context {
+  std::istream& in;
+  std::ostream& out;
+  std::ostream& err;
+  std::string samples;
+};
+
+/// Runs the program with these arguments; returns the exit status: 0 done,
+/// 1 a check that failed (crc --check), 2 an error (reported on err).
+int Run(int argc, const char* const* argv, Context& context);
+
+/// Registers each subcommand; the callback each sets runs when it is chosen.
+void AddCrcCommand(CLI::App& app, Context& context, std::function<int()>& action);
+void AddFieldCommand(CLI::App& app, Context& context, std::function<int()>& action);
+void AddImageCommand(CLI::App& app, Context& context, std::function<int()>& action);
+void AddDemoCommand(CLI::App& app, Context& context, std::function<int()>& action);
+
+/// Hexadecimal text of bytes, blanks allowed between digits; "-" reads it
+/// from the input.
+std::string HexArgument(const std::string& argument, Context& context);
+/// The regional settings named "user", "english" or "french".
+RegionalSettings SettingsNamed(const std::string& name);
+/// An address or count: "0x" hexadecimal, or decimal.
+int32_t ParseNumber(const std::string& text, const char* what);
+
+/// The frame check sequence of a frame given as hexadecimal text.
+uint16_t CrcOfHexText(std::string_view text);
+
+}  // namespace ombrix::cli
