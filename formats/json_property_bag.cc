@@ -135,6 +135,12 @@ std::shared_ptr<JsonPropertyBag> JsonPropertyBag::Parse(std::string_view text,
     const size_t detail = message.find("] ");
     if (detail != std::string::npos) message.erase(0, detail + 2);
     throw FileError(name, LineOfByte(text, error.byte == 0 ? 0 : error.byte - 1), message);
+  } catch (const Json::exception& error) {
+    // A number too large for a double, and the like.
+    std::string message = error.what();
+    const size_t detail = message.find("] ");
+    if (detail != std::string::npos) message.erase(0, detail + 2);
+    throw FileError(name, 0, message);
   }
   if (!json.is_object()) throw FileError(name, 0, "expected a JSON object of properties");
   auto bag = New();

@@ -157,7 +157,8 @@ INSTANTIATE_TEST_SUITE_P(
         BadFile{"overlap.s19", "S1050000AABB95\nS1040001CC2E\nS9030000FC\n", 2, "overlaps"},
         BadFile{"syntax.json", "{\n  \"Count\": 1,\n  oops\n}\n", 3, "syntax error"},
         BadFile{"shape.json", "[1, 2]\n", 0, "expected a JSON object"},
-        BadFile{"kind.json", "{\"Count\": {\"what\": 1}}\n", 0, "no known kind"}));
+        BadFile{"kind.json", "{\"Count\": {\"what\": 1}}\n", 0, "no known kind"},
+        BadFile{"huge.json", "{\"Count\": 1E999}\n", 0, "number overflow"}));
 
 }  // namespace
 }  // namespace ombrix::formats

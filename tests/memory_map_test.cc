@@ -9,6 +9,7 @@
 #include "ombrix/memory/memory_image.h"
 #include "tests/byte_array_testing.h"
 #include "tests/expect_error.h"
+#include "tests/memory_reference.h"
 
 namespace ombrix {
 namespace {
@@ -147,59 +148,17 @@ TEST(MemoryMapTest, Persistence) {
 // The map against the plain scan of its definition, over random stretches
 // (many touching, some overlapping), checking bounds, errors, and which
 // objects survive a merge.
-struct ScanSegment {
-  int32_t low, high;
-  int id;
-};
-
-bool ReferenceAdd(std::vector<ScanSegment>& list, int32_t start, int32_t count, int& next_id) {
-  const int32_t end = start + count;
-  const int32_t end_address = list.empty() ? -1 : list.back().high + 1;
-  std::optional<size_t> previous, following;
-  size_t insert_at = list.size();
-  if (start == end_address && !list.empty()) {
-    previous = list.size() - 1;
-  } else if (start < end_address) {
-    for (size_t k = 0; k < list.size(); ++k) {
-      if (end == list[k].low) {
-        following = insert_at = k;
-        break;
-      }
-      if (end < list[k].low) {
-        insert_at = k;
-        break;
-      }
-      if (start <= list[k].high) return false;
-      previous = k;
-    }
-  }
-  size_t holder;
-  if (previous && start == list[*previous].high + 1) {
-    holder = *previous;
-    list[holder].high = end - 1;
-  } else {
-    list.insert(list.begin() + static_cast<long>(insert_at), {start, end - 1, next_id++});
-    holder = insert_at;
-    if (following) ++*following;
-  }
-  if (following) {
-    list[holder].high = list[*following].high;
-    list.erase(list.begin() + static_cast<long>(*following));
-  }
-  return true;
-}
-
 TEST(MemoryMapTest, MatchesThePlainScanOnRandomStretches) {
   std::mt19937 random(17);
   for (int round = 0; round < 20; ++round) {
     auto map = MemoryMap::New();
-    std::vector<ScanSegment> reference;
+    std::vector<testing::ScanSegment> reference;
     std::map<int, std::shared_ptr<ArrayBounds>> objects;
     int next_id = 0;
     for (int step = 0; step < 400; ++step) {
       const auto start = static_cast<int32_t>(random() % 2000);
       const auto count = static_cast<int32_t>(random() % 4 == 0 ? 0 : random() % 30);
-      const bool accepted = ReferenceAdd(reference, start, count, next_id);
+      const bool accepted = testing::ReferenceAdd(reference, start, count, next_id);
       if (accepted) {
         map->Add(start, count);
       } else {
