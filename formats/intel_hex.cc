@@ -7,18 +7,11 @@
 
 #include "formats/image_file.h"
 #include "formats/record_reader.h"
-#include "ombrix/bytes/hex_text_internal.h"
 
 namespace ombrix::formats {
 namespace {
 
 constexpr size_t kBytesPerRecord = 16;
-
-uint32_t BigEndianValue(std::span<const uint8_t> bytes) {
-  uint32_t value = 0;
-  for (const uint8_t b : bytes) value = value << 8 | b;
-  return value;
-}
 
 void AppendRecord(std::string& out, uint8_t type, uint16_t offset, std::span<const uint8_t> data) {
   uint8_t record[4 + 255 + 1];
@@ -30,12 +23,7 @@ void AppendRecord(std::string& out, uint8_t type, uint16_t offset, std::span<con
   unsigned sum = 0;
   for (size_t k = 0; k < 4 + data.size(); ++k) sum += record[k];
   record[4 + data.size()] = static_cast<uint8_t>(-sum);
-  const size_t length = 5 + data.size();
-  out += ':';
-  const size_t at = out.size();
-  out.resize(at + 2 * length);
-  ombrix::detail::EncodeHex(record, length, out.data() + at);
-  out += '\n';
+  detail::AppendRecordLine(out, ":", std::span<const uint8_t>(record, 5 + data.size()));
 }
 
 void AppendWord(std::string& out, uint8_t type, uint32_t value, size_t bytes) {
@@ -85,19 +73,19 @@ ImageFile ParseIntelHex(std::string_view text, const std::string& name) {
         break;
       case 0x02:
         expect_size(2, "extended segment address");
-        base = static_cast<uint64_t>(BigEndianValue(data)) << 4;
+        base = static_cast<uint64_t>(detail::BigEndianValue(data)) << 4;
         break;
       case 0x03:
         expect_size(4, "start segment address");
-        file.SegmentStart = BigEndianValue(data);
+        file.SegmentStart = detail::BigEndianValue(data);
         break;
       case 0x04:
         expect_size(2, "extended linear address");
-        base = static_cast<uint64_t>(BigEndianValue(data)) << 16;
+        base = static_cast<uint64_t>(detail::BigEndianValue(data)) << 16;
         break;
       case 0x05:
         expect_size(4, "start linear address");
-        file.StartAddress = BigEndianValue(data);
+        file.StartAddress = detail::BigEndianValue(data);
         break;
       default:
         reader.Fail("unknown record type " + detail::HexAddress(type).substr(6));

@@ -43,6 +43,20 @@ void LineReader::DecodeBytes(std::string_view digits, std::vector<uint8_t>& byte
   }
 }
 
+uint32_t BigEndianValue(std::span<const uint8_t> bytes) {
+  uint32_t value = 0;
+  for (const uint8_t b : bytes) value = value << 8 | b;
+  return value;
+}
+
+void AppendRecordLine(std::string& out, std::string_view prefix, std::span<const uint8_t> bytes) {
+  out += prefix;
+  const size_t at = out.size();
+  out.resize(at + 2 * bytes.size());
+  ombrix::detail::EncodeHex(bytes.data(), bytes.size(), out.data() + at);
+  out += '\n';
+}
+
 void ImageBuilder::Add(uint64_t address, std::span<const uint8_t> bytes, const LineReader& reader) {
   if (bytes.empty()) return;
   if (address + bytes.size() > static_cast<uint64_t>(std::numeric_limits<int32_t>::max())) {

@@ -1,7 +1,7 @@
-// What the Intel HEX and S-record readers share: splitting the text into
-// lines, decoding a record's hexadecimal bytes and checking its length,
-// and gathering consecutive data records into one array before it joins
-// the image.
+// What the Intel HEX and S-record formats share: splitting the text into
+// lines, decoding a record's hexadecimal bytes, gathering consecutive data
+// records into one array before it joins the image, and writing a record's
+// line.
 #pragma once
 
 #include <cstdint>
@@ -42,6 +42,12 @@ class LineReader {
 
 /// An address as eight hexadecimal digits.
 std::string HexAddress(int64_t address);
+
+/// The bytes read as one unsigned number, the first byte highest.
+uint32_t BigEndianValue(std::span<const uint8_t> bytes);
+
+/// Appends a record's line: the prefix, the bytes in hexadecimal, a line end.
+void AppendRecordLine(std::string& out, std::string_view prefix, std::span<const uint8_t> bytes);
 
 /// Builds an image from data records: records that continue the previous
 /// one grow one run of bytes, which joins the image when a record does not

@@ -8,18 +8,11 @@
 
 #include "formats/image_file.h"
 #include "formats/record_reader.h"
-#include "ombrix/bytes/hex_text_internal.h"
 
 namespace ombrix::formats {
 namespace {
 
 constexpr size_t kBytesPerRecord = 16;
-
-uint32_t BigEndianValue(std::span<const uint8_t> bytes) {
-  uint32_t value = 0;
-  for (const uint8_t b : bytes) value = value << 8 | b;
-  return value;
-}
 
 // The address field's size for each record type, 0 for none.
 size_t AddressSize(char type) {
@@ -53,12 +46,9 @@ void AppendRecord(std::string& out, char type, uint32_t address, std::span<const
   unsigned sum = 0;
   for (size_t k = 0; k < length; ++k) sum += record[k];
   record[length] = static_cast<uint8_t>(~sum);
-  out += 'S';
-  out += type;
-  const size_t at = out.size();
-  out.resize(at + 2 * (length + 1));
-  ombrix::detail::EncodeHex(record, length + 1, out.data() + at);
-  out += '\n';
+  const char prefix[] = {'S', type};
+  detail::AppendRecordLine(out, std::string_view(prefix, 2),
+                           std::span<const uint8_t>(record, length + 1));
 }
 
 }  // namespace
@@ -86,7 +76,7 @@ ImageFile ParseSRecord(std::string_view text, const std::string& name) {
     for (const uint8_t b : bytes) sum += b;
     if ((sum & 0xFF) != 0xFF) reader.Fail("bad checksum");
     const uint32_t address =
-        BigEndianValue(std::span<const uint8_t>(bytes.data() + 1, address_size));
+        detail::BigEndianValue(std::span<const uint8_t>(bytes.data() + 1, address_size));
     const std::span<const uint8_t> data(bytes.data() + 1 + address_size,
                                         bytes[0] - address_size - 1);
     switch (type) {

@@ -107,12 +107,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const int64_t position = model.Position(t, index);
         if (in.Byte() & 1) {
           int32_t got = -1;
-          FUZZ_CHECK(fuzz::ErrorOf([&] { got = t.real->Item(index); }) == (model.Holds(position) ? 0 : 9));
+          FUZZ_CHECK(fuzz::ErrorOf([&] { got = t.real->Item(index); }) ==
+                     (model.Holds(position) ? 0 : 9));
           if (model.Holds(position)) FUZZ_CHECK(got == model.bytes[static_cast<size_t>(position)]);
         } else {
           const int32_t value = in.Any();
-          FUZZ_CHECK(fuzz::ErrorOf([&] { t.real->Item(index, value); }) == (model.Holds(position) ? 0 : 9));
-          if (model.Holds(position)) model.bytes[static_cast<size_t>(position)] = static_cast<uint8_t>(value);
+          FUZZ_CHECK(fuzz::ErrorOf([&] { t.real->Item(index, value); }) ==
+                     (model.Holds(position) ? 0 : 9));
+          if (model.Holds(position))
+            model.bytes[static_cast<size_t>(position)] = static_cast<uint8_t>(value);
         }
         break;
       }
@@ -127,7 +130,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       case 6: {  // sum
         int32_t got = 0;
         const int32_t error = fuzz::ErrorOf([&] { got = t.real->Sum(); });
-        const int64_t end = t.trail || t.parent ? model.Size() : static_cast<int64_t>(t.offset) + t.count;
+        const int64_t end =
+            t.trail || t.parent ? model.Size() : static_cast<int64_t>(t.offset) + t.count;
         if (!t.parent && !t.trail && t.count == 0) {
           FUZZ_CHECK(error == 0 && got == 0);
         } else if (t.offset < 0 || end > model.Size()) {
@@ -167,26 +171,31 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         } else if (!t.trail) {
           const bool fits = t.offset >= 0 && t.offset + k <= model.Size();
           FUZZ_CHECK(error == (k != t.count ? 1000 : (k > 0 && !fits) ? 9 : 0));
-          if (error == 0 && k > 0) std::copy(written.begin(), written.end(), model.bytes.begin() + t.offset);
+          if (error == 0 && k > 0)
+            std::copy(written.begin(), written.end(), model.bytes.begin() + t.offset);
         } else if (WrapAdd(t.offset, k) < 0) {
           FUZZ_CHECK(error == 1000);
         } else {
           model.bytes.resize(static_cast<size_t>(WrapAdd(t.offset, k)), 0);
           FUZZ_CHECK(error == (k > 0 && t.offset < 0 ? 9 : 0));
-          if (error == 0 && k > 0) std::copy(written.begin(), written.end(), model.bytes.begin() + t.offset);
+          if (error == 0 && k > 0)
+            std::copy(written.begin(), written.end(), model.bytes.begin() + t.offset);
         }
         break;
       }
       case 9: {  // copy from another target, overlapping or not
         Target& source = model.targets[in.Byte() % model.targets.size()];
         const int32_t n = model.CountOf(source);
-        if ((t.trail && static_cast<int64_t>(t.offset) + n > kMaxBytes) || (t.parent && n > kMaxBytes)) break;
+        if ((t.trail && static_cast<int64_t>(t.offset) + n > kMaxBytes) ||
+            (t.parent && n > kMaxBytes))
+          break;
         const int32_t error = fuzz::ErrorOf([&] { t.real->Copy(*source.real); });
         const auto move = [&](int64_t to, int64_t count) {
           const int64_t from = source.offset;
           if (!model.Movable(from, to, count)) return 9;
           if (count > 0) {
-            std::vector<uint8_t> block(model.bytes.begin() + from, model.bytes.begin() + from + count);
+            std::vector<uint8_t> block(model.bytes.begin() + from,
+                                       model.bytes.begin() + from + count);
             std::copy(block.begin(), block.end(), model.bytes.begin() + to);
           }
           return 0;
@@ -220,7 +229,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
           FUZZ_CHECK(error == 9);
         } else {
           int64_t run = 0;
-          while (position + run < model.Size() && model.bytes[static_cast<size_t>(position + run)] == pattern) ++run;
+          while (position + run < model.Size() &&
+                 model.bytes[static_cast<size_t>(position + run)] == pattern)
+            ++run;
           FUZZ_CHECK(error == 0 && got == run);
         }
       }

@@ -13,12 +13,12 @@
 #include "ombrix/bytes/byte_array.h"
 #include "ombrix/frame/error.h"
 
-#define FUZZ_CHECK(condition)                                                        \
-  do {                                                                               \
-    if (!(condition)) {                                                              \
+#define FUZZ_CHECK(condition)                                                            \
+  do {                                                                                   \
+    if (!(condition)) {                                                                  \
       std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #condition); \
-      std::abort();                                                                  \
-    }                                                                                \
+      std::abort();                                                                      \
+    }                                                                                    \
   } while (false)
 
 namespace ombrix::fuzz {
@@ -44,7 +44,8 @@ class Input {
   }
   /// What is left, as text.
   std::string Rest() {
-    std::string rest(reinterpret_cast<const char*>(data_) + position_, size_ - std::min(position_, size_));
+    std::string rest(reinterpret_cast<const char*>(data_) + position_,
+                     size_ - std::min(position_, size_));
     position_ = size_;
     return rest;
   }
@@ -74,7 +75,8 @@ inline std::vector<uint8_t> BytesOf(const ByteArray& array) {
 }
 
 /// A new plain array holding the bytes.
-inline std::shared_ptr<ByteArray> ArrayOf(const std::vector<uint8_t>& bytes, int32_t low_index = 1) {
+inline std::shared_ptr<ByteArray> ArrayOf(const std::vector<uint8_t>& bytes,
+                                          int32_t low_index = 1) {
   auto array = ByteArray::New();
   array->Value(Variant(SafeArray<uint8_t>(0, bytes)));
   array->LowIndex(low_index);

@@ -25,12 +25,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // A view reads the bytes its parent has, up to the first it lacks, then fails.
   auto view = array->Interval(low + offset, count);
   const int64_t wanted = count != 0 ? count : static_cast<int64_t>(bytes.size()) - offset;
-  const int64_t held = offset < 0 ? 0 : std::clamp<int64_t>(static_cast<int64_t>(bytes.size()) - offset, 0, wanted);
+  const int64_t held =
+      offset < 0 ? 0 : std::clamp<int64_t>(static_cast<int64_t>(bytes.size()) - offset, 0, wanted);
   crc->Clear();
   const int32_t error = fuzz::ErrorOf([&] { crc->Append(*view); });
   FUZZ_CHECK(error == (wanted > 0 && held < wanted ? 9 : 0));
   const uint16_t expected =
-      held > 0 ? detail::Crc16Reference(0xFFFF, bytes.data() + offset, static_cast<size_t>(held)) : 0xFFFF;
+      held > 0 ? detail::Crc16Reference(0xFFFF, bytes.data() + offset, static_cast<size_t>(held))
+               : 0xFFFF;
   FUZZ_CHECK(crc->Register() == expected);
 
   // Stamped, the frame checks intact.

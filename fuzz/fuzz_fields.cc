@@ -16,13 +16,15 @@ int Bit(const std::vector<uint8_t>& bytes, bool intel, int64_t position) {
   return bytes[static_cast<size_t>(position / 8)] >> shift & 1;
 }
 
-int64_t ModelRead(const std::vector<uint8_t>& bytes, bool intel, int32_t skip, int32_t bits, bool is_signed) {
+int64_t ModelRead(const std::vector<uint8_t>& bytes, bool intel, int32_t skip, int32_t bits,
+                  bool is_signed) {
   uint64_t value = 0;
   for (int32_t i = 0; i < bits; ++i) {
     const int weight = intel ? i : bits - 1 - i;
     value |= static_cast<uint64_t>(Bit(bytes, intel, skip + i)) << weight;
   }
-  if (is_signed && (value >> (bits - 1) & 1)) return static_cast<int64_t>(value) - (int64_t{1} << bits);
+  if (is_signed && (value >> (bits - 1) & 1))
+    return static_cast<int64_t>(value) - (int64_t{1} << bits);
   return static_cast<int64_t>(value);
 }
 
@@ -65,7 +67,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FUZZ_CHECK(read == (present ? 0 : 9));
   if (present) FUZZ_CHECK(got == ModelRead(bytes, intel, skip, bits, is_signed));
 
-  const int32_t value = in.Byte() & 1 ? in.Any() : static_cast<int32_t>(min + in.Any() % (max - min + 1));
+  const int32_t value =
+      in.Byte() & 1 ? in.Any() : static_cast<int32_t>(min + in.Any() % (max - min + 1));
   const int32_t write = fuzz::ErrorOf([&] { item->Value(value); });
   const std::vector<uint8_t> after = fuzz::BytesOf(*frame);
   if (value < min || value > max) {
@@ -89,8 +92,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   auto mask_bytes = ByteArray::New();
   mask_bytes->Text(mask);
   std::vector<uint8_t> masked(static_cast<size_t>(skip / 8), 0);
-  for (int32_t k = 1; k <= mask_bytes->Count(); ++k) masked.push_back(static_cast<uint8_t>(mask_bytes->Item(k)));
-  for (int64_t position = 8 * (skip / 8); position < 8 * static_cast<int64_t>(masked.size()); ++position) {
+  for (int32_t k = 1; k <= mask_bytes->Count(); ++k)
+    masked.push_back(static_cast<uint8_t>(mask_bytes->Item(k)));
+  for (int64_t position = 8 * (skip / 8); position < 8 * static_cast<int64_t>(masked.size());
+       ++position) {
     FUZZ_CHECK(Bit(masked, intel, position) == (position >= skip && position < skip + bits));
   }
   return 0;

@@ -14,7 +14,8 @@ namespace {
 
 std::string Describe(const MemoryImage& image) {
   std::string text;
-  for (const auto& array : image) text += std::to_string(array->LowIndex()) + ":" + array->Text() + " ";
+  for (const auto& array : image)
+    text += std::to_string(array->LowIndex()) + ":" + array->Text() + " ";
   return text;
 }
 
@@ -58,7 +59,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         LoadEverything(*bag);
         const auto again = formats::JsonPropertyBag::Parse(bag->Text(), "again.json");
         FUZZ_CHECK(again->Keys() == bag->Keys());
-        for (const std::string& key : bag->Keys()) FUZZ_CHECK(again->ReadProperty(key) == bag->ReadProperty(key));
+        for (const std::string& key : bag->Keys())
+          FUZZ_CHECK(again->ReadProperty(key) == bag->ReadProperty(key));
       }
     }
   } catch (const formats::FileError& error) {

@@ -54,7 +54,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::vector<uint8_t> decoded;
   const int32_t decoding = ModelText(text, decoded);
   const auto view = parent->Interval(5 + offset, mode == 1 ? (count == 0 ? 1 : count) : 0);
-  const int32_t view_count = mode == 1 ? (count == 0 ? 1 : count) : static_cast<int32_t>(initial.size()) - offset;
+  const int32_t view_count =
+      mode == 1 ? (count == 0 ? 1 : count) : static_cast<int32_t>(initial.size()) - offset;
   const int32_t error = fuzz::ErrorOf([&] { view->Text(text); });
   std::vector<uint8_t> expected = initial;
   int32_t model = decoding;

@@ -38,7 +38,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       FUZZ_CHECK(map->Count() == static_cast<int32_t>(reference.size()));
       for (size_t k = 0; k < reference.size(); ++k) {
         const auto segment = map->Item(static_cast<int32_t>(k + 1));
-        FUZZ_CHECK(segment->LowIndex() == reference[k].low && segment->HighIndex() == reference[k].high);
+        FUZZ_CHECK(segment->LowIndex() == reference[k].low &&
+                   segment->HighIndex() == reference[k].high);
         const auto [known, added] = objects.try_emplace(reference[k].id, segment.get());
         FUZZ_CHECK(known->second == segment.get());
       }
@@ -62,7 +63,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       FUZZ_CHECK(error == (accepted ? 0 : 1000));
       FUZZ_CHECK(!accepted || free);
       if (accepted) {
-        for (int32_t k = 0; k < count; ++k) memory[start + k] = static_cast<uint8_t>(bytes->Item(start + k));
+        for (int32_t k = 0; k < count; ++k)
+          memory[start + k] = static_cast<uint8_t>(bytes->Item(start + k));
       }
     } else if (op == 2) {
       const auto read = image->MemoryRead(start, count);
@@ -75,7 +77,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     } else if (count > 0) {
       FUZZ_CHECK(fuzz::ErrorOf([&] { image->MemoryWrite(*bytes); }) == (held ? 0 : 9));
       if (held) {
-        for (int32_t a = start; a < start + count; ++a) memory[a] = static_cast<uint8_t>(bytes->Item(a));
+        for (int32_t a = start; a < start + count; ++a)
+          memory[a] = static_cast<uint8_t>(bytes->Item(a));
       }
     }
     // Layout as the scan has it, holding the model's bytes.
@@ -84,7 +87,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     size_t k = 0;
     for (const auto& array : *image) {
       FUZZ_CHECK(array->LowIndex() == layout[k].low && array->HighIndex() == layout[k].high);
-      for (int32_t a = array->LowIndex(); a <= array->HighIndex(); ++a) FUZZ_CHECK(array->Item(a) == memory.at(a));
+      for (int32_t a = array->LowIndex(); a <= array->HighIndex(); ++a)
+        FUZZ_CHECK(array->Item(a) == memory.at(a));
       total += array->Count();
       ++k;
     }

@@ -15,7 +15,8 @@ int main(int argc, char** argv) {
     std::vector<std::filesystem::path> files;
     if (std::filesystem::is_directory(argv[k])) {
       for (const auto& entry : std::filesystem::recursive_directory_iterator(argv[k])) {
-        if (entry.is_regular_file() && entry.path().filename() != ".keep") files.push_back(entry.path());
+        if (entry.is_regular_file() && entry.path().filename() != ".keep")
+          files.push_back(entry.path());
       }
     } else if (std::filesystem::exists(argv[k])) {
       files.emplace_back(argv[k]);
