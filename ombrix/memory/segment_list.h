@@ -183,7 +183,7 @@ class SegmentList {
     int32_t low;
     int32_t high;
   };
-  static constexpr size_t kMaxBlock = 128;
+  static constexpr size_t kMaxBlock = 64;
 
   // The first of count items for which the monotone `stop` holds, or count;
   // a binary search whose steps select rather than branch.
