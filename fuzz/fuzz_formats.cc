@@ -7,24 +7,18 @@
 #include "fuzz/fuzz_check.h"
 #include "ombrix/fields/enumeration.h"
 #include "ombrix/memory/memory_map.h"
+#include "tests/byte_array_testing.h"
 
 using namespace ombrix;
 
 namespace {
 
-std::string Describe(const MemoryImage& image) {
-  std::string text;
-  for (const auto& array : image)
-    text += std::to_string(array->LowIndex()) + ":" + array->Text() + " ";
-  return text;
-}
-
 void CheckRoundTrip(const formats::ImageFile& file) {
   const auto intel = formats::ParseIntelHex(formats::FormatIntelHex(file), "again.hex");
-  FUZZ_CHECK(Describe(*intel.Image) == Describe(*file.Image));
+  FUZZ_CHECK(testing::Describe(*intel.Image) == testing::Describe(*file.Image));
   FUZZ_CHECK(intel.StartAddress == file.StartAddress);
   const auto motorola = formats::ParseSRecord(formats::FormatSRecord(file), "again.s19");
-  FUZZ_CHECK(Describe(*motorola.Image) == Describe(*file.Image));
+  FUZZ_CHECK(testing::Describe(*motorola.Image) == testing::Describe(*file.Image));
 }
 
 // Every persistable class loads from the bag or raises one of its errors.

@@ -1,11 +1,13 @@
-// Helpers to build arrays and read their bytes in tests.
+// Helpers to build arrays and read their bytes in tests and fuzz targets.
 #pragma once
 
 #include <initializer_list>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "ombrix/bytes/byte_array.h"
+#include "ombrix/memory/memory_image.h"
 
 namespace ombrix::testing {
 
@@ -25,6 +27,14 @@ inline std::vector<uint8_t> Bytes(const IByteArray& array) {
     bytes.push_back(static_cast<uint8_t>(array.Item(static_cast<int32_t>(i))));
   }
   return bytes;
+}
+
+// An image's arrays as "address:HEX " in order, for comparing layouts and bytes.
+inline std::string Describe(const MemoryImage& image) {
+  std::string text;
+  for (const auto& array : image)
+    text += std::to_string(array->LowIndex()) + ":" + array->Text() + " ";
+  return text;
 }
 
 }  // namespace ombrix::testing

@@ -15,12 +15,7 @@
 namespace ombrix::formats {
 namespace {
 
-std::string Describe(const MemoryImage& image) {
-  std::string text;
-  for (const auto& array : image)
-    text += std::to_string(array->LowIndex()) + ":" + array->Text() + " ";
-  return text;
-}
+using ombrix::testing::Describe;
 
 // Random arrays with gaps, some touching (they join), at low addresses, above
 // 64 KiB and above 16 MiB, across 64 KiB page ends.

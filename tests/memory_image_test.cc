@@ -13,15 +13,10 @@
 namespace ombrix {
 namespace {
 
+using ombrix::testing::Describe;
+
 using testing::ExpectError;
 using testing::MakeArray;
-
-std::string Describe(const MemoryImage& image) {
-  std::string text;
-  for (const auto& array : image)
-    text += std::to_string(array->LowIndex()) + ":" + array->Text() + " ";
-  return text;
-}
 
 TEST(MemoryImageTest, TouchingArraysJoinAndOverlapsAreRefused) {
   auto image = MemoryImage::New();

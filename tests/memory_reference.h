@@ -16,7 +16,8 @@ struct ScanSegment {
 };
 
 /// Adds start .. start + count - 1; false (nothing changed) on an overlap.
-inline bool ReferenceAdd(std::vector<ScanSegment>& list, int32_t start, int32_t count, int& next_id) {
+inline bool ReferenceAdd(std::vector<ScanSegment>& list, int32_t start, int32_t count,
+                         int& next_id) {
   const int32_t end = start + count;
   const int32_t end_address = list.empty() ? -1 : list.back().high + 1;
   std::optional<size_t> previous, following;
@@ -52,6 +53,5 @@ inline bool ReferenceAdd(std::vector<ScanSegment>& list, int32_t start, int32_t 
   }
   return true;
 }
-
 
 }  // namespace ombrix::testing
