@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <new>
+#include <stdexcept>
 #include <string>
 
 #include "ombrix/frame/error.h"
@@ -85,7 +87,16 @@ std::string RegionalSettings::Format(double Value, int32_t Decimals) const {
   if (Decimals < 0) Raise(errors::kInvalidArgument);
   if (std::isnan(Value)) return "NaN";
   if (std::isinf(Value)) return Value < 0 ? "-Inf" : "Inf";
+  try {
+    return FormatFinite(Value, Decimals);
+  } catch (const std::bad_alloc&) {
+    Raise(errors::kOutOfMemory);  // a text of billions of decimals
+  } catch (const std::length_error&) {
+    Raise(errors::kOutOfMemory);
+  }
+}
 
+std::string RegionalSettings::FormatFinite(double Value, int32_t Decimals) const {
   const std::string digits = FixedDigits(std::fabs(Value), Decimals);
   const size_t point = digits.find('.');
   const std::string_view integer_part = std::string_view(digits).substr(0, point);

@@ -51,6 +51,9 @@ struct RegionalSettings {
   static RegionalSettings French();
 
   friend bool operator==(const RegionalSettings&, const RegionalSettings&) = default;
+
+ private:
+  std::string FormatFinite(double Value, int32_t Decimals) const;
 };
 
 }  // namespace ombrix
