@@ -29,6 +29,44 @@ inline std::vector<uint8_t> Bytes(const IByteArray& array) {
   return bytes;
 }
 
+// A client's own implementation of the interface, forwarding to an array:
+// what the library must serve through the interface alone.
+class ClientArray final : public IByteArray {
+ public:
+  explicit ClientArray(std::shared_ptr<ByteArray> array) : array_(std::move(array)) {}
+  std::shared_ptr<ArrayBounds> Bounds() const override { return array_->Bounds(); }
+  int32_t Count() const override { return array_->Count(); }
+  void Count(int32_t value) override { array_->Count(value); }
+  int32_t HighIndex() const override { return array_->HighIndex(); }
+  void HighIndex(int32_t value) override { array_->HighIndex(value); }
+  std::shared_ptr<IByteArray> Interval(int32_t index, int32_t count = 0) override {
+    return std::make_shared<ClientArray>(array_->Interval(index, count)->Copy());
+  }
+  int32_t Item(int32_t index) const override { return array_->Item(index); }
+  void Item(int32_t index, int32_t value) override { array_->Item(index, value); }
+  int32_t LowIndex() const override { return array_->LowIndex(); }
+  void LowIndex(int32_t value) override { array_->LowIndex(value); }
+  bool Check(const IByteArray& v) const override { return array_->Check(v); }
+  std::shared_ptr<ByteArray> Copy() const override { return array_->Copy(); }
+  void Copy(const IByteArray& v) override { array_->Copy(v); }
+  int32_t Sum() const override { return array_->Sum(); }
+  void WriteBytes(SafeArray<uint8_t>& destination, int32_t destination_index, int32_t source_index,
+                  int32_t count) const override {
+    array_->WriteBytes(destination, destination_index, source_index, count);
+  }
+  std::string Text() const override { return array_->Text(); }
+  void Text(std::string_view value) override { array_->Text(value); }
+  Variant Value() const override { return array_->Value(); }
+  void Value(const Variant& v) override { array_->Value(v); }
+  int32_t Skip(uint8_t pattern, int32_t start) const override {
+    return array_->Skip(pattern, start);
+  }
+  void Fill(uint8_t pattern) override { array_->Fill(pattern); }
+
+ private:
+  std::shared_ptr<ByteArray> array_;
+};
+
 // An image's arrays as "address:HEX " in order, for comparing layouts and bytes.
 inline std::string Describe(const MemoryImage& image) {
   std::string text;

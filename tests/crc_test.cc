@@ -8,6 +8,7 @@
 
 #include "ombrix/bytes/byte_array.h"
 #include "ombrix/checksum/crc_internal.h"
+#include "ombrix/fields/little_endian.h"
 #include "tests/byte_array_testing.h"
 #include "tests/expect_error.h"
 
@@ -109,6 +110,23 @@ TEST(CrcTest, AbcFrameStampedAndChecked) {
   crc->Append(*digits->Interval(1, 9));
   crc->Send(*digits);
   EXPECT_EQ(digits->Text().substr(18), "6E90");
+}
+
+// A client's own array is read byte by byte through the interface, with the
+// same results; a byte it cannot give raises its error after those before it.
+TEST(CrcTest, AClientsOwnArray) {
+  auto bytes = MakeArray({0x61, 0x62, 0x63, 0, 0}, -2);
+  testing::ClientArray client(bytes);
+  auto crc = CRC::New();
+  crc->Append(testing::ClientArray(MakeArray({0x61, 0x62, 0x63})));
+  EXPECT_EQ(crc->Register(), 0x61DA);
+  crc->Send(client);
+  EXPECT_EQ(bytes->Text(), "616263259E");
+  crc->Clear();
+  crc->Append(client);
+  EXPECT_TRUE(crc->Check());
+  auto field = LittleEndian::New();
+  ExpectError([&] { field->RefersTo(client, 0, 8, false); }, 97);
 }
 
 TEST(CrcTest, EmptyArraysAndShortFrames) {
