@@ -19,8 +19,8 @@ constexpr uint8_t kNotHex = 0xFF;
 constexpr std::array<uint8_t, 256> MakeNibbleTable() {
   std::array<uint8_t, 256> table{};
   for (auto& entry : table) entry = kNotHex;
-  for (int c = 0; c < 10; ++c) table['0' + c] = static_cast<uint8_t>(c);
-  for (int c = 0; c < 6; ++c) {
+  for (size_t c = 0; c < 10; ++c) table['0' + c] = static_cast<uint8_t>(c);
+  for (size_t c = 0; c < 6; ++c) {
     table['A' + c] = static_cast<uint8_t>(10 + c);
     table['a' + c] = static_cast<uint8_t>(10 + c);
   }
@@ -31,7 +31,7 @@ constexpr std::array<uint8_t, 256> kNibble = MakeNibbleTable();
 constexpr std::array<char, 512> MakePairTable() {
   constexpr char kDigits[] = "0123456789ABCDEF";
   std::array<char, 512> table{};
-  for (int b = 0; b < 256; ++b) {
+  for (size_t b = 0; b < 256; ++b) {
     table[2 * b] = kDigits[b >> 4];
     table[2 * b + 1] = kDigits[b & 15];
   }
