@@ -39,7 +39,8 @@ class Enumeration final {
   void Clear() noexcept;
   /// An enumerator over the texts, in order, as they are now.
   std::shared_ptr<Enumerator<std::string>> NewEnum() const;
-  /// Range-for over the texts, as they are when the loop starts.
+  /// Range-for over the texts, as they are when the loop starts
+  /// (hold the collection in a variable: `for (x : *f())` loses f's result first).
   Enumerator<std::string>::Iterator begin() const;
   std::default_sentinel_t end() const noexcept { return {}; }
   /// Appends a pair; repeats and empty texts are accepted.

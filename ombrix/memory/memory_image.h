@@ -59,7 +59,8 @@ class MemoryImage final {
   std::shared_ptr<ByteArray> operator[](int32_t Index) const { return Item(Index); }
   /// An enumerator over the stored arrays, lowest first, as they are now.
   std::shared_ptr<Enumerator<std::shared_ptr<ByteArray>>> NewEnum() const;
-  /// Range-for over the stored arrays, as they are when the loop starts.
+  /// Range-for over the stored arrays, as they are when the loop starts
+  /// (hold the collection in a variable: `for (x : *f())` loses f's result first).
   Enumerator<std::shared_ptr<ByteArray>>::Iterator begin() const;
   std::default_sentinel_t end() const noexcept { return {}; }
 

@@ -50,7 +50,8 @@ class MemoryMap final {
   std::shared_ptr<ombrix::MemoryImage> MemoryImage(uint8_t Pattern = 0) const;
   /// An enumerator over the stored segments, lowest first, as they are now.
   std::shared_ptr<Enumerator<std::shared_ptr<ArrayBounds>>> NewEnum() const;
-  /// Range-for over the stored segments, as they are when the loop starts.
+  /// Range-for over the stored segments, as they are when the loop starts
+  /// (hold the collection in a variable: `for (x : *f())` loses f's result first).
   Enumerator<std::shared_ptr<ArrayBounds>>::Iterator begin() const;
   std::default_sentinel_t end() const noexcept { return {}; }
   /// Not available: error 1000 "non encore implémenté".
