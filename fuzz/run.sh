@@ -6,6 +6,8 @@
 # ordinary test build replays it from then on.
 #
 #   fuzz/run.sh [SECONDS]
+#
+# FUZZ_SEED=N fixes libFuzzer's random seed (CI does, so that its runs repeat).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds="${1:-60}"
@@ -21,7 +23,9 @@ for source in fuzz/fuzz_*.cc; do
   mkdir -p "fuzz/crashes/$name"
   echo "== $target: ${seconds}s"
   # New inputs go to a scratch corpus; the shipped seeds are only read.
-  if "$build/fuzz/$target" -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=10 \
+  seed=()
+  [ -n "${FUZZ_SEED:-}" ] && seed=(-seed="$FUZZ_SEED")
+  if "$build/fuzz/$target" "${seed[@]}" -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=10 \
       -print_final_stats=1 -artifact_prefix="fuzz/crashes/$name/" \
       "$work" "fuzz/corpus/$name" >"$work.log" 2>&1; then
     grep -E '^(#[0-9]+.*DONE|stat::number_of_executed_units|stat::peak_rss_mb)' "$work.log" || true
