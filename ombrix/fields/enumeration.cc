@@ -7,9 +7,6 @@ namespace {
 
 constexpr const char* kCountKey = "Count";
 
-std::string TextKey(size_t position) { return "Text" + std::to_string(position); }
-std::string ValueKey(size_t position) { return "Value" + std::to_string(position); }
-
 }  // namespace
 
 std::shared_ptr<Enumeration> Enumeration::New() {
@@ -102,8 +99,8 @@ void Enumeration::ReadProperties(const PropertyBag& Bag) {
   Clear();
   const int32_t count = Bag.ReadProperty(kCountKey, Variant(0)).ToLong();
   for (int32_t position = 1; position <= count; ++position) {
-    const Variant text = Bag.ReadProperty(TextKey(static_cast<size_t>(position)));
-    const Variant value = Bag.ReadProperty(ValueKey(static_cast<size_t>(position)));
+    const Variant text = Bag.ReadProperty(IndexedKey("Text", static_cast<size_t>(position)));
+    const Variant value = Bag.ReadProperty(IndexedKey("Value", static_cast<size_t>(position)));
     Add(text.ToString(), value.ToLong());
   }
 }
@@ -111,8 +108,8 @@ void Enumeration::ReadProperties(const PropertyBag& Bag) {
 void Enumeration::WriteProperties(PropertyBag& Bag) const {
   Bag.WriteProperty(kCountKey, Variant(Count()), Variant(0));
   for (size_t k = 0; k < texts_.size(); ++k) {
-    Bag.WriteProperty(TextKey(k + 1), Variant(texts_[k]));
-    Bag.WriteProperty(ValueKey(k + 1), Variant(values_[k]));
+    Bag.WriteProperty(IndexedKey("Text", k + 1), Variant(texts_[k]));
+    Bag.WriteProperty(IndexedKey("Value", k + 1), Variant(values_[k]));
   }
 }
 

@@ -26,4 +26,8 @@ void PropertyBag::WriteProperty(const std::string& Name, const Variant& Value) {
   Store(Name, Value);
 }
 
+std::string IndexedKey(std::string_view Word, size_t Index) {
+  return std::string(Word) + std::to_string(Index);
+}
+
 }  // namespace ombrix

@@ -2,7 +2,9 @@
 // named values, read back with the kind they were written with.
 #pragma once
 
+#include <cstddef>
 #include <string>
+#include <string_view>
 
 #include "ombrix/frame/variant.h"
 
@@ -32,5 +34,9 @@ class PropertyBag {
   /// Removes Name and its value, if present.
   virtual void Erase(const std::string& Name) = 0;
 };
+
+/// The key of the index-th item of a collection: the word, then the index
+/// in decimal ("Start0", "Text1"), as every persistable collection names them.
+std::string IndexedKey(std::string_view Word, size_t Index);
 
 }  // namespace ombrix

@@ -10,8 +10,6 @@ namespace ombrix {
 namespace {
 
 constexpr const char* kCountKey = "Count";
-std::string StartKey(size_t k) { return "Start" + std::to_string(k); }
-std::string TextKey(size_t k) { return "Text" + std::to_string(k); }
 
 }  // namespace
 
@@ -147,8 +145,8 @@ void MemoryImage::ReadProperties(const PropertyBag& Bag) {
   const int32_t count = Bag.ReadProperty(kCountKey, Variant(0)).ToLong();
   auto scratch = ByteArray::New();
   for (int32_t k = 0; k < count; ++k) {
-    scratch->LowIndex(Bag.ReadProperty(StartKey(static_cast<size_t>(k))).ToLong());
-    scratch->Text(Bag.ReadProperty(TextKey(static_cast<size_t>(k))).ToString());
+    scratch->LowIndex(Bag.ReadProperty(IndexedKey("Start", static_cast<size_t>(k))).ToLong());
+    scratch->Text(Bag.ReadProperty(IndexedKey("Text", static_cast<size_t>(k))).ToString());
     Add(*scratch);
   }
 }
@@ -157,8 +155,8 @@ void MemoryImage::WriteProperties(PropertyBag& Bag) const {
   Bag.WriteProperty(kCountKey, Variant(Count()), Variant(0));
   size_t k = 0;
   arrays_.ForEach([&](const auto& entry) {
-    Bag.WriteProperty(StartKey(k), Variant(entry.object->LowIndex()));
-    Bag.WriteProperty(TextKey(k), Variant(entry.object->Text()));
+    Bag.WriteProperty(IndexedKey("Start", k), Variant(entry.object->LowIndex()));
+    Bag.WriteProperty(IndexedKey("Text", k), Variant(entry.object->Text()));
     ++k;
   });
 }

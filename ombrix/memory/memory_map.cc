@@ -10,8 +10,6 @@ namespace ombrix {
 namespace {
 
 constexpr const char* kCountKey = "Count";
-std::string StartKey(size_t k) { return "Start" + std::to_string(k); }
-std::string CountKey(size_t k) { return "Count" + std::to_string(k); }
 
 }  // namespace
 
@@ -124,8 +122,8 @@ void MemoryMap::ReadProperties(const PropertyBag& Bag) {
   Clear();
   const int32_t count = Bag.ReadProperty(kCountKey, Variant(0)).ToLong();
   for (int32_t k = 0; k < count; ++k) {
-    const int32_t start = Bag.ReadProperty(StartKey(static_cast<size_t>(k))).ToLong();
-    const int32_t length = Bag.ReadProperty(CountKey(static_cast<size_t>(k))).ToLong();
+    const int32_t start = Bag.ReadProperty(IndexedKey("Start", static_cast<size_t>(k))).ToLong();
+    const int32_t length = Bag.ReadProperty(IndexedKey("Count", static_cast<size_t>(k))).ToLong();
     Add(start, length);
   }
 }
@@ -134,8 +132,8 @@ void MemoryMap::WriteProperties(PropertyBag& Bag) const {
   Bag.WriteProperty(kCountKey, Variant(Count()), Variant(0));
   size_t k = 0;
   segments_.ForEach([&](const auto& segment) {
-    Bag.WriteProperty(StartKey(k), Variant(segment.object->LowIndex()));
-    Bag.WriteProperty(CountKey(k), Variant(segment.object->Count()));
+    Bag.WriteProperty(IndexedKey("Start", k), Variant(segment.object->LowIndex()));
+    Bag.WriteProperty(IndexedKey("Count", k), Variant(segment.object->Count()));
     ++k;
   });
 }
