@@ -62,17 +62,6 @@ INSTANTIATE_TEST_SUITE_P(BadPairs, HexTextRejectTest,
                                            "0",
                                            "0:", "@1", "`1", "0g"));
 
-TEST(HexTextTest, LongTextsRejectAtTheExactPair) {
-  // Past the first 16-pair block, through the block-wise decoder.
-  std::string text(200, 'f');
-  text[2 * 37 + 1] = 'x';
-  auto a = ByteArray::New();
-  ExpectError([&] { a->Text(text); }, 13);
-  ASSERT_EQ(a->Count(), 100);
-  EXPECT_EQ(a->Item(37), 0xFF);  // index 37 is pair 36
-  EXPECT_EQ(a->Item(38), 0);     // the bad pair and after: new zero bytes
-}
-
 // The fast kernels against the plain table loops on random data of every
 // length up to 300, with a bad character at a random place half the time.
 TEST(HexTextTest, FastKernelsMatchTableLoops) {
