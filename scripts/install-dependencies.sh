@@ -1,0 +1,48 @@
+#!/bin/sh
+# Installs the Debian packages that a part of the project needs, and only
+# those that are missing. Runs apt-get as root, or through sudo.
+#
+#   scripts/install-dependencies.sh program   the library and the ombrix program
+#   scripts/install-dependencies.sh tests     the above, and every test and benchmark
+#   scripts/install-dependencies.sh ci        the above, and the fuzzers and packaging
+set -eu
+
+program="g++ cmake make nlohmann-json3-dev libcli11-dev"
+tests="$program libgtest-dev libgmock-dev libbenchmark-dev binutils srecord"
+ci="$tests clang libclang-rt-14-dev pkgconf"
+
+case "${1:-}" in
+  program) wanted=$program ;;
+  tests) wanted=$tests ;;
+  ci) wanted=$ci ;;
+  *)
+    echo "usage: $0 program|tests|ci" >&2
+    exit 2
+    ;;
+esac
+
+missing=""
+for package in $wanted; do
+  status=$(dpkg-query -W -f='${Status}' "$package" 2>/dev/null || true)
+  case "$status" in
+    *" installed") ;;
+    *) missing="$missing $package" ;;
+  esac
+done
+if [ -z "$missing" ]; then
+  echo "install-dependencies: everything for '$1' is installed"
+  exit 0
+fi
+
+if [ "$(id -u)" -eq 0 ]; then
+  as_root=""
+elif command -v sudo >/dev/null 2>&1; then
+  as_root="sudo"
+else
+  echo "install-dependencies: missing:$missing; run as root or install sudo" >&2
+  exit 1
+fi
+echo "install-dependencies: installing$missing"
+$as_root env DEBIAN_FRONTEND=noninteractive apt-get update -q
+# shellcheck disable=SC2086 # one word per package
+$as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends $missing
