@@ -46,6 +46,7 @@ int32_t ParseNumber(const std::string& text, const char* what) {
 int Run(int argc, const char* const* argv, Context& context) {
   CLI::App app{"Byte-array utilities for diagnostic frames and memory images", "ombrix"};
   app.require_subcommand(1);
+  app.set_version_flag("--version", "ombrix " OMBRIX_VERSION);
   std::function<int()> action;
   AddCrcCommand(app, context, action);
   AddFieldCommand(app, context, action);

@@ -1,0 +1,73 @@
+# Installation: the libraries with their headers and CMake package
+# (ombrix::ombrix, and ombrix::formats as the component "formats"),
+# pkg-config files, the program with its samples and man page; and the
+# Debian package that cpack builds from the same rules.
+include(CMakePackageConfigHelpers)
+set(_package_dir ${CMAKE_INSTALL_LIBDIR}/cmake/ombrix)
+
+install(TARGETS ombrix EXPORT ombrixTargets
+  ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
+  LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
+  RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
+  INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+install(DIRECTORY ombrix/ DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/ombrix
+  FILES_MATCHING PATTERN "*.h" PATTERN "*_internal.h" EXCLUDE)
+install(EXPORT ombrixTargets NAMESPACE ombrix:: FILE ombrixTargets.cmake
+  DESTINATION ${_package_dir})
+
+# pkg-config files find their prefix from where they are, so that an
+# unpacked or moved tree works as well as the prefix it was built for.
+file(RELATIVE_PATH _pc_to_prefix "/${CMAKE_INSTALL_LIBDIR}/pkgconfig" "/")
+string(REGEX REPLACE "/$" "" _pc_to_prefix "${_pc_to_prefix}")
+set(_pc_libs "-lombrix")
+set(_pc_name "ombrix")
+set(_pc_requires "")
+set(_pc_cflags "-I\${includedir}")
+configure_file(cmake/ombrix.pc.in ${CMAKE_CURRENT_BINARY_DIR}/ombrix.pc @ONLY)
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/ombrix.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+
+if(OMBRIX_BUILD_FORMATS)
+  install(TARGETS ombrix_formats EXPORT ombrixFormatsTargets
+    ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
+    LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
+    INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/ombrix)
+  # Clients include "formats/image_file.h" as inside this tree; the headers
+  # go under include/ombrix so that they claim no folder of their own there.
+  install(FILES
+      formats/file_error.h formats/file_io.h formats/image_file.h formats/json_property_bag.h
+    DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/ombrix/formats)
+  install(EXPORT ombrixFormatsTargets NAMESPACE ombrix:: FILE ombrixFormatsTargets.cmake
+    DESTINATION ${_package_dir})
+  set(_pc_libs "-lombrix_formats")
+  set(_pc_name "ombrix-formats")
+  set(_pc_requires "ombrix = ${PROJECT_VERSION}")
+  set(_pc_cflags "-I\${includedir}/ombrix")
+  configure_file(cmake/ombrix.pc.in ${CMAKE_CURRENT_BINARY_DIR}/ombrix-formats.pc @ONLY)
+  install(FILES ${CMAKE_CURRENT_BINARY_DIR}/ombrix-formats.pc
+    DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+endif()
+
+configure_package_config_file(cmake/ombrixConfig.cmake.in
+  ${CMAKE_CURRENT_BINARY_DIR}/ombrixConfig.cmake
+  INSTALL_DESTINATION ${_package_dir})
+write_basic_package_version_file(${CMAKE_CURRENT_BINARY_DIR}/ombrixConfigVersion.cmake
+  COMPATIBILITY SameMinorVersion)
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/ombrixConfig.cmake
+  ${CMAKE_CURRENT_BINARY_DIR}/ombrixConfigVersion.cmake
+  DESTINATION ${_package_dir})
+
+# The Debian package: cpack -G DEB in a build tree.
+set(CPACK_PACKAGE_NAME ombrix)
+set(CPACK_PACKAGE_VENDOR "Ombrix")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
+set(CPACK_PACKAGE_DESCRIPTION
+  "The ombrix C++ library (static, with headers, CMake package and pkg-config files), its
+file formats library ombrix_formats (Intel HEX, S-records, JSON), and the ombrix program
+with its samples and man page.")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Ombrix developers <ombrix@localhost>")
+set(CPACK_DEBIAN_PACKAGE_SECTION libdevel)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6, libgcc-s1, libstdc++6")
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "cmake, pkgconf, g++")
+include(CPack)
