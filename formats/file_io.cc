@@ -1,12 +1,14 @@
 #include "formats/file_io.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <vector>
@@ -16,9 +18,55 @@
 namespace ombrix::formats {
 namespace {
 
-std::string SystemMessage(const char* what) {
-  return std::string(what) + ": " + std::strerror(errno);
+constexpr size_t kChunk = size_t{1} << 20;
+
+std::string SystemMessage(const char* what, int error = errno) {
+  return std::string(what) + ": " + std::strerror(error);
 }
+
+// While alive, the signals that end a program wait instead (so that the
+// writer can clean up and say so), and reaching the file size limit makes
+// write() fail instead of ending the program.
+class SignalGuard {
+ public:
+  SignalGuard() {
+    sigemptyset(&stopping_);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) sigaddset(&stopping_, signal);
+    pthread_sigmask(SIG_BLOCK, &stopping_, &old_mask_);
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    sigaction(SIGXFSZ, &ignore, &old_xfsz_);
+  }
+  SignalGuard(const SignalGuard&) = delete;
+  SignalGuard& operator=(const SignalGuard&) = delete;
+  ~SignalGuard() {
+    sigaction(SIGXFSZ, &old_xfsz_, nullptr);
+    pthread_sigmask(SIG_SETMASK, &old_mask_, nullptr);
+  }
+
+  // Fails, taking the signal, when one of them is pending.
+  void ThrowIfStopped(const std::string& path) const {
+    sigset_t pending;
+    sigpending(&pending);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
+      if (sigismember(&pending, signal) == 1) {
+        sigset_t one;
+        sigemptyset(&one);
+        sigaddset(&one, signal);
+        const timespec now{0, 0};
+        sigtimedwait(&one, nullptr, &now);
+        throw FileError(path, 0,
+                        std::string("write interrupted by SIG") + sigabbrev_np(signal));
+      }
+    }
+  }
+
+ private:
+  sigset_t stopping_{};
+  sigset_t old_mask_{};
+  struct sigaction old_xfsz_ {};
+};
 
 // Closes and removes the temporary file unless it has been renamed.
 class TemporaryFile {
@@ -53,6 +101,56 @@ class TemporaryFile {
   bool renamed_ = false;
 };
 
+// Where a chain of symbolic links ends (the path itself when it is none).
+std::string FollowLinks(const std::string& path) {
+  std::filesystem::path current = path;
+  for (int hops = 0; hops < 40; ++hops) {
+    std::error_code error;
+    if (!std::filesystem::is_symlink(current, error)) return current.string();
+    const std::filesystem::path target = std::filesystem::read_symlink(current, error);
+    if (error) throw FileError(path, 0, "cannot read the symbolic link: " + error.message());
+    current = target.is_absolute() ? target : current.parent_path() / target;
+  }
+  throw FileError(path, 0, "too many levels of symbolic links");
+}
+
+// Writes everything, chunk by chunk, checking for a stopping signal between chunks.
+void WriteAll(int descriptor, std::string_view contents, const std::string& path,
+              const SignalGuard& signals) {
+  const char* data = contents.data();
+  size_t left = contents.size();
+  while (left > 0) {
+    signals.ThrowIfStopped(path);
+    const ssize_t written = ::write(descriptor, data, std::min(left, kChunk));
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      throw FileError(path, 0, SystemMessage("cannot write"));
+    }
+    data += written;
+    left -= static_cast<size_t>(written);
+  }
+  signals.ThrowIfStopped(path);
+}
+
+void WriteDirectly(const std::string& path, std::string_view contents,
+                   const SignalGuard& signals) {
+  const int descriptor = ::open(path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+  if (descriptor < 0) throw FileError(path, 0, SystemMessage("cannot open"));
+  try {
+    WriteAll(descriptor, contents, path, signals);
+  } catch (...) {
+    ::close(descriptor);
+    throw;
+  }
+  if (::close(descriptor) != 0) throw FileError(path, 0, SystemMessage("cannot write"));
+}
+
+mode_t NewFileMode() {
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  return 0666 & ~mask;
+}
+
 }  // namespace
 
 std::string ReadFile(const std::string& path) {
@@ -64,27 +162,33 @@ std::string ReadFile(const std::string& path) {
   return std::move(contents).str();
 }
 
-void WriteFileAtomically(const std::string& path, std::string_view contents) {
-  TemporaryFile temporary(path);
-  const char* data = contents.data();
-  size_t left = contents.size();
-  while (left > 0) {
-    const ssize_t written = ::write(temporary.descriptor(), data, left);
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      throw FileError(path, 0, SystemMessage("cannot write"));
-    }
-    data += written;
-    left -= static_cast<size_t>(written);
-  }
-  // mkstemp makes the file readable by its owner alone: give it the
-  // replaced file's permissions, or the usual ones for a new file.
+void WriteFileSafely(const std::string& path, std::string_view contents) {
+  const SignalGuard signals;
+  const std::string target = FollowLinks(path);
   struct stat existing {};
-  const mode_t mode = ::stat(path.c_str(), &existing) == 0 ? (existing.st_mode & 07777) : 0644;
-  ::fchmod(temporary.descriptor(), mode);
+  const bool exists = ::stat(target.c_str(), &existing) == 0;
+  if (exists && S_ISDIR(existing.st_mode)) throw FileError(path, 0, "is a folder");
+  if (exists && !S_ISREG(existing.st_mode)) {
+    WriteDirectly(target, contents, signals);
+    return;
+  }
+
+  TemporaryFile temporary(target);
+  WriteAll(temporary.descriptor(), contents, path, signals);
+  // mkstemp makes the file readable by its owner alone: give it the
+  // replaced file's mode and owner, or the usual mode for a new file.
+  if (exists) {
+    if (::fchown(temporary.descriptor(), existing.st_uid, existing.st_gid) != 0) {
+      // Not ours to give away: keep at least the group where we may.
+      [[maybe_unused]] const int ignored =
+          ::fchown(temporary.descriptor(), static_cast<uid_t>(-1), existing.st_gid);
+    }
+  }
+  ::fchmod(temporary.descriptor(), exists ? (existing.st_mode & 07777) : NewFileMode());
   if (::fsync(temporary.descriptor()) != 0) throw FileError(path, 0, SystemMessage("cannot write"));
   if (!temporary.Close()) throw FileError(path, 0, SystemMessage("cannot write"));
-  if (std::rename(temporary.name().c_str(), path.c_str()) != 0) {
+  signals.ThrowIfStopped(path);
+  if (std::rename(temporary.name().c_str(), target.c_str()) != 0) {
     throw FileError(path, 0, SystemMessage("cannot replace"));
   }
   temporary.Renamed();

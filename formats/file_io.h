@@ -1,6 +1,4 @@
-// Whole-file reads, and writes that replace a file atomically: the text
-// goes to a temporary file beside the target, which is then renamed over
-// it, so a failed write never leaves a broken file.
+// Whole-file reads, and writes that never destroy what they replace.
 #pragma once
 
 #include <string>
@@ -10,7 +8,17 @@ namespace ombrix::formats {
 
 /// The file's contents; FileError when it cannot be read.
 std::string ReadFile(const std::string& path);
-/// Replaces (or creates) the file with `contents`; FileError when it cannot.
-void WriteFileAtomically(const std::string& path, std::string_view contents);
+
+/// Writes `contents` to the file at `path`; FileError when it cannot.
+/// - A regular file (or a new one) is replaced only once the whole text is
+///   on disk: it goes to a temporary file beside it, which then takes its
+///   name, with the replaced file's mode and owner.
+/// - A symbolic link is followed: its target is replaced, the link stays.
+/// - A device or FIFO is written directly, never replaced.
+/// - On any failure, and when SIGINT, SIGTERM, SIGHUP or SIGQUIT arrives
+///   during the write, the temporary file goes, the old file stays as it
+///   was, and FileError says why (the signal is taken). Reaching the file
+///   size limit is a failure like a full disk, not a signal.
+void WriteFileSafely(const std::string& path, std::string_view contents);
 
 }  // namespace ombrix::formats

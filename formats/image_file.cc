@@ -2,10 +2,15 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
+#include <cstring>
+#include <limits>
 
 #include "formats/file_error.h"
 #include "formats/file_io.h"
 #include "formats/json_property_bag.h"
+#include "formats/record_reader.h"
+#include "ombrix/frame/property_bag.h"
 
 namespace ombrix::formats {
 namespace {
@@ -16,96 +21,279 @@ std::string Lower(std::string text) {
   return text;
 }
 
-// Beside the image's own keys, the JSON form keeps what the record formats
-// carry outside the data.
+std::string Extension(const std::string& path) {
+  const size_t dot = path.find_last_of('.');
+  const size_t slash = path.find_last_of('/');
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return "";
+  return Lower(path.substr(dot + 1));
+}
+
+// The JSON form holds the image's own keys ("Count", "StartN", "TextN") with
+// file addresses, and what the record formats carry outside the data.
+constexpr const char* kCountKey = "Count";
 constexpr const char* kStartKey = "StartAddress";
 constexpr const char* kSegmentStartKey = "SegmentStart";
 constexpr const char* kHeaderKey = "Header";
+constexpr const char* kHeaderHexKey = "HeaderHex";  // a header that is not UTF-8 text
+
+[[noreturn]] void FailKey(const std::string& name, const std::string& key,
+                          const std::string& message) {
+  throw FileError(name, 0, "\"" + key + "\": " + message);
+}
+
+// A file address: a whole number from 0 to FFFFFFFF (JSON gives numbers
+// beyond 32-bit signed as doubles).
+uint32_t AddressOf(const Variant& value, const std::string& name, const std::string& key) {
+  double number = 0;
+  if (value.IsLong() || value.IsInteger() || value.GetKind() == Variant::Kind::Byte) {
+    number = value.ToLong();
+  } else if (value.GetKind() == Variant::Kind::Double) {
+    number = value.ToDouble();
+  } else {
+    FailKey(name, key, "an address must be a number");
+  }
+  if (!(number >= 0 && number <= std::numeric_limits<uint32_t>::max()) ||
+      std::floor(number) != number) {
+    FailKey(name, key, "an address is a whole number from 0 to 4294967295 (FFFFFFFF)");
+  }
+  return static_cast<uint32_t>(number);
+}
+
+Variant AddressVariant(uint32_t address) {
+  if (address <= static_cast<uint32_t>(std::numeric_limits<int32_t>::max())) {
+    return Variant(static_cast<int32_t>(address));
+  }
+  return Variant(static_cast<double>(address));
+}
+
+// The value under the key; Empty when the bag has none.
+Variant Lookup(const PropertyBag& bag, const std::string& key) {
+  return bag.ReadProperty(key, Variant());
+}
+
+bool IsUtf8(std::string_view text) {
+  size_t k = 0;
+  while (k < text.size()) {
+    const auto lead = static_cast<unsigned char>(text[k]);
+    const size_t length = lead < 0x80 ? 1 : (lead >> 5) == 6 ? 2 : (lead >> 4) == 14 ? 3
+                                          : (lead >> 3) == 30 ? 4 : 0;
+    if (length == 0 || k + length > text.size()) return false;
+    for (size_t j = 1; j < length; ++j) {
+      if ((static_cast<unsigned char>(text[k + j]) & 0xC0) != 0x80) return false;
+    }
+    k += length;
+  }
+  return true;
+}
 
 ImageFile ParseJson(std::string_view text, const std::string& name) {
-  auto bag = JsonPropertyBag::Parse(text, name);
+  const auto bag = JsonPropertyBag::Parse(text, name);
   ImageFile file;
-  try {
-    file.Image = MemoryImage::Load(*bag);
-    const auto address = [&](const char* key) -> std::optional<uint32_t> {
-      const Variant value = bag->ReadProperty(key, Variant());
-      if (value.IsEmpty()) return std::nullopt;
-      return static_cast<uint32_t>(value.ToLong());
-    };
-    file.StartAddress = address(kStartKey);
-    file.SegmentStart = address(kSegmentStartKey);
-    file.Header = bag->ReadProperty(kHeaderKey, Variant("")).ToString();
-  } catch (const Error& error) {
-    throw FileError(name, 0,
-                    "error " + std::to_string(error.Number()) + ": " + error.Description());
+  const Variant count_value = bag->ReadProperty(kCountKey, Variant(0));
+  if (!count_value.IsLong() && !count_value.IsInteger()) {
+    FailKey(name, kCountKey, "the number of arrays must be a whole number");
+  }
+  const int32_t count = count_value.ToLong();
+  if (count < 0) FailKey(name, kCountKey, "the number of arrays cannot be negative");
+
+  struct Entry {
+    uint32_t start;
+    std::shared_ptr<ByteArray> bytes;
+  };
+  std::vector<Entry> entries;
+  std::optional<std::pair<uint32_t, uint32_t>> extent;
+  for (int32_t k = 0; k < count; ++k) {
+    const std::string start_key = IndexedKey("Start", static_cast<size_t>(k));
+    const std::string text_key = IndexedKey("Text", static_cast<size_t>(k));
+    const Variant start_value = Lookup(*bag, start_key);
+    const Variant text_value = Lookup(*bag, text_key);
+    if (start_value.IsEmpty()) FailKey(name, start_key, "missing");
+    if (!text_value.IsString()) FailKey(name, text_key, "missing, or not text");
+    const uint32_t start = AddressOf(start_value, name, start_key);
+    auto bytes = ByteArray::New();
+    try {
+      bytes->Text(text_value.ToString());
+    } catch (const Error& error) {
+      FailKey(name, text_key,
+              "error " + std::to_string(error.Number()) + ": " + error.Description());
+    }
+    if (bytes->Count() > 0) {
+      const uint64_t high = uint64_t{start} + static_cast<uint32_t>(bytes->Count()) - 1;
+      if (high > std::numeric_limits<uint32_t>::max()) {
+        FailKey(name, text_key, "data beyond address FFFFFFFF");
+      }
+      if (!extent) extent.emplace(start, static_cast<uint32_t>(high));
+      extent->first = std::min(extent->first, start);
+      extent->second = std::max(extent->second, static_cast<uint32_t>(high));
+    }
+    entries.push_back({start, std::move(bytes)});
+  }
+  if (extent) file.Base = BaseFor(extent->first, extent->second, name);
+  for (size_t k = 0; k < entries.size(); ++k) {
+    Entry& entry = entries[k];
+    if (entry.bytes->Count() == 0 && entry.start < file.Base) continue;
+    entry.bytes->LowIndex(static_cast<int32_t>(entry.start - file.Base));
+    try {
+      file.Image->Add(*entry.bytes);
+    } catch (const Error& error) {
+      FailKey(name, IndexedKey("Start", k),
+              "error " + std::to_string(error.Number()) + ": " + error.Description() +
+                  " (the array overlaps another)");
+    }
+  }
+  const auto address = [&](const char* key) -> std::optional<uint32_t> {
+    const Variant value = Lookup(*bag, key);
+    if (value.IsEmpty()) return std::nullopt;
+    return AddressOf(value, name, key);
+  };
+  file.StartAddress = address(kStartKey);
+  file.SegmentStart = address(kSegmentStartKey);
+  const Variant header_hex = Lookup(*bag, kHeaderHexKey);
+  const Variant header = Lookup(*bag, kHeaderKey);
+  if (!header_hex.IsEmpty()) {
+    auto bytes = ByteArray::New();
+    try {
+      if (!header_hex.IsString()) throw Error(13);
+      bytes->Text(header_hex.ToString());
+    } catch (const Error& error) {
+      FailKey(name, kHeaderHexKey,
+              "error " + std::to_string(error.Number()) + ": " + error.Description());
+    }
+    for (int32_t k = 1; k <= bytes->Count(); ++k) {
+      file.Header += static_cast<char>(bytes->Item(k));
+    }
+  } else if (!header.IsEmpty()) {
+    if (!header.IsString()) FailKey(name, kHeaderKey, "the header must be text");
+    file.Header = header.ToString();
   }
   return file;
 }
 
 std::string FormatJson(const ImageFile& file) {
   auto bag = JsonPropertyBag::New();
-  file.Image->WriteProperties(*bag);
-  if (file.StartAddress)
-    bag->WriteProperty(kStartKey, Variant(static_cast<int32_t>(*file.StartAddress)));
-  if (file.SegmentStart)
-    bag->WriteProperty(kSegmentStartKey, Variant(static_cast<int32_t>(*file.SegmentStart)));
-  if (!file.Header.empty()) bag->WriteProperty(kHeaderKey, Variant(file.Header));
+  bag->WriteProperty(kCountKey, Variant(file.Image->Count()), Variant(0));
+  size_t k = 0;
+  for (const auto& array : *file.Image) {
+    const auto start = static_cast<uint32_t>(file.Base + static_cast<uint32_t>(array->LowIndex()));
+    bag->WriteProperty(IndexedKey("Start", k), AddressVariant(start));
+    bag->WriteProperty(IndexedKey("Text", k), Variant(array->Text()));
+    ++k;
+  }
+  if (file.StartAddress) bag->WriteProperty(kStartKey, AddressVariant(*file.StartAddress));
+  if (file.SegmentStart) bag->WriteProperty(kSegmentStartKey, AddressVariant(*file.SegmentStart));
+  if (IsUtf8(file.Header)) {
+    if (!file.Header.empty()) bag->WriteProperty(kHeaderKey, Variant(file.Header));
+  } else {
+    auto header = ByteArray::New();
+    header->Count(static_cast<int32_t>(file.Header.size()));
+    for (size_t j = 0; j < file.Header.size(); ++j) {
+      header->Item(static_cast<int32_t>(j + 1), static_cast<unsigned char>(file.Header[j]));
+    }
+    bag->WriteProperty(kHeaderHexKey, Variant(header->Text()));
+  }
   return bag->Text();
 }
 
 }  // namespace
 
+ImageFile ParseBinary(std::string_view bytes, uint32_t base, const std::string& name) {
+  ImageFile file;
+  if (bytes.empty()) return file;
+  const uint64_t high = uint64_t{base} + bytes.size() - 1;
+  if (high > std::numeric_limits<uint32_t>::max()) {
+    throw FileError(name, 0,
+                    std::to_string(bytes.size()) + " bytes from " + detail::HexAddress(base) +
+                        " reach beyond address FFFFFFFF");
+  }
+  file.Base = BaseFor(base, static_cast<uint32_t>(high), name);
+  auto array = ByteArray::New();
+  array->Value(Variant(SafeArray<uint8_t>(
+      0, std::vector<uint8_t>(reinterpret_cast<const uint8_t*>(bytes.data()),
+                              reinterpret_cast<const uint8_t*>(bytes.data()) + bytes.size()))));
+  array->LowIndex(static_cast<int32_t>(base - file.Base));
+  file.Image->Add(*array);
+  return file;
+}
+
+std::string FormatBinary(const ImageFile& file, const WriteOptions& options) {
+  const auto extent = FileExtent(file);
+  if (!extent) return {};
+  std::string out(static_cast<size_t>(extent->second - extent->first) + 1,
+                  static_cast<char>(options.Pattern));
+  detail::ForEachDataRecord(file, out.size(), false,
+                            [&](uint32_t address, std::span<const uint8_t> bytes) {
+                              std::memcpy(out.data() + (address - extent->first), bytes.data(),
+                                          bytes.size());
+                            });
+  return out;
+}
+
 FileFormat FormatOfPath(const std::string& path) {
-  const size_t dot = path.find_last_of('.');
-  const size_t slash = path.find_last_of('/');
-  const std::string extension =
-      dot == std::string::npos || (slash != std::string::npos && dot < slash)
-          ? ""
-          : Lower(path.substr(dot + 1));
+  const std::string extension = Extension(path);
   if (extension == "hex" || extension == "ihex" || extension == "ihx") return FileFormat::kIntelHex;
   if (extension == "s19" || extension == "s28" || extension == "s37" || extension == "srec" ||
       extension == "mot" || extension == "s") {
     return FileFormat::kSRecord;
   }
   if (extension == "json") return FileFormat::kJson;
-  throw FileError(path, 0, "unknown file format; name one with --format (ihex, srec or json)");
+  if (extension == "bin") return FileFormat::kBinary;
+  throw FileError(path, 0,
+                  "unknown file format; name one with --format (ihex, srec, json or binary)");
 }
 
 std::optional<FileFormat> FormatNamed(std::string_view name) {
   if (name == "ihex") return FileFormat::kIntelHex;
   if (name == "srec") return FileFormat::kSRecord;
   if (name == "json") return FileFormat::kJson;
+  if (name == "binary") return FileFormat::kBinary;
   return std::nullopt;
 }
 
-ImageFile ReadImageFile(const std::string& path, std::optional<FileFormat> format) {
-  const FileFormat chosen = format ? *format : FormatOfPath(path);
-  const std::string text = ReadFile(path);
-  switch (chosen) {
+ImageFile ParseImage(std::string_view text, FileFormat format, const std::string& name,
+                     uint32_t binary_base) {
+  switch (format) {
     case FileFormat::kIntelHex:
-      return ParseIntelHex(text, path);
+      return ParseIntelHex(text, name);
     case FileFormat::kSRecord:
-      return ParseSRecord(text, path);
+      return ParseSRecord(text, name);
+    case FileFormat::kBinary:
+      return ParseBinary(text, binary_base, name);
     case FileFormat::kJson:
     default:
-      return ParseJson(text, path);
+      return ParseJson(text, name);
   }
 }
 
-void WriteImageFile(const ImageFile& file, const std::string& path,
-                    std::optional<FileFormat> format) {
-  const FileFormat chosen = format ? *format : FormatOfPath(path);
-  switch (chosen) {
+std::string FormatImage(const ImageFile& file, FileFormat format, const WriteOptions& options) {
+  switch (format) {
     case FileFormat::kIntelHex:
-      WriteFileAtomically(path, FormatIntelHex(file));
-      break;
+      return FormatIntelHex(file, options);
     case FileFormat::kSRecord:
-      WriteFileAtomically(path, FormatSRecord(file));
-      break;
+      return FormatSRecord(file, options);
+    case FileFormat::kBinary:
+      return FormatBinary(file, options);
     case FileFormat::kJson:
-      WriteFileAtomically(path, FormatJson(file));
-      break;
+    default:
+      return FormatJson(file);
   }
+}
+
+ImageFile ReadImageFile(const std::string& path, std::optional<FileFormat> format,
+                        uint32_t binary_base) {
+  const FileFormat chosen = format ? *format : FormatOfPath(path);
+  return ParseImage(ReadFile(path), chosen, path, binary_base);
+}
+
+void WriteImageFile(const ImageFile& file, const std::string& path,
+                    std::optional<FileFormat> format, WriteOptions options) {
+  const FileFormat chosen = format ? *format : FormatOfPath(path);
+  if (chosen == FileFormat::kSRecord && options.SRecordType == 0) {
+    const std::string extension = Extension(path);
+    if (extension == "s19") options.SRecordType = 1;
+    if (extension == "s28") options.SRecordType = 2;
+    if (extension == "s37") options.SRecordType = 3;
+  }
+  WriteFileSafely(path, FormatImage(file, chosen, options));
 }
 
 }  // namespace ombrix::formats

@@ -2,6 +2,7 @@
 // extended segment (02) and linear (04) addresses, and start addresses
 // (03: CS:IP, 05: linear).
 #include <span>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -11,7 +12,7 @@
 namespace ombrix::formats {
 namespace {
 
-constexpr size_t kBytesPerRecord = 16;
+constexpr size_t kDefaultRecordBytes = 16;
 
 void AppendRecord(std::string& out, uint8_t type, uint16_t offset, std::span<const uint8_t> data) {
   uint8_t record[4 + 255 + 1];
@@ -37,9 +38,12 @@ void AppendWord(std::string& out, uint8_t type, uint32_t value, size_t bytes) {
 ImageFile ParseIntelHex(std::string_view text, const std::string& name) {
   ImageFile file;
   detail::LineReader reader(text, name);
-  detail::ImageBuilder builder(file.Image);
+  detail::ImageBuilder builder(file);
   std::vector<uint8_t> bytes;
   uint64_t base = 0;
+  // Under segment addressing (02) a record wraps inside its 64 KiB
+  // segment; under linear addressing (04, or none) it runs on.
+  bool segmented = false;
   bool ended = false;
   std::string_view line;
   while (reader.Next(line)) {
@@ -63,9 +67,13 @@ ImageFile ParseIntelHex(std::string_view text, const std::string& name) {
     };
     switch (type) {
       case 0x00:
-        if (offset + data.size() > 0x10000)
-          reader.Fail("record wraps past the end of its 64 KiB segment");
-        builder.Add(base + offset, data, reader);
+        if (segmented && offset + data.size() > 0x10000) {
+          const size_t first = 0x10000 - offset;
+          builder.Add(base + offset, data.first(first), reader);
+          builder.Add(base, data.subspan(first), reader);
+        } else {
+          builder.Add(base + offset, data, reader);
+        }
         break;
       case 0x01:
         expect_size(0, "end-of-file");
@@ -74,6 +82,7 @@ ImageFile ParseIntelHex(std::string_view text, const std::string& name) {
       case 0x02:
         expect_size(2, "extended segment address");
         base = static_cast<uint64_t>(detail::BigEndianValue(data)) << 4;
+        segmented = true;
         break;
       case 0x03:
         expect_size(4, "start segment address");
@@ -82,6 +91,7 @@ ImageFile ParseIntelHex(std::string_view text, const std::string& name) {
       case 0x04:
         expect_size(2, "extended linear address");
         base = static_cast<uint64_t>(detail::BigEndianValue(data)) << 16;
+        segmented = false;
         break;
       case 0x05:
         expect_size(4, "start linear address");
@@ -96,32 +106,25 @@ ImageFile ParseIntelHex(std::string_view text, const std::string& name) {
   return file;
 }
 
-std::string FormatIntelHex(const ImageFile& file) {
+std::string FormatIntelHex(const ImageFile& file, const WriteOptions& options) {
+  const size_t record_bytes = options.RecordBytes == 0 ? kDefaultRecordBytes : options.RecordBytes;
+  if (record_bytes > 255) {
+    throw std::invalid_argument("an Intel HEX record holds 1 to 255 data bytes, not " +
+                                std::to_string(record_bytes));
+  }
   std::string out;
-  out.reserve(static_cast<size_t>(file.Image->BytesCount()) * 29 / 10 + 64);
+  out.reserve(static_cast<size_t>(file.Image->BytesCount()) * (2 * record_bytes + 12) /
+                  record_bytes + 64);
   if (file.SegmentStart) AppendWord(out, 0x03, *file.SegmentStart, 4);
   uint32_t upper = 0;  // the extended linear address in force
-  for (const auto& array : *file.Image) {
-    if (array->Count() <= 0) continue;
-    const Variant value = array->Value();
-    const uint8_t* bytes = value.ByteArray()->data();
-    auto address = static_cast<uint32_t>(array->LowIndex());
-    size_t left = static_cast<size_t>(array->Count());
-    while (left > 0) {
-      if (address >> 16 != upper) {
-        upper = address >> 16;
-        AppendWord(out, 0x04, upper, 2);
-      }
-      // A record stays inside its 64 KiB page.
-      const size_t room = 0x10000 - (address & 0xFFFF);
-      const size_t count = std::min({kBytesPerRecord, left, room});
-      AppendRecord(out, 0x00, static_cast<uint16_t>(address),
-                   std::span<const uint8_t>(bytes, count));
-      bytes += count;
-      address += static_cast<uint32_t>(count);
-      left -= count;
-    }
-  }
+  detail::ForEachDataRecord(file, record_bytes, true,
+                            [&](uint32_t address, std::span<const uint8_t> bytes) {
+                              if (address >> 16 != upper) {
+                                upper = address >> 16;
+                                AppendWord(out, 0x04, upper, 2);
+                              }
+                              AppendRecord(out, 0x00, static_cast<uint16_t>(address), bytes);
+                            });
   if (file.StartAddress) AppendWord(out, 0x05, *file.StartAddress, 4);
   out += ":00000001FF\n";
   return out;

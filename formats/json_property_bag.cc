@@ -1,6 +1,7 @@
 #include "formats/json_property_bag.h"
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
 #include <nlohmann/json.hpp>
 
@@ -28,8 +29,16 @@ Json ToJson(const Variant& value) {
     case Variant::Kind::Integer:
     case Variant::Kind::Long:
       return value.ToLong();
-    case Variant::Kind::Double:
-      return value.ToDouble();
+    case Variant::Kind::Double: {
+      // A whole number beyond 32 bits (a file address above 2 GiB) is
+      // written as one; read back, it is again a Double.
+      const double number = value.ToDouble();
+      if (std::floor(number) == number && std::fabs(number) <= 9007199254740992.0 &&
+          (number < INT32_MIN || number > INT32_MAX)) {
+        return static_cast<int64_t>(number);
+      }
+      return number;
+    }
     case Variant::Kind::Date:
       return Json{{"date", value.ToDouble()}};
     case Variant::Kind::String:
@@ -158,6 +167,6 @@ std::string JsonPropertyBag::Text() const {
   return json.dump(2) + "\n";
 }
 
-void JsonPropertyBag::Save(const std::string& path) const { WriteFileAtomically(path, Text()); }
+void JsonPropertyBag::Save(const std::string& path) const { WriteFileSafely(path, Text()); }
 
 }  // namespace ombrix::formats

@@ -57,43 +57,75 @@ void AppendRecordLine(std::string& out, std::string_view prefix, std::span<const
   out += '\n';
 }
 
-void ImageBuilder::Add(uint64_t address, std::span<const uint8_t> bytes, const LineReader& reader) {
-  if (bytes.empty()) return;
-  if (address + bytes.size() > static_cast<uint64_t>(std::numeric_limits<int32_t>::max())) {
-    reader.Fail("data beyond address 7FFFFFFF, past what an image holds");
+void ForEachDataRecord(const ImageFile& file, size_t record_bytes, bool inside_64k,
+                       const std::function<void(uint32_t, std::span<const uint8_t>)>& record) {
+  for (const auto& array : *file.Image) {
+    if (array->Count() <= 0) continue;
+    const Variant value = array->Value();
+    const uint8_t* bytes = value.ByteArray()->data();
+    auto address = static_cast<uint32_t>(file.Base + static_cast<uint32_t>(array->LowIndex()));
+    size_t left = static_cast<size_t>(array->Count());
+    while (left > 0) {
+      size_t count = std::min(record_bytes, left);
+      if (inside_64k) count = std::min<size_t>(count, 0x10000 - (address & 0xFFFF));
+      record(address, std::span<const uint8_t>(bytes, count));
+      bytes += count;
+      address += static_cast<uint32_t>(count);
+      left -= count;
+    }
   }
-  if (static_cast<int64_t>(address) != run_start_ + static_cast<int64_t>(run_.size())) {
-    Flush(reader);
-    run_start_ = static_cast<int64_t>(address);
-  }
-  run_.insert(run_.end(), bytes.begin(), bytes.end());
-  records_.push_back(
-      {reader.LineNumber(), static_cast<int32_t>(address), static_cast<int32_t>(bytes.size())});
 }
 
-void ImageBuilder::Finish(const LineReader& reader) { Flush(reader); }
+void ImageBuilder::Add(uint64_t address, std::span<const uint8_t> bytes, const LineReader& reader) {
+  if (bytes.empty()) return;
+  if (address + bytes.size() - 1 > std::numeric_limits<uint32_t>::max()) {
+    reader.Fail("data beyond address FFFFFFFF");
+  }
+  if (runs_.empty() || address != uint64_t{runs_.back().start} + runs_.back().bytes.size()) {
+    runs_.push_back({static_cast<uint32_t>(address), {}, {}});
+  }
+  Run& run = runs_.back();
+  run.bytes.insert(run.bytes.end(), bytes.begin(), bytes.end());
+  run.records.push_back({reader.LineNumber(), static_cast<uint32_t>(address)});
+}
 
-void ImageBuilder::Flush(const LineReader& reader) {
-  if (run_.empty()) return;
-  auto run = ByteArray::New();
-  run->Value(Variant(SafeArray<uint8_t>(0, std::move(run_))));
-  run->LowIndex(static_cast<int32_t>(run_start_));
-  run_.clear();
+void ImageBuilder::Finish(const LineReader& reader) {
+  if (runs_.empty()) return;
+  uint32_t low = std::numeric_limits<uint32_t>::max();
+  uint32_t high = 0;
+  for (const Run& run : runs_) {
+    low = std::min(low, run.start);
+    high = std::max(high, static_cast<uint32_t>(run.start + run.bytes.size() - 1));
+  }
+  file_.Base = BaseFor(low, high, reader.Name());
+  for (Run& run : runs_) {
+    AddRun(run, reader);
+    run = Run{};  // frees the bytes as soon as the image holds them
+  }
+  runs_.clear();
+}
+
+void ImageBuilder::AddRun(Run& run, const LineReader& reader) {
+  auto array = ByteArray::New();
+  array->Value(Variant(SafeArray<uint8_t>(0, std::move(run.bytes))));
+  array->LowIndex(static_cast<int32_t>(run.start - file_.Base));
   try {
-    image_->Add(*run);
+    file_.Image->Add(*array);
   } catch (const Error& error) {
     // Name the first record of the run that shares an address with the image.
-    for (const Record& record : records_) {
-      for (int32_t address = record.address; address < record.address + record.count; ++address) {
-        if (image_->MemoryRead(address, 1)) {
-          reader.FailAt(record.line,
+    for (size_t k = 0; k < run.records.size(); ++k) {
+      const uint32_t end = k + 1 < run.records.size()
+                               ? run.records[k + 1].address
+                               : static_cast<uint32_t>(run.start + array->Count());
+      for (uint32_t address = run.records[k].address; address != end; ++address) {
+        if (file_.Image->MemoryRead(static_cast<int32_t>(address - file_.Base), 1)) {
+          reader.FailAt(run.records[k].line,
                         "data at " + HexAddress(address) + " overlaps data read before");
         }
       }
     }
-    reader.FailAt(records_.front().line, error.Description());
+    reader.FailAt(run.records.front().line, error.Description());
   }
-  records_.clear();
 }
 
 }  // namespace ombrix::formats::detail

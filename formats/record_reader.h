@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -12,7 +13,7 @@
 #include <vector>
 
 #include "formats/file_error.h"
-#include "ombrix/memory/memory_image.h"
+#include "formats/image_file.h"
 
 namespace ombrix::formats::detail {
 
@@ -23,6 +24,8 @@ class LineReader {
 
   /// The next non-blank line without its end of line; false at the end.
   bool Next(std::string_view& line);
+  /// The file named in errors.
+  const std::string& Name() const noexcept { return name_; }
   /// The number of the line last returned, from 1.
   int LineNumber() const noexcept { return line_number_; }
   /// A FileError at the current line, or at `line`.
@@ -49,31 +52,40 @@ uint32_t BigEndianValue(std::span<const uint8_t> bytes);
 /// Appends a record's line: the prefix, the bytes in hexadecimal, a line end.
 void AppendRecordLine(std::string& out, std::string_view prefix, std::span<const uint8_t> bytes);
 
-/// Builds an image from data records: records that continue the previous
-/// one grow one run of bytes, which joins the image when a record does not
-/// continue it, or at the end.
+/// Calls `record(address, bytes)` for each data record of the image, in
+/// address order, with at most `record_bytes` bytes each; with
+/// `inside_64k`, a record never crosses a 64 KiB boundary.
+void ForEachDataRecord(const ImageFile& file, size_t record_bytes, bool inside_64k,
+                       const std::function<void(uint32_t, std::span<const uint8_t>)>& record);
+
+/// Builds an image from data records at file addresses: records that
+/// continue the previous one grow one run of bytes. At the end the runs join
+/// the image, placed at the base their lowest and highest address call for.
 class ImageBuilder {
  public:
-  explicit ImageBuilder(std::shared_ptr<MemoryImage> image) : image_(std::move(image)) {}
+  explicit ImageBuilder(ImageFile& file) : file_(file) {}
 
   /// The bytes of a record at `address`, read at the reader's current line.
-  /// Fails when they reach past the addresses an image holds (2 GiB).
+  /// Fails when they reach past address FFFFFFFF.
   void Add(uint64_t address, std::span<const uint8_t> bytes, const LineReader& reader);
-  /// Adds the last run; fails, with the line of the record, on an overlap.
+  /// Places the runs in the image; fails, with the line of the record, on an
+  /// overlap, and when the data spans more than an image holds.
   void Finish(const LineReader& reader);
 
  private:
   struct Record {
     int line;
-    int32_t address;
-    int32_t count;
+    uint32_t address;
   };
-  void Flush(const LineReader& reader);
+  struct Run {
+    uint32_t start;
+    std::vector<uint8_t> bytes;
+    std::vector<Record> records;  // to name the one that overlaps
+  };
+  void AddRun(Run& run, const LineReader& reader);
 
-  std::shared_ptr<MemoryImage> image_;
-  std::vector<uint8_t> run_;
-  int64_t run_start_ = -1;
-  std::vector<Record> records_;  // those of the run, to name the one that overlaps
+  ImageFile& file_;
+  std::vector<Run> runs_;
 };
 
 }  // namespace ombrix::formats::detail

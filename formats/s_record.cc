@@ -2,7 +2,10 @@
 // the header; S1, S2 and S3 hold data at 16-, 24- and 32-bit addresses; S5
 // and S6 count the data records; S9, S8 and S7 end the file with the start
 // address.
+#include <algorithm>
+#include <optional>
 #include <span>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -12,7 +15,7 @@
 namespace ombrix::formats {
 namespace {
 
-constexpr size_t kBytesPerRecord = 16;
+constexpr size_t kDefaultRecordBytes = 16;
 
 // The address field's size for each record type, 0 for none.
 size_t AddressSize(char type) {
@@ -56,7 +59,7 @@ void AppendRecord(std::string& out, char type, uint32_t address, std::span<const
 ImageFile ParseSRecord(std::string_view text, const std::string& name) {
   ImageFile file;
   detail::LineReader reader(text, name);
-  detail::ImageBuilder builder(file.Image);
+  detail::ImageBuilder builder(file);
   std::vector<uint8_t> bytes;
   uint64_t data_records = 0;
   bool ended = false;
@@ -103,48 +106,53 @@ ImageFile ParseSRecord(std::string_view text, const std::string& name) {
         ended = true;
     }
   }
-  if (!ended) reader.Fail("no termination record (S7, S8 or S9)");
   builder.Finish(reader);
   return file;
 }
 
-std::string FormatSRecord(const ImageFile& file) {
-  // The narrowest address field that every address fits.
-  uint64_t top = file.StartAddress ? uint64_t{*file.StartAddress} + 1 : 0;
-  for (const auto& array : *file.Image) {
-    top = std::max<uint64_t>(top, static_cast<uint64_t>(array->LowIndex()) +
-                                      static_cast<uint64_t>(std::max(array->Count(), 0)));
+std::string FormatSRecord(const ImageFile& file, const WriteOptions& options) {
+  if (options.SRecordType < 0 || options.SRecordType > 3) {
+    throw std::invalid_argument("the S-record type is 1, 2 or 3, not " +
+                                std::to_string(options.SRecordType));
   }
-  const char data_type = top <= 0x10000 ? '1' : top <= 0x1000000 ? '2' : '3';
+  // A start given as 8086 CS:IP becomes the linear address CS * 16 + IP.
+  std::optional<uint32_t> start = file.StartAddress;
+  if (!start && file.SegmentStart) {
+    start = (*file.SegmentStart >> 16) * 16 + (*file.SegmentStart & 0xFFFF);
+  }
+  // The requested address size, widened to what every address needs.
+  uint32_t top = start.value_or(0);
+  if (const auto extent = FileExtent(file)) top = std::max(top, extent->second);
+  const int needed = top <= 0xFFFF ? 1 : top <= 0xFFFFFF ? 2 : 3;
+  const char data_type = static_cast<char>('0' + std::max(needed, options.SRecordType));
   const char end_type = static_cast<char>('0' + 10 - (data_type - '0'));  // 9, 8 or 7
+  const size_t record_bytes = options.RecordBytes == 0 ? kDefaultRecordBytes : options.RecordBytes;
+  const size_t most = 255 - 1 - AddressSize(data_type);
+  if (record_bytes > most) {
+    throw std::invalid_argument("an S" + std::string(1, data_type) + " record holds 1 to " +
+                                std::to_string(most) + " data bytes, not " +
+                                std::to_string(record_bytes));
+  }
 
   std::string out;
-  out.reserve(static_cast<size_t>(file.Image->BytesCount()) * 29 / 10 + 64);
+  out.reserve(static_cast<size_t>(file.Image->BytesCount()) * (2 * record_bytes + 14) /
+                  record_bytes + 64);
   AppendRecord(out, '0', 0,
                std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(file.Header.data()),
                                         std::min<size_t>(file.Header.size(), 252)));
   uint64_t records = 0;
-  for (const auto& array : *file.Image) {
-    if (array->Count() <= 0) continue;
-    const Variant value = array->Value();
-    const uint8_t* bytes = value.ByteArray()->data();
-    auto address = static_cast<uint32_t>(array->LowIndex());
-    size_t left = static_cast<size_t>(array->Count());
-    while (left > 0) {
-      const size_t count = std::min(kBytesPerRecord, left);
-      AppendRecord(out, data_type, address, std::span<const uint8_t>(bytes, count));
-      ++records;
-      bytes += count;
-      address += static_cast<uint32_t>(count);
-      left -= count;
-    }
-  }
+  detail::ForEachDataRecord(file, record_bytes, false,
+                            [&](uint32_t address, std::span<const uint8_t> bytes) {
+                              AppendRecord(out, data_type, address, bytes);
+                              ++records;
+                            });
   if (records <= 0xFFFF) {
     AppendRecord(out, '5', static_cast<uint32_t>(records), {});
   } else if (records <= 0xFFFFFF) {
     AppendRecord(out, '6', static_cast<uint32_t>(records), {});
   }
-  AppendRecord(out, end_type, file.StartAddress.value_or(0), {});
+  // Without a start address there is no termination record, as srec_cat writes.
+  if (start) AppendRecord(out, end_type, *start, {});
   return out;
 }
 

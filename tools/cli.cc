@@ -1,6 +1,8 @@
 #include "tools/cli.h"
 
+#include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <iostream>
 #include <iterator>
 
@@ -26,21 +28,38 @@ RegionalSettings SettingsNamed(const std::string& name) {
   return RegionalSettings::User();
 }
 
-int32_t ParseNumber(const std::string& text, const char* what) {
+uint64_t ParseUnsigned(const std::string& text, const char* what, uint64_t most) {
   const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
-  const std::string digits = hex ? text.substr(2) : text;
-  size_t used = 0;
-  long long value = 0;
-  try {
-    value = std::stoll(digits, &used, hex ? 16 : 10);
-  } catch (const std::exception&) {
-    used = 0;
-  }
-  if (digits.empty() || used != digits.size() || value < INT32_MIN || value > INT32_MAX) {
+  const std::string_view digits = std::string_view(text).substr(hex ? 2 : 0);
+  const auto is_digit = [hex](char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return (hex ? std::isxdigit(byte) : std::isdigit(byte)) != 0;
+  };
+  if (digits.empty() || !std::all_of(digits.begin(), digits.end(), is_digit)) {
     throw CLI::ValidationError(std::string(what) + " '" + text +
                                "' is not a number (decimal, or hexadecimal after 0x)");
   }
-  return static_cast<int32_t>(value);
+  const uint64_t base = hex ? 16 : 10;
+  uint64_t value = 0;
+  for (const char c : digits) {
+    const auto digit = static_cast<uint64_t>(
+        std::isdigit(static_cast<unsigned char>(c)) ? c - '0'
+                                                    : std::tolower(static_cast<unsigned char>(c)) - 'a' + 10);
+    if (digit > most || value > (most - digit) / base) {
+      char range[64];
+      std::snprintf(range, sizeof range, "0 to %llu (0x%llX)",
+                    static_cast<unsigned long long>(most), static_cast<unsigned long long>(most));
+      throw CLI::ValidationError(std::string(what) + " '" + text + "' is out of range: " + range);
+    }
+    value = value * base + digit;
+  }
+  return value;
+}
+
+std::string Describe(const Error& error) {
+  std::string text = "error " + std::to_string(error.Number()) + ": " + error.Description();
+  if (error.Source() != "Ombrix") text += " (" + error.Source() + ")";
+  return text;
 }
 
 int Run(int argc, const char* const* argv, Context& context) {
@@ -59,9 +78,7 @@ int Run(int argc, const char* const* argv, Context& context) {
     // --help and --version are "errors" that print to out and succeed.
     return app.exit(error, context.out, context.err) == 0 ? 0 : 2;
   } catch (const Error& error) {
-    context.err << "ombrix: error " << error.Number() << ": " << error.Description();
-    if (error.Source() != "Ombrix") context.err << " (" << error.Source() << ")";
-    context.err << "\n";
+    context.err << "ombrix: " << Describe(error) << "\n";
   } catch (const formats::FileError& error) {
     context.err << "ombrix: " << error.what() << "\n";
   } catch (const CLI::Error& error) {

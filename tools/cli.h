@@ -5,9 +5,11 @@
 #include <CLI/CLI.hpp>
 #include <functional>
 #include <iosfwd>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 
+#include "ombrix/frame/error.h"
 #include "ombrix/frame/regional_settings.h"
 
 namespace ombrix::cli {
@@ -35,8 +37,29 @@ void AddDemoCommand(CLI::App& app, Context& context, std::function<int()>& actio
 std::string HexArgument(const std::string& argument, Context& context);
 /// The regional settings named "user", "english" or "french".
 RegionalSettings SettingsNamed(const std::string& name);
-/// An address or count: "0x" hexadecimal, or decimal.
-int32_t ParseNumber(const std::string& text, const char* what);
+/// A whole number from 0 to `most`, "0x" hexadecimal or decimal;
+/// CLI::ValidationError naming `what` for anything else, saying whether it
+/// is not a number or out of range.
+uint64_t ParseUnsigned(const std::string& text, const char* what, uint64_t most);
+
+/// A library error raised while using an argument, named by it:
+/// "--scale: error 6: Overflow".
+class ArgumentError : public std::runtime_error {
+ public:
+  ArgumentError(const std::string& what, const std::string& message)
+      : std::runtime_error(what + ": " + message) {}
+};
+/// "error N: description" of a library error.
+std::string Describe(const Error& error);
+/// Runs `step`; a library error it raises becomes an ArgumentError naming `what`.
+template <class Step>
+auto Naming(const std::string& what, Step&& step) -> decltype(step()) {
+  try {
+    return step();
+  } catch (const Error& error) {
+    throw ArgumentError(what, Describe(error));
+  }
+}
 
 /// The frame check sequence of a frame given as hexadecimal text.
 uint16_t CrcOfHexText(std::string_view text);
