@@ -56,8 +56,7 @@ class SignalGuard {
         sigaddset(&one, signal);
         const timespec now{0, 0};
         sigtimedwait(&one, nullptr, &now);
-        throw FileError(path, 0,
-                        std::string("write interrupted by SIG") + sigabbrev_np(signal));
+        throw FileError(path, 0, std::string("write interrupted by SIG") + sigabbrev_np(signal));
       }
     }
   }
@@ -132,8 +131,7 @@ void WriteAll(int descriptor, std::string_view contents, const std::string& path
   signals.ThrowIfStopped(path);
 }
 
-void WriteDirectly(const std::string& path, std::string_view contents,
-                   const SignalGuard& signals) {
+void WriteDirectly(const std::string& path, std::string_view contents, const SignalGuard& signals) {
   const int descriptor = ::open(path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
   if (descriptor < 0) throw FileError(path, 0, SystemMessage("cannot open"));
   try {

@@ -75,8 +75,11 @@ bool IsUtf8(std::string_view text) {
   size_t k = 0;
   while (k < text.size()) {
     const auto lead = static_cast<unsigned char>(text[k]);
-    const size_t length = lead < 0x80 ? 1 : (lead >> 5) == 6 ? 2 : (lead >> 4) == 14 ? 3
-                                          : (lead >> 3) == 30 ? 4 : 0;
+    const size_t length = lead < 0x80         ? 1
+                          : (lead >> 5) == 6  ? 2
+                          : (lead >> 4) == 14 ? 3
+                          : (lead >> 3) == 30 ? 4
+                                              : 0;
     if (length == 0 || k + length > text.size()) return false;
     for (size_t j = 1; j < length; ++j) {
       if ((static_cast<unsigned char>(text[k + j]) & 0xC0) != 0x80) return false;
@@ -220,11 +223,10 @@ std::string FormatBinary(const ImageFile& file, const WriteOptions& options) {
   if (!extent) return {};
   std::string out(static_cast<size_t>(extent->second - extent->first) + 1,
                   static_cast<char>(options.Pattern));
-  detail::ForEachDataRecord(file, out.size(), false,
-                            [&](uint32_t address, std::span<const uint8_t> bytes) {
-                              std::memcpy(out.data() + (address - extent->first), bytes.data(),
-                                          bytes.size());
-                            });
+  detail::ForEachDataRecord(
+      file, out.size(), false, [&](uint32_t address, std::span<const uint8_t> bytes) {
+        std::memcpy(out.data() + (address - extent->first), bytes.data(), bytes.size());
+      });
   return out;
 }
 

@@ -113,8 +113,8 @@ std::string FormatIntelHex(const ImageFile& file, const WriteOptions& options) {
                                 std::to_string(record_bytes));
   }
   std::string out;
-  out.reserve(static_cast<size_t>(file.Image->BytesCount()) * (2 * record_bytes + 12) /
-                  record_bytes + 64);
+  out.reserve(
+      static_cast<size_t>(file.Image->BytesCount()) * (2 * record_bytes + 12) / record_bytes + 64);
   if (file.SegmentStart) AppendWord(out, 0x03, *file.SegmentStart, 4);
   uint32_t upper = 0;  // the extended linear address in force
   detail::ForEachDataRecord(file, record_bytes, true,

@@ -135,8 +135,8 @@ std::string FormatSRecord(const ImageFile& file, const WriteOptions& options) {
   }
 
   std::string out;
-  out.reserve(static_cast<size_t>(file.Image->BytesCount()) * (2 * record_bytes + 14) /
-                  record_bytes + 64);
+  out.reserve(
+      static_cast<size_t>(file.Image->BytesCount()) * (2 * record_bytes + 14) / record_bytes + 64);
   AppendRecord(out, '0', 0,
                std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(file.Header.data()),
                                         std::min<size_t>(file.Header.size(), 252)));

@@ -42,9 +42,10 @@ uint64_t ParseUnsigned(const std::string& text, const char* what, uint64_t most)
   const uint64_t base = hex ? 16 : 10;
   uint64_t value = 0;
   for (const char c : digits) {
-    const auto digit = static_cast<uint64_t>(
-        std::isdigit(static_cast<unsigned char>(c)) ? c - '0'
-                                                    : std::tolower(static_cast<unsigned char>(c)) - 'a' + 10);
+    const auto digit =
+        static_cast<uint64_t>(std::isdigit(static_cast<unsigned char>(c))
+                                  ? c - '0'
+                                  : std::tolower(static_cast<unsigned char>(c)) - 'a' + 10);
     if (digit > most || value > (most - digit) / base) {
       char range[64];
       std::snprintf(range, sizeof range, "0 to %llu (0x%llX)",

@@ -2,6 +2,7 @@
 // sample frame that ships with the project: check, decode, scale, name,
 // rewrite, re-stamp.
 #include <ostream>
+#include <sstream>
 
 #include "formats/file_io.h"
 #include "formats/json_property_bag.h"
@@ -17,7 +18,7 @@ namespace ombrix::cli {
 namespace {
 
 int RunDemo(const std::string& samples, const std::string& settings, Context& context) {
-  std::ostream& out = context.out;
+  std::ostringstream out;  // printed once everything has worked
   const std::string frame_file = samples + "/demo_frame.hex";
   auto frame = ByteArray::New();
   frame->Text(HexArgument(formats::ReadFile(frame_file), context));
@@ -45,12 +46,14 @@ int RunDemo(const std::string& samples, const std::string& settings, Context& co
 
   auto scaled = ScaledValue::New();
   scaled->RefersTo(speed);
-  scaled->Settings(SettingsNamed(settings));
+  const RegionalSettings numbers = SettingsNamed(settings);
+  scaled->Settings(numbers);
   scaled->CoeffA(0.01);
   scaled->Precision(2);
   scaled->Unit("km/h");
   out << "4. Vehicle speed (Intel raw x 0.01): " << scaled->Text() << " " << scaled->Unit()
-      << ", range " << scaled->Min() << " to " << scaled->Max() << "\n";
+      << ", range " << numbers.Format(scaled->Min(), 2) << " to "
+      << numbers.Format(scaled->Max(), 2) << "\n";
 
   auto state = LittleEndian::New();
   state->RefersTo(*frame, 48, 4, false);
@@ -60,7 +63,7 @@ int RunDemo(const std::string& samples, const std::string& settings, Context& co
       << " (from " << states_file << ")\n";
 
   auto data = frame->Interval(1, frame->Count() - 2);
-  scaled->Text(SettingsNamed(settings).Format(88.5, 1));
+  scaled->Text(numbers.Format(88.5, 1));
   out << "6. Speed set to " << scaled->Text() << " " << scaled->Unit() << ": " << frame->Text()
       << " (the old check bytes no longer fit)\n";
 
@@ -71,6 +74,7 @@ int RunDemo(const std::string& samples, const std::string& settings, Context& co
   crc->Append(*frame);
   out << "7. Check bytes stamped again: " << frame->Text() << ", "
       << (crc->Check() ? "intact" : "corrupt") << "\n";
+  context.out << out.str();
   return 0;
 }
 

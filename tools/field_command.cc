@@ -2,6 +2,7 @@
 //   [--precision P] [--unit U] [--enum FILE] [--settings NAME] [--set VALUE]
 #include <optional>
 #include <ostream>
+#include <sstream>
 
 #include "formats/json_property_bag.h"
 #include "ombrix/bytes/byte_array.h"
@@ -29,7 +30,7 @@ struct FieldOptions {
   std::optional<std::string> set;
 };
 
-// "A,B,C" as three numbers written with a point.
+// "A,B,C" as three numbers written with a point; C may not be 0.
 void ApplyScale(const std::string& text, ScaledValue& scaled) {
   double coefficients[3];
   size_t start = 0;
@@ -37,12 +38,15 @@ void ApplyScale(const std::string& text, ScaledValue& scaled) {
     const size_t comma = k < 2 ? text.find(',', start) : text.size();
     if (comma == std::string::npos)
       throw CLI::ValidationError("--scale takes three numbers: A,B,C");
-    coefficients[k] = RegionalSettings::English().Parse(text.substr(start, comma - start));
+    const std::string number = text.substr(start, comma - start);
+    coefficients[k] = Naming("--scale '" + number + "'",
+                             [&] { return RegionalSettings::English().Parse(number); });
     start = comma + 1;
   }
   if (start <= text.size() && text.find(',', start) != std::string::npos) {
     throw CLI::ValidationError("--scale takes three numbers: A,B,C");
   }
+  if (coefficients[2] == 0) throw CLI::ValidationError("--scale: C divides, so it cannot be 0");
   scaled.CoeffA(coefficients[0]);
   scaled.CoeffB(coefficients[1]);
   scaled.CoeffC(coefficients[2]);
@@ -50,14 +54,16 @@ void ApplyScale(const std::string& text, ScaledValue& scaled) {
 
 int RunField(const FieldOptions& options, Context& context) {
   auto frame = ByteArray::New();
-  frame->Text(HexArgument(options.hex, context));
+  Naming("HEX", [&] { frame->Text(HexArgument(options.hex, context)); });
   std::shared_ptr<NumericItem> item;
   if (options.intel) {
     item = LittleEndian::New();
   } else {
     item = BigEndian::New();
   }
-  item->RefersTo(*frame, options.skip, options.bits, options.is_signed);
+  Naming("--skip " + std::to_string(options.skip) + " --bits " + std::to_string(options.bits),
+         [&] { item->RefersTo(*frame, options.skip, options.bits, options.is_signed); });
+
   auto scaled = ScaledValue::New();
   scaled->RefersTo(item);
   scaled->Settings(SettingsNamed(options.settings));
@@ -75,19 +81,32 @@ int RunField(const FieldOptions& options, Context& context) {
     if (states) {
       for (const std::string& text : *states) named = named || text == *options.set;
     }
-    if (named) {
-      item->Value(states->Value(*options.set));
-    } else {
-      scaled->Text(*options.set);
-    }
+    Naming("--set '" + *options.set + "'", [&] {
+      if (named) {
+        item->Value(states->Value(*options.set));
+      } else {
+        scaled->Text(*options.set);
+      }
+    });
     context.out << frame->Text() << "\n";
     return 0;
   }
-  context.out << "raw    " << item->Value() << "\n";
-  context.out << "value  " << scaled->Text() << (options.unit.empty() ? "" : " " + options.unit)
-              << "\n";
-  if (states) context.out << "state  " << states->Text(item->Value()) << "\n";
-  context.out << "mask   " << item->Mask() << "\n";
+  // Everything is worked out before anything is printed.
+  const std::string field = "the field (--skip " + std::to_string(options.skip) + " --bits " +
+                            std::to_string(options.bits) + ")";
+  const int32_t raw = Naming(field, [&] { return item->Value(); });
+  const std::string value = Naming(field + " scaled", [&] { return scaled->Text(); });
+  std::string state;
+  if (states) {
+    state = Naming("--enum " + options.enumeration + ": the state " + std::to_string(raw),
+                   [&] { return states->Text(raw); });
+  }
+  std::ostringstream out;
+  out << "raw    " << raw << "\n";
+  out << "value  " << value << (options.unit.empty() ? "" : " " + options.unit) << "\n";
+  if (states) out << "state  " << state << "\n";
+  out << "mask   " << item->Mask() << "\n";
+  context.out << out.str();
   return 0;
 }
 
@@ -110,8 +129,10 @@ void AddFieldCommand(CLI::App& app, Context& context, std::function<int()>& acti
   command->add_flag("--signed", options->is_signed, "The field holds a two's-complement number");
   command->add_option("--scale", options->scale,
                       "Physical value = (raw * A + B) / C, given as A,B,C");
-  command->add_option("--precision", options->precision,
-                      "Decimals shown; -1 for the regional default");
+  command
+      ->add_option("--precision", options->precision,
+                   "Decimals shown, 0 to 20; -1 for the regional default")
+      ->check(CLI::Range(-1, 20));
   command->add_option("--unit", options->unit, "The physical value's unit, shown after it");
   command
       ->add_option("--enum", options->enumeration,

@@ -157,9 +157,9 @@ int Merge(const ImageOptions& options, Context& context) {
           }
         }
         const auto [low, high] = Bounds(file, *array);
-        throw formats::FileError(options.inputs[k], 0,
-                                 "overlaps " + other + " at " + Hex8(low) + "-" + Hex8(high) +
-                                     ": " + Describe(error));
+        throw formats::FileError(
+            options.inputs[k], 0,
+            "overlaps " + other + " at " + Hex8(low) + "-" + Hex8(high) + ": " + Describe(error));
       }
     }
     if (!merged.StartAddress) merged.StartAddress = file.StartAddress;
@@ -172,9 +172,8 @@ int Merge(const ImageOptions& options, Context& context) {
 
 [[noreturn]] void NotHeld(const std::string& input, uint64_t count, uint64_t address,
                           const char* why = "") {
-  throw formats::FileError(input, 0,
-                           "does not hold " + std::to_string(count) + " bytes from " +
-                               Hex8(address) + why);
+  throw formats::FileError(
+      input, 0, "does not hold " + std::to_string(count) + " bytes from " + Hex8(address) + why);
 }
 
 int ReadBytes(const ImageOptions& options, Context& context) {
@@ -202,9 +201,10 @@ int WriteBytes(const ImageOptions& options, Context& context) {
   auto bytes = ByteArray::New();
   Naming("HEX", [&] { bytes->Text(HexArgument(options.hex, context)); });
   const uint64_t address = ParseUnsigned(options.address, "ADDRESS", kAddressMost);
-  const auto at =
-      formats::ImageAddress(file, static_cast<uint32_t>(address), static_cast<uint32_t>(bytes->Count()));
-  if (!at || bytes->Count() == 0) NotHeld(options.input, static_cast<uint64_t>(bytes->Count()), address, " to write over");
+  const auto at = formats::ImageAddress(file, static_cast<uint32_t>(address),
+                                        static_cast<uint32_t>(bytes->Count()));
+  if (!at || bytes->Count() == 0)
+    NotHeld(options.input, static_cast<uint64_t>(bytes->Count()), address, " to write over");
   bytes->LowIndex(*at);
   try {
     file.Image->MemoryWrite(*bytes);
@@ -401,9 +401,9 @@ void AddImageCommand(CLI::App& app, Context& context, std::function<int()>& acti
   input(write);
   write->add_option("ADDRESS", options->address, address_help)->required();
   write->add_option("HEX", options->hex, "The bytes in hexadecimal")->required();
-  auto* fill = add("fill",
-                   "Fill the gaps between the image's lowest and highest address, or in --range",
-                   true, Fill);
+  auto* fill =
+      add("fill", "Fill the gaps between the image's lowest and highest address, or in --range",
+          true, Fill);
   input(fill);
   fill->add_option("--range", options->range, "ADDRESS COUNT: fill this stretch instead")
       ->expected(2);
