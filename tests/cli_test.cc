@@ -67,10 +67,10 @@ TEST(CliTest, FieldReadsScalesNamesAndRewrites) {
   const Result big =
       Ombrix({"field", frame, "--motorola", "--skip", "8", "--bits", "8", "--set", "300"});
   EXPECT_EQ(big.status, 2);
-  EXPECT_EQ(big.err, "ombrix: error 2000: Value too big\n");
+  EXPECT_EQ(big.err, "ombrix: --set '300': error 2000: Value too big\n");
   EXPECT_EQ(Ombrix({"field", frame, "--skip", "8", "--bits", "8"}).status, 2);  // no byte order
   EXPECT_EQ(Ombrix({"field", frame, "--intel", "--skip", "7", "--bits", "26"}).err,
-            "ombrix: error 1: Invalid data position, can't be over 5 bytes\n");
+            "ombrix: --skip 7 --bits 26: error 1: Invalid data position, can't be over 5 bytes\n");
 }
 
 TEST(CliTest, ImageCommandsOnTheSamples) {
@@ -120,6 +120,125 @@ TEST(CliTest, ImageCommandsOnTheSamples) {
   std::filesystem::remove_all(folder);
 }
 
+// Four bytes at 8000FFFE-80010001: a linear record across 64 KiB above 2 GiB.
+constexpr const char* kHighHex = ":0200000480007A\n:04FFFE0001020304F5\n:00000001FF\n";
+
+TEST(CliTest, ImageCommandsAcrossTheAddressSpaceThroughStandardStreams) {
+  const auto run = [](std::vector<std::string> arguments, const std::string& input = kHighHex) {
+    return Ombrix(std::move(arguments), input);
+  };
+  EXPECT_EQ(run({"image", "map", "-", "--format", "ihex"}).out,
+            "8000FFFE-80010001  4 bytes\n1 segment, 4 bytes\n");
+  const std::string srec =
+      run({"image", "convert", "-", "--format", "ihex", "-o", "-", "--out-format", "srec"}).out;
+  EXPECT_NE(srec.find("\nS3098000FFFE010203046F\n"), std::string::npos) << srec;
+  EXPECT_EQ(srec.find("S7"), std::string::npos);  // no start read, none written
+  EXPECT_EQ(
+      run({"image", "convert", "-", "--format", "ihex", "-o", "-", "--out-format", "binary"}).out,
+      std::string("\x01\x02\x03\x04"));
+
+  // The frame check sequence of held bytes; a gap needs a pattern.
+  EXPECT_EQ(run({"image", "crc", "-", "--format", "ihex"}).out, Ombrix({"crc", "01020304"}).out);
+  const Result gap = run({"image", "crc", "-", "--format", "ihex", "0x8000FFFE", "6"});
+  EXPECT_EQ(gap.status, 2);
+  EXPECT_NE(gap.err.find("holds no bytes from 80010002 to 80010003; give --pattern"),
+            std::string::npos);
+  EXPECT_EQ(
+      run({"image", "crc", "-", "--format", "ihex", "0x8000FFFE", "6", "--pattern", "0xFF"}).out,
+      Ombrix({"crc", "01020304FFFF"}).out);
+
+  // Crop keeps a stretch; fill --range adds one around the data.
+  const std::string cropped = run({"image", "crop", "-", "--format", "ihex", "0x8000FFFF", "2",
+                                   "-o", "-", "--out-format", "json"})
+                                  .out;
+  EXPECT_EQ(run({"image", "read", "-", "--format", "json", "0x8000FFFF", "2"}, cropped).out,
+            "8000FFFF  02 03\n");
+  const std::string filled = run({"image", "fill", "-", "--format", "ihex", "--range", "0x8000FFFC",
+                                  "8", "--pattern", "0xAA", "-o", "-", "--out-format", "json"})
+                                 .out;
+  EXPECT_EQ(run({"image", "read", "-", "--format", "json", "0x8000FFFC", "8"}, filled).out,
+            "8000FFFC  AA AA 01 02 03 04 AA AA\n");
+
+  // Binary input at a base; the top of the address space and no further.
+  EXPECT_EQ(run({"image", "map", "-", "--format", "binary", "--base", "0xFFFFFFFE"}, "ab").out,
+            "FFFFFFFE-FFFFFFFF  2 bytes\n1 segment, 2 bytes\n");
+  EXPECT_NE(run({"image", "map", "-", "--format", "binary", "--base", "0xFFFFFFFE"}, "abc")
+                .err.find("reach beyond address FFFFFFFF"),
+            std::string::npos);
+
+  // Start addresses: above 2 GiB in JSON as a plain number; CS:IP as CS * 16 + IP in S-records.
+  const std::string started = ":040000058000040073\n:00000001FF\n";
+  EXPECT_NE(
+      run({"image", "convert", "-", "--format", "ihex", "-o", "-", "--out-format", "json"}, started)
+          .out.find("\"StartAddress\": 2147484672"),
+      std::string::npos);
+  const std::string segment_start = ":0400000312340010A3\n:00000001FF\n";
+  EXPECT_NE(run({"image", "convert", "-", "--format", "ihex", "-o", "-", "--out-format", "srec",
+                 "--srec-type", "3"},
+                segment_start)
+                .out.find("S7050001235086"),
+            std::string::npos);
+  EXPECT_NE(run({"image", "convert", "-", "--format", "ihex", "-o", "-", "--out-format", "srec"},
+                segment_start)
+                .out.find("S80401235087"),
+            std::string::npos);  // the narrowest type that holds the start
+}
+
+TEST(CliTest, ErrorsNameWhatTheyAreAboutAndPrintNothingBefore) {
+  const auto error = [](std::vector<std::string> arguments, const std::string& input = "") {
+    const Result result = Ombrix(std::move(arguments), input);
+    EXPECT_EQ(result.status, 2);
+    EXPECT_EQ(result.out, "");
+    return result.err;
+  };
+  EXPECT_EQ(error({"image", "write", Sample("firmware.hex"), "0", "ZZ", "-o", "-", "--out-format",
+                   "ihex"}),
+            "ombrix: HEX: error 13: Type mismatch\n");
+  EXPECT_NE(error({"image", "read", Sample("firmware.hex"), "0x-10", "1"})
+                .find("ADDRESS '0x-10' is not a number"),
+            std::string::npos);
+  EXPECT_NE(error({"image", "read", Sample("firmware.hex"), "0x100000000", "1"})
+                .find("ADDRESS '0x100000000' is out of range: 0 to 4294967295"),
+            std::string::npos);
+  EXPECT_NE(error({"image", "map", "-", "--format", "json"},
+                  "{\"Count\": 1, \"Start0\": -5, \"Text0\": \"AA\"}")
+                .find("standard input: \"Start0\": an address is a whole number"),
+            std::string::npos);
+  EXPECT_NE(error({"image", "map", "-", "--format", "json"}, "{\"Count\": 1, \"Start0\": 0}")
+                .find("\"Text0\": missing"),
+            std::string::npos);
+  EXPECT_NE(error({"image", "map", "-", "--format", "ihex"},
+                  ":0100000001FE\n:0200000480007A\n:0100000001FE\n:00000001FF\n")
+                .find("data from 00000000 to 80000000 spans 2 GiB or more"),
+            std::string::npos);
+  EXPECT_NE(error({"image", "convert", "-", "--format", "ihex", "-o", "-", "--out-format", "ihex",
+                   "--record-bytes", "0"},
+                  kHighHex)
+                .find("--record-bytes"),
+            std::string::npos);
+  EXPECT_NE(error({"field", "0102", "--intel", "--skip", "0", "--bits", "8", "--scale", "1,0,0"})
+                .find("--scale: C divides"),
+            std::string::npos);
+  EXPECT_EQ(error({"field", "0F", "--intel", "--skip", "0", "--bits", "8", "--enum",
+                   Sample("states.json")}),
+            "ombrix: --enum " + Sample("states.json") +
+                ": the state 15: error 9: Subscript out of range\n");
+  EXPECT_EQ(error({"field", "0102", "--intel", "--skip", "16", "--bits", "8"}),
+            "ombrix: the field (--skip 16 --bits 8): error 9: Subscript out of range\n");
+
+  // A header that is not UTF-8 survives JSON as hexadecimal.
+  const std::string latin = "S0060000E974E9B3\nS1040010AA41\n";
+  const std::string json =
+      Ombrix({"image", "convert", "-", "--format", "srec", "-o", "-", "--out-format", "json"},
+             latin)
+          .out;
+  EXPECT_NE(json.find("\"HeaderHex\": \"E974E9\""), std::string::npos) << json;
+  EXPECT_NE(
+      Ombrix({"image", "convert", "-", "--format", "json", "-o", "-", "--out-format", "srec"}, json)
+          .out.find("S0060000E974E9B3"),
+      std::string::npos);
+}
+
 TEST(CliTest, DemoWalksTheSampleFrame) {
   const Result demo = Ombrix({"demo", "--settings", "english"});
   EXPECT_EQ(demo.status, 0) << demo.err;
@@ -130,6 +249,7 @@ TEST(CliTest, DemoWalksTheSampleFrame) {
   EXPECT_NE(demo.out.find("7. Check bytes stamped again: 1092227B0BB8020068BC, intact"),
             std::string::npos);
   EXPECT_EQ(Ombrix({"--help"}).status, 0);
+  EXPECT_EQ(Ombrix({"--version"}).out, "ombrix " OMBRIX_VERSION "\n");
   EXPECT_EQ(Ombrix({"nothing"}).status, 2);
 }
 
