@@ -286,7 +286,8 @@ int Crc(const ImageOptions& options, Context& context) {
     }
   };
   uint64_t next = stretch.first;
-  for (const auto& array : *Slice(file, stretch.first, stretch.second)) {
+  const auto held = Slice(file, stretch.first, stretch.second);
+  for (const auto& array : *held) {
     const uint64_t low = uint64_t{file.Base} + static_cast<uint32_t>(array->LowIndex());
     gap(next, low);
     crc->Append(*array);
