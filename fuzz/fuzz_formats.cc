@@ -1,6 +1,7 @@
-// The Intel HEX, S-record and JSON readers on arbitrary files: each either
-// reads the file or refuses it with a FileError, and what it reads writes
-// back and reads again to the same image.
+// The Intel HEX, S-record, binary and JSON readers on arbitrary files: each
+// either reads the file or refuses it with a FileError, and what it reads
+// writes back in every format and reads again to the same image at the same
+// file addresses.
 #include "formats/file_error.h"
 #include "formats/image_file.h"
 #include "formats/json_property_bag.h"
@@ -13,12 +14,40 @@ using namespace ombrix;
 
 namespace {
 
+bool SameData(const formats::ImageFile& a, const formats::ImageFile& b) {
+  return a.Base == b.Base && testing::Describe(*a.Image) == testing::Describe(*b.Image);
+}
+
 void CheckRoundTrip(const formats::ImageFile& file) {
   const auto intel = formats::ParseIntelHex(formats::FormatIntelHex(file), "again.hex");
-  FUZZ_CHECK(testing::Describe(*intel.Image) == testing::Describe(*file.Image));
+  FUZZ_CHECK(SameData(intel, file));
   FUZZ_CHECK(intel.StartAddress == file.StartAddress);
+  FUZZ_CHECK(intel.SegmentStart == file.SegmentStart);
   const auto motorola = formats::ParseSRecord(formats::FormatSRecord(file), "again.s19");
-  FUZZ_CHECK(testing::Describe(*motorola.Image) == testing::Describe(*file.Image));
+  FUZZ_CHECK(SameData(motorola, file));
+  if (file.SegmentStart && !file.StartAddress) {
+    FUZZ_CHECK(motorola.StartAddress ==
+               (*file.SegmentStart >> 16) * 16 + (*file.SegmentStart & 0xFFFF));
+  } else {
+    FUZZ_CHECK(motorola.StartAddress == file.StartAddress);
+  }
+  const auto json = formats::ParseImage(formats::FormatImage(file, formats::FileFormat::kJson),
+                                        formats::FileFormat::kJson, "again.json");
+  FUZZ_CHECK(SameData(json, file));
+  FUZZ_CHECK(json.StartAddress == file.StartAddress && json.Header == file.Header);
+  // Binary: the span from the lowest address, the held bytes where they were.
+  const auto extent = formats::FileExtent(file);
+  if (extent && extent->second - extent->first < (1u << 20)) {
+    const std::string bytes = formats::FormatBinary(file);
+    FUZZ_CHECK(bytes.size() == extent->second - extent->first + 1u);
+    const auto binary = formats::ParseBinary(bytes, extent->first, "again.bin");
+    for (const auto& array : *file.Image) {
+      const auto at =
+          formats::ImageAddress(binary, file.Base + static_cast<uint32_t>(array->LowIndex()),
+                                static_cast<uint32_t>(array->Count()));
+      FUZZ_CHECK(at && binary.Image->MemoryRead(*at, array->Count())->Text() == array->Text());
+    }
+  }
 }
 
 // Every persistable class loads from the bag or raises one of its errors.
@@ -41,13 +70,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;
   const std::string text(reinterpret_cast<const char*>(data) + 1, size - 1);
   try {
-    switch (data[0] % 3) {
+    switch (data[0] % 5) {
       case 0:
         CheckRoundTrip(formats::ParseIntelHex(text, "fuzz.hex"));
         break;
       case 1:
         CheckRoundTrip(formats::ParseSRecord(text, "fuzz.s19"));
         break;
+      case 3:
+        CheckRoundTrip(formats::ParseImage(text, formats::FileFormat::kJson, "fuzz.json"));
+        break;
+      case 4: {
+        // The first four bytes are the base, the rest the binary file.
+        if (text.size() < 4) break;
+        uint32_t base = 0;
+        for (int k = 0; k < 4; ++k) base = base << 8 | static_cast<uint8_t>(text[k]);
+        CheckRoundTrip(formats::ParseBinary(std::string_view(text).substr(4), base, "fuzz.bin"));
+        break;
+      }
       default: {
         const auto bag = formats::JsonPropertyBag::Parse(text, "fuzz.json");
         LoadEverything(*bag);
