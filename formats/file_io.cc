@@ -128,19 +128,35 @@ void WriteAll(int descriptor, std::string_view contents, const std::string& path
     data += written;
     left -= static_cast<size_t>(written);
   }
-  signals.ThrowIfStopped(path);
 }
 
-void WriteDirectly(const std::string& path, std::string_view contents, const SignalGuard& signals) {
-  const int descriptor = ::open(path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
-  if (descriptor < 0) throw FileError(path, 0, SystemMessage("cannot open"));
-  try {
-    WriteAll(descriptor, contents, path, signals);
-  } catch (...) {
-    ::close(descriptor);
-    throw;
+// Closes the descriptor on the way out of a failed write.
+class Descriptor {
+ public:
+  explicit Descriptor(int descriptor) : descriptor_(descriptor) {}
+  Descriptor(const Descriptor&) = delete;
+  Descriptor& operator=(const Descriptor&) = delete;
+  ~Descriptor() {
+    if (descriptor_ >= 0) ::close(descriptor_);
   }
-  if (::close(descriptor) != 0) throw FileError(path, 0, SystemMessage("cannot write"));
+  int get() const { return descriptor_; }
+  bool Close() {
+    const int descriptor = descriptor_;
+    descriptor_ = -1;
+    return ::close(descriptor) == 0;
+  }
+
+ private:
+  int descriptor_;
+};
+
+void WriteDirectly(const std::string& path, const std::function<void(const TextSink&)>& produce,
+                   const SignalGuard& signals) {
+  Descriptor descriptor(::open(path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC));
+  if (descriptor.get() < 0) throw FileError(path, 0, SystemMessage("cannot open"));
+  produce([&](std::string_view piece) { WriteAll(descriptor.get(), piece, path, signals); });
+  signals.ThrowIfStopped(path);
+  if (!descriptor.Close()) throw FileError(path, 0, SystemMessage("cannot write"));
 }
 
 mode_t NewFileMode() {
@@ -161,18 +177,23 @@ std::string ReadFile(const std::string& path) {
 }
 
 void WriteFileSafely(const std::string& path, std::string_view contents) {
+  WriteFileSafely(path, [contents](const TextSink& sink) { sink(contents); });
+}
+
+void WriteFileSafely(const std::string& path, const std::function<void(const TextSink&)>& produce) {
   const SignalGuard signals;
   const std::string target = FollowLinks(path);
   struct stat existing {};
   const bool exists = ::stat(target.c_str(), &existing) == 0;
   if (exists && S_ISDIR(existing.st_mode)) throw FileError(path, 0, "is a folder");
   if (exists && !S_ISREG(existing.st_mode)) {
-    WriteDirectly(target, contents, signals);
+    WriteDirectly(target, produce, signals);
     return;
   }
 
   TemporaryFile temporary(target);
-  WriteAll(temporary.descriptor(), contents, path, signals);
+  produce([&](std::string_view piece) { WriteAll(temporary.descriptor(), piece, path, signals); });
+  signals.ThrowIfStopped(path);
   // mkstemp makes the file readable by its owner alone: give it the
   // replaced file's mode and owner, or the usual mode for a new file.
   if (exists) {

@@ -1,10 +1,14 @@
 // Whole-file reads, and writes that never destroy what they replace.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 
 namespace ombrix::formats {
+
+/// Receives a file's text piece by piece.
+using TextSink = std::function<void(std::string_view)>;
 
 /// The file's contents; FileError when it cannot be read.
 std::string ReadFile(const std::string& path);
@@ -20,5 +24,8 @@ std::string ReadFile(const std::string& path);
 ///   was, and FileError says why (the signal is taken). Reaching the file
 ///   size limit is a failure like a full disk, not a signal.
 void WriteFileSafely(const std::string& path, std::string_view contents);
+/// The same for a text made piece by piece: `produce` hands each piece to
+/// the sink it is given, and may throw to abandon the write.
+void WriteFileSafely(const std::string& path, const std::function<void(const TextSink&)>& produce);
 
 }  // namespace ombrix::formats

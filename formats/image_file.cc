@@ -2,9 +2,13 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <limits>
+#include <sstream>
 
 #include "formats/file_error.h"
 #include "formats/file_io.h"
@@ -199,35 +203,46 @@ std::string FormatJson(const ImageFile& file) {
 
 }  // namespace
 
-ImageFile ParseBinary(std::string_view bytes, uint32_t base, const std::string& name) {
+ImageFile ReadBinary(std::istream& in, uint32_t base, const std::string& name) {
   ImageFile file;
-  if (bytes.empty()) return file;
-  const uint64_t high = uint64_t{base} + bytes.size() - 1;
-  if (high > std::numeric_limits<uint32_t>::max()) {
-    throw FileError(name, 0,
-                    std::to_string(bytes.size()) + " bytes from " + detail::HexAddress(base) +
-                        " reach beyond address FFFFFFFF");
+  detail::ImageBuilder builder(file);
+  std::istringstream none;
+  const detail::LineReader where(none, name);
+  std::vector<uint8_t> chunk(size_t{1} << 20);
+  uint64_t address = base;
+  while (in) {
+    in.read(reinterpret_cast<char*>(chunk.data()), static_cast<std::streamsize>(chunk.size()));
+    const auto got = static_cast<size_t>(in.gcount());
+    if (in.bad()) throw FileError(name, 0, "cannot read");
+    if (address + got > uint64_t{std::numeric_limits<uint32_t>::max()} + 1) {
+      throw FileError(
+          name, 0,
+          "the bytes from " + detail::HexAddress(base) + " on reach beyond address FFFFFFFF");
+    }
+    builder.Add(address, std::span<const uint8_t>(chunk.data(), got), where);
+    address += got;
   }
-  file.Base = BaseFor(base, static_cast<uint32_t>(high), name);
-  auto array = ByteArray::New();
-  array->Value(Variant(SafeArray<uint8_t>(
-      0, std::vector<uint8_t>(reinterpret_cast<const uint8_t*>(bytes.data()),
-                              reinterpret_cast<const uint8_t*>(bytes.data()) + bytes.size()))));
-  array->LowIndex(static_cast<int32_t>(base - file.Base));
-  file.Image->Add(*array);
+  builder.Finish(name);
   return file;
 }
 
-std::string FormatBinary(const ImageFile& file, const WriteOptions& options) {
+void WriteBinary(const ImageFile& file, const WriteOptions& options, const TextSink& sink) {
   const auto extent = FileExtent(file);
-  if (!extent) return {};
-  std::string out(static_cast<size_t>(extent->second - extent->first) + 1,
-                  static_cast<char>(options.Pattern));
+  if (!extent) return;
+  const std::string gap(size_t{1} << 16, static_cast<char>(options.Pattern));
+  uint64_t next = extent->first;  // the next file address to write
+  const auto fill = [&](uint64_t to) {
+    for (; next < to; next += std::min<uint64_t>(to - next, gap.size())) {
+      sink(std::string_view(gap).substr(
+          0, static_cast<size_t>(std::min<uint64_t>(to - next, gap.size()))));
+    }
+  };
   detail::ForEachDataRecord(
-      file, out.size(), false, [&](uint32_t address, std::span<const uint8_t> bytes) {
-        std::memcpy(out.data() + (address - extent->first), bytes.data(), bytes.size());
+      file, size_t{1} << 16, false, [&](uint32_t address, std::span<const uint8_t> bytes) {
+        fill(address);
+        sink(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+        next = uint64_t{address} + bytes.size();
       });
-  return out;
 }
 
 FileFormat FormatOfPath(const std::string& path) {
@@ -251,39 +266,76 @@ std::optional<FileFormat> FormatNamed(std::string_view name) {
   return std::nullopt;
 }
 
-ImageFile ParseImage(std::string_view text, FileFormat format, const std::string& name,
-                     uint32_t binary_base) {
+ImageFile ReadImage(std::istream& in, FileFormat format, const std::string& name,
+                    uint32_t binary_base) {
   switch (format) {
     case FileFormat::kIntelHex:
-      return ParseIntelHex(text, name);
+      return ReadIntelHex(in, name);
     case FileFormat::kSRecord:
-      return ParseSRecord(text, name);
+      return ReadSRecord(in, name);
     case FileFormat::kBinary:
-      return ParseBinary(text, binary_base, name);
+      return ReadBinary(in, binary_base, name);
     case FileFormat::kJson:
-    default:
+    default: {
+      const std::string text(std::istreambuf_iterator<char>(in), {});
+      if (in.bad()) throw FileError(name, 0, "cannot read");
       return ParseJson(text, name);
+    }
   }
 }
 
-std::string FormatImage(const ImageFile& file, FileFormat format, const WriteOptions& options) {
+void WriteImage(const ImageFile& file, FileFormat format, const WriteOptions& options,
+                const TextSink& sink) {
   switch (format) {
     case FileFormat::kIntelHex:
-      return FormatIntelHex(file, options);
+      return WriteIntelHex(file, options, sink);
     case FileFormat::kSRecord:
-      return FormatSRecord(file, options);
+      return WriteSRecord(file, options, sink);
     case FileFormat::kBinary:
-      return FormatBinary(file, options);
+      return WriteBinary(file, options, sink);
     case FileFormat::kJson:
     default:
-      return FormatJson(file);
+      return sink(FormatJson(file));
   }
+}
+
+ImageFile ParseImage(std::string_view text, FileFormat format, const std::string& name,
+                     uint32_t binary_base) {
+  std::istringstream in{std::string(text)};
+  return ReadImage(in, format, name, binary_base);
+}
+
+std::string FormatImage(const ImageFile& file, FileFormat format, const WriteOptions& options) {
+  std::string text;
+  WriteImage(file, format, options, [&](std::string_view piece) { text += piece; });
+  return text;
+}
+
+ImageFile ParseIntelHex(std::string_view text, const std::string& name) {
+  return ParseImage(text, FileFormat::kIntelHex, name);
+}
+std::string FormatIntelHex(const ImageFile& file, const WriteOptions& options) {
+  return FormatImage(file, FileFormat::kIntelHex, options);
+}
+ImageFile ParseSRecord(std::string_view text, const std::string& name) {
+  return ParseImage(text, FileFormat::kSRecord, name);
+}
+std::string FormatSRecord(const ImageFile& file, const WriteOptions& options) {
+  return FormatImage(file, FileFormat::kSRecord, options);
+}
+ImageFile ParseBinary(std::string_view bytes, uint32_t base, const std::string& name) {
+  return ParseImage(bytes, FileFormat::kBinary, name, base);
+}
+std::string FormatBinary(const ImageFile& file, const WriteOptions& options) {
+  return FormatImage(file, FileFormat::kBinary, options);
 }
 
 ImageFile ReadImageFile(const std::string& path, std::optional<FileFormat> format,
                         uint32_t binary_base) {
   const FileFormat chosen = format ? *format : FormatOfPath(path);
-  return ParseImage(ReadFile(path), chosen, path, binary_base);
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw FileError(path, 0, std::string("cannot open: ") + std::strerror(errno));
+  return ReadImage(in, chosen, path, binary_base);
 }
 
 void WriteImageFile(const ImageFile& file, const std::string& path,
@@ -295,7 +347,7 @@ void WriteImageFile(const ImageFile& file, const std::string& path,
     if (extension == "s28") options.SRecordType = 2;
     if (extension == "s37") options.SRecordType = 3;
   }
-  WriteFileSafely(path, FormatImage(file, chosen, options));
+  WriteFileSafely(path, [&](const TextSink& sink) { WriteImage(file, chosen, options, sink); });
 }
 
 }  // namespace ombrix::formats

@@ -9,12 +9,14 @@
 #pragma once
 
 #include <cstdint>
+#include <istream>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
 
+#include "formats/file_io.h"
 #include "ombrix/memory/memory_image.h"
 
 namespace ombrix::formats {
@@ -57,24 +59,38 @@ std::optional<FileFormat> FormatNamed(std::string_view name);
 /// and what is wrong, for a malformed file.
 ImageFile ReadImageFile(const std::string& path, std::optional<FileFormat> format = {},
                         uint32_t binary_base = 0);
-/// Writes the file in the given format (by default, its extension's),
-/// replacing it only once the whole text is written (see WriteFileSafely).
+/// Writes the file in the given format (by default, its extension's), as
+/// it is made, replacing it only once the whole text is written (see
+/// WriteFileSafely).
 void WriteImageFile(const ImageFile& file, const std::string& path,
                     std::optional<FileFormat> format = {}, WriteOptions options = {});
 
-/// An image from a file's contents; `name` is the file named in errors.
+/// An image read from a stream in chunks; `name` is the file named in errors.
+ImageFile ReadImage(std::istream& in, FileFormat format, const std::string& name,
+                    uint32_t binary_base = 0);
+/// Writes the image's file text to `sink`, piece by piece.
+void WriteImage(const ImageFile& file, FileFormat format, const WriteOptions& options,
+                const TextSink& sink);
+/// The same from and to whole texts.
 ImageFile ParseImage(std::string_view text, FileFormat format, const std::string& name,
                      uint32_t binary_base = 0);
-/// A file's contents for the image.
 std::string FormatImage(const ImageFile& file, FileFormat format, const WriteOptions& options = {});
 
-/// The texts of each format; `name` is the file named in errors.
+/// Each format on its own.
+ImageFile ReadIntelHex(std::istream& in, const std::string& name);
+void WriteIntelHex(const ImageFile& file, const WriteOptions& options, const TextSink& sink);
+ImageFile ReadSRecord(std::istream& in, const std::string& name);
+void WriteSRecord(const ImageFile& file, const WriteOptions& options, const TextSink& sink);
+/// A binary file's bytes placed from `base` on.
+ImageFile ReadBinary(std::istream& in, uint32_t base, const std::string& name);
+/// The bytes from the lowest to the highest address, gaps filled with the pattern.
+void WriteBinary(const ImageFile& file, const WriteOptions& options, const TextSink& sink);
+/// Whole-text forms of the above.
 ImageFile ParseIntelHex(std::string_view text, const std::string& name);
 std::string FormatIntelHex(const ImageFile& file, const WriteOptions& options = {});
 ImageFile ParseSRecord(std::string_view text, const std::string& name);
 std::string FormatSRecord(const ImageFile& file, const WriteOptions& options = {});
 ImageFile ParseBinary(std::string_view bytes, uint32_t base, const std::string& name);
-/// The bytes from the lowest to the highest address, gaps filled with the pattern.
 std::string FormatBinary(const ImageFile& file, const WriteOptions& options = {});
 
 /// The lowest and highest file address the image holds; nullopt when it is empty.

@@ -35,9 +35,9 @@ void AppendWord(std::string& out, uint8_t type, uint32_t value, size_t bytes) {
 
 }  // namespace
 
-ImageFile ParseIntelHex(std::string_view text, const std::string& name) {
+ImageFile ReadIntelHex(std::istream& in, const std::string& name) {
   ImageFile file;
-  detail::LineReader reader(text, name);
+  detail::LineReader reader(in, name);
   detail::ImageBuilder builder(file);
   std::vector<uint8_t> bytes;
   uint64_t base = 0;
@@ -102,32 +102,31 @@ ImageFile ParseIntelHex(std::string_view text, const std::string& name) {
     }
   }
   if (!ended) reader.Fail("no end-of-file record");
-  builder.Finish(reader);
+  builder.Finish(name);
   return file;
 }
 
-std::string FormatIntelHex(const ImageFile& file, const WriteOptions& options) {
+void WriteIntelHex(const ImageFile& file, const WriteOptions& options, const TextSink& sink) {
   const size_t record_bytes = options.RecordBytes == 0 ? kDefaultRecordBytes : options.RecordBytes;
   if (record_bytes > 255) {
     throw std::invalid_argument("an Intel HEX record holds 1 to 255 data bytes, not " +
                                 std::to_string(record_bytes));
   }
-  std::string out;
-  out.reserve(
-      static_cast<size_t>(file.Image->BytesCount()) * (2 * record_bytes + 12) / record_bytes + 64);
-  if (file.SegmentStart) AppendWord(out, 0x03, *file.SegmentStart, 4);
+  detail::ChunkedText out(sink);
+  if (file.SegmentStart) AppendWord(out.Text(), 0x03, *file.SegmentStart, 4);
   uint32_t upper = 0;  // the extended linear address in force
   detail::ForEachDataRecord(file, record_bytes, true,
                             [&](uint32_t address, std::span<const uint8_t> bytes) {
                               if (address >> 16 != upper) {
                                 upper = address >> 16;
-                                AppendWord(out, 0x04, upper, 2);
+                                AppendWord(out.Text(), 0x04, upper, 2);
                               }
-                              AppendRecord(out, 0x00, static_cast<uint16_t>(address), bytes);
+                              AppendRecord(out.Text(), 0x00, static_cast<uint16_t>(address), bytes);
+                              out.Flush();
                             });
-  if (file.StartAddress) AppendWord(out, 0x05, *file.StartAddress, 4);
-  out += ":00000001FF\n";
-  return out;
+  if (file.StartAddress) AppendWord(out.Text(), 0x05, *file.StartAddress, 4);
+  out.Text() += ":00000001FF\n";
+  out.Finish();
 }
 
 }  // namespace ombrix::formats

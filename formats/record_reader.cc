@@ -1,17 +1,43 @@
 #include "formats/record_reader.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <limits>
 
 #include "ombrix/bytes/hex_text_internal.h"
 
 namespace ombrix::formats::detail {
 
+namespace {
+constexpr size_t kReadChunk = size_t{1} << 20;
+}
+
+bool LineReader::Refill() {
+  if (at_end_) return false;
+  // Keep the unread text, and make room for a chunk after it.
+  std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
+  end_ -= begin_;
+  begin_ = 0;
+  if (buffer_.size() < end_ + kReadChunk) buffer_.resize(end_ + kReadChunk);
+  in_.read(buffer_.data() + end_, static_cast<std::streamsize>(kReadChunk));
+  const auto got = static_cast<size_t>(in_.gcount());
+  if (in_.bad()) Fail("cannot read");
+  end_ += got;
+  if (got < kReadChunk) at_end_ = true;
+  return true;
+}
+
 bool LineReader::Next(std::string_view& line) {
-  while (position_ < text_.size()) {
-    const size_t end = std::min(text_.find('\n', position_), text_.size());
-    line = text_.substr(position_, end - position_);
-    position_ = end + 1;
+  for (;;) {
+    const char* start = buffer_.data() + begin_;
+    const auto* newline = static_cast<const char*>(std::memchr(start, '\n', end_ - begin_));
+    if (newline == nullptr && Refill()) continue;
+    if (newline == nullptr && begin_ == end_) return false;
+    start = buffer_.data() + begin_;
+    const size_t length = newline != nullptr ? static_cast<size_t>(newline - start) : end_ - begin_;
+    line = std::string_view(start, length);
+    begin_ += newline != nullptr ? length + 1 : length;
     ++line_number_;
     while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t')) {
       line.remove_suffix(1);
@@ -19,7 +45,6 @@ bool LineReader::Next(std::string_view& line) {
     while (!line.empty() && (line.front() == ' ' || line.front() == '\t')) line.remove_prefix(1);
     if (!line.empty()) return true;
   }
-  return false;
 }
 
 void LineReader::Fail(const std::string& message) const { FailAt(line_number_, message); }
@@ -52,80 +77,112 @@ uint32_t BigEndianValue(std::span<const uint8_t> bytes) {
 void AppendRecordLine(std::string& out, std::string_view prefix, std::span<const uint8_t> bytes) {
   out += prefix;
   const size_t at = out.size();
-  out.resize(at + 2 * bytes.size());
+  out.resize(at + 2 * bytes.size() + 1);
   ombrix::detail::EncodeHex(bytes.data(), bytes.size(), out.data() + at);
-  out += '\n';
+  out.back() = '\n';
+}
+
+void ChunkedText::Finish() {
+  if (!text_.empty()) emit_(text_);
+  text_.clear();
 }
 
 void ForEachDataRecord(const ImageFile& file, size_t record_bytes, bool inside_64k,
                        const std::function<void(uint32_t, std::span<const uint8_t>)>& record) {
+  // The bytes come out of each array a whole number of records at a time.
+  const size_t chunk = std::max<size_t>(1, (size_t{1} << 16) / record_bytes) * record_bytes;
+  SafeArray<uint8_t> buffer(0, static_cast<int32_t>(chunk));
   for (const auto& array : *file.Image) {
-    if (array->Count() <= 0) continue;
-    const Variant value = array->Value();
-    const uint8_t* bytes = value.ByteArray()->data();
     auto address = static_cast<uint32_t>(file.Base + static_cast<uint32_t>(array->LowIndex()));
-    size_t left = static_cast<size_t>(array->Count());
+    int32_t index = array->LowIndex();
+    auto left = static_cast<size_t>(std::max(array->Count(), 0));
     while (left > 0) {
-      size_t count = std::min(record_bytes, left);
-      if (inside_64k) count = std::min<size_t>(count, 0x10000 - (address & 0xFFFF));
-      record(address, std::span<const uint8_t>(bytes, count));
-      bytes += count;
-      address += static_cast<uint32_t>(count);
-      left -= count;
+      const size_t piece = std::min(chunk, left);
+      array->WriteBytes(buffer, 0, index, static_cast<int32_t>(piece));
+      const uint8_t* bytes = buffer.data();
+      for (size_t done = 0; done < piece;) {
+        size_t count = std::min(record_bytes, piece - done);
+        if (inside_64k) count = std::min<size_t>(count, 0x10000 - (address & 0xFFFF));
+        record(address, std::span<const uint8_t>(bytes + done, count));
+        done += count;
+        address += static_cast<uint32_t>(count);
+      }
+      index += static_cast<int32_t>(piece);
+      left -= piece;
     }
+  }
+}
+
+void ImageBuilder::Append(Run& run, std::span<const uint8_t> bytes) {
+  constexpr size_t kFirstBlock = size_t{1} << 12;
+  constexpr size_t kLargestBlock = size_t{1} << 26;
+  while (!bytes.empty()) {
+    if (run.blocks.empty() || run.blocks.back().used == run.blocks.back().capacity) {
+      const size_t capacity = run.blocks.empty()
+                                  ? kFirstBlock
+                                  : std::min(2 * run.blocks.back().capacity, kLargestBlock);
+      run.blocks.push_back({std::make_unique_for_overwrite<uint8_t[]>(capacity), capacity, 0});
+    }
+    Block& block = run.blocks.back();
+    const size_t count = std::min(bytes.size(), block.capacity - block.used);
+    std::memcpy(block.bytes.get() + block.used, bytes.data(), count);
+    block.used += count;
+    run.size += count;
+    bytes = bytes.subspan(count);
   }
 }
 
 void ImageBuilder::Add(uint64_t address, std::span<const uint8_t> bytes, const LineReader& reader) {
   if (bytes.empty()) return;
-  if (address + bytes.size() - 1 > std::numeric_limits<uint32_t>::max()) {
-    reader.Fail("data beyond address FFFFFFFF");
+  const uint64_t last = address + bytes.size() - 1;
+  if (last > std::numeric_limits<uint32_t>::max()) reader.Fail("data beyond address FFFFFFFF");
+  const auto overlap = [&](uint64_t first_shared) {
+    reader.Fail("data at " + HexAddress(static_cast<int64_t>(first_shared)) +
+                " overlaps data read before");
+  };
+  // The usual case: the record continues the run the last one grew.
+  auto run = last_;
+  if (run == runs_.end() || address != uint64_t{run->first} + run->second.size) {
+    const auto after = runs_.upper_bound(static_cast<uint32_t>(address));
+    run = runs_.end();
+    if (after != runs_.begin()) {
+      const auto before = std::prev(after);
+      const uint64_t end = uint64_t{before->first} + before->second.size;
+      if (address < end) overlap(address);
+      if (address == end) run = before;
+    }
+    if (run == runs_.end()) run = runs_.try_emplace(static_cast<uint32_t>(address)).first;
   }
-  if (runs_.empty() || address != uint64_t{runs_.back().start} + runs_.back().bytes.size()) {
-    runs_.push_back({static_cast<uint32_t>(address), {}, {}});
-  }
-  Run& run = runs_.back();
-  run.bytes.insert(run.bytes.end(), bytes.begin(), bytes.end());
-  run.records.push_back({reader.LineNumber(), static_cast<uint32_t>(address)});
+  const auto next = std::next(run);
+  if (next != runs_.end() && last >= next->first) overlap(next->first);
+  Append(run->second, bytes);
+  last_ = run;
 }
 
-void ImageBuilder::Finish(const LineReader& reader) {
+void ImageBuilder::Finish(const std::string& name) {
   if (runs_.empty()) return;
-  uint32_t low = std::numeric_limits<uint32_t>::max();
-  uint32_t high = 0;
-  for (const Run& run : runs_) {
-    low = std::min(low, run.start);
-    high = std::max(high, static_cast<uint32_t>(run.start + run.bytes.size() - 1));
-  }
-  file_.Base = BaseFor(low, high, reader.Name());
-  for (Run& run : runs_) {
-    AddRun(run, reader);
-    run = Run{};  // frees the bytes as soon as the image holds them
+  const auto& [low, first_run] = *runs_.begin();
+  const auto& [top_start, top_run] = *runs_.rbegin();
+  file_.Base = BaseFor(low, static_cast<uint32_t>(top_start + top_run.size - 1), name);
+  for (auto& [start, run] : runs_) {
+    // One contiguous copy, freeing each block once it is copied.
+    std::vector<uint8_t> bytes;
+    bytes.reserve(static_cast<size_t>(run.size));
+    for (Block& block : run.blocks) {
+      bytes.insert(bytes.end(), block.bytes.get(), block.bytes.get() + block.used);
+      block.bytes.reset();
+    }
+    run = Run{};
+    auto array = ByteArray::New();
+    {
+      Variant value(SafeArray<uint8_t>(0, std::move(bytes)));
+      array->Value(value);
+    }
+    array->LowIndex(static_cast<int32_t>(start - file_.Base));
+    file_.Image->Add(*array);
   }
   runs_.clear();
-}
-
-void ImageBuilder::AddRun(Run& run, const LineReader& reader) {
-  auto array = ByteArray::New();
-  array->Value(Variant(SafeArray<uint8_t>(0, std::move(run.bytes))));
-  array->LowIndex(static_cast<int32_t>(run.start - file_.Base));
-  try {
-    file_.Image->Add(*array);
-  } catch (const Error& error) {
-    // Name the first record of the run that shares an address with the image.
-    for (size_t k = 0; k < run.records.size(); ++k) {
-      const uint32_t end = k + 1 < run.records.size()
-                               ? run.records[k + 1].address
-                               : static_cast<uint32_t>(run.start + array->Count());
-      for (uint32_t address = run.records[k].address; address != end; ++address) {
-        if (file_.Image->MemoryRead(static_cast<int32_t>(address - file_.Base), 1)) {
-          reader.FailAt(run.records[k].line,
-                        "data at " + HexAddress(address) + " overlaps data read before");
-        }
-      }
-    }
-    reader.FailAt(run.records.front().line, error.Description());
-  }
+  last_ = runs_.end();
 }
 
 }  // namespace ombrix::formats::detail

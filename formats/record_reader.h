@@ -1,11 +1,13 @@
-// What the Intel HEX and S-record formats share: splitting the text into
-// lines, decoding a record's hexadecimal bytes, gathering consecutive data
-// records into one array before it joins the image, and writing a record's
-// line.
+// What the record formats share: reading a text line by line in chunks,
+// decoding a record's hexadecimal bytes, gathering data records into runs
+// that join the image at the end, and walking an image's bytes record by
+// record to write them.
 #pragma once
 
 #include <cstdint>
 #include <functional>
+#include <istream>
+#include <map>
 #include <memory>
 #include <span>
 #include <string>
@@ -17,12 +19,14 @@
 
 namespace ombrix::formats::detail {
 
-/// Walks the lines of a text; blank lines are passed over.
+/// Walks the lines of a text read from a stream in chunks; blank lines are
+/// passed over.
 class LineReader {
  public:
-  LineReader(std::string_view text, std::string name) : text_(text), name_(std::move(name)) {}
+  LineReader(std::istream& in, std::string name) : in_(in), name_(std::move(name)) {}
 
-  /// The next non-blank line without its end of line; false at the end.
+  /// The next non-blank line without its end of line, valid until the next
+  /// call; false at the end.
   bool Next(std::string_view& line);
   /// The file named in errors.
   const std::string& Name() const noexcept { return name_; }
@@ -37,9 +41,14 @@ class LineReader {
   void DecodeBytes(std::string_view digits, std::vector<uint8_t>& bytes) const;
 
  private:
-  std::string_view text_;
+  bool Refill();
+
+  std::istream& in_;
   std::string name_;
-  size_t position_ = 0;
+  std::vector<char> buffer_;
+  size_t begin_ = 0;  // the unread text is buffer_[begin_, end_)
+  size_t end_ = 0;
+  bool at_end_ = false;
   int line_number_ = 0;
 };
 
@@ -52,40 +61,68 @@ uint32_t BigEndianValue(std::span<const uint8_t> bytes);
 /// Appends a record's line: the prefix, the bytes in hexadecimal, a line end.
 void AppendRecordLine(std::string& out, std::string_view prefix, std::span<const uint8_t> bytes);
 
+/// Collects text and hands it to `emit` in pieces of about a mebibyte, so
+/// that a file is written while it is made.
+class ChunkedText {
+ public:
+  explicit ChunkedText(const TextSink& emit) : emit_(emit) {}
+  ChunkedText(const ChunkedText&) = delete;
+  ChunkedText& operator=(const ChunkedText&) = delete;
+
+  /// The text being filled; call Flush when it may be handed on.
+  std::string& Text() noexcept { return text_; }
+  /// Hands the text on once it is large enough.
+  void Flush() {
+    if (text_.size() >= kPiece) Finish();
+  }
+  /// Hands on whatever is left.
+  void Finish();
+
+ private:
+  static constexpr size_t kPiece = size_t{1} << 20;
+  const TextSink& emit_;
+  std::string text_;
+};
+
 /// Calls `record(address, bytes)` for each data record of the image, in
 /// address order, with at most `record_bytes` bytes each; with
 /// `inside_64k`, a record never crosses a 64 KiB boundary.
 void ForEachDataRecord(const ImageFile& file, size_t record_bytes, bool inside_64k,
                        const std::function<void(uint32_t, std::span<const uint8_t>)>& record);
 
-/// Builds an image from data records at file addresses: records that
-/// continue the previous one grow one run of bytes. At the end the runs join
-/// the image, placed at the base their lowest and highest address call for.
+/// Builds an image from data records at file addresses. Records that
+/// continue a run grow it; a record that shares an address with one read
+/// before is refused at once. At the end the runs join the image, placed at
+/// the base their lowest and highest address call for.
 class ImageBuilder {
  public:
   explicit ImageBuilder(ImageFile& file) : file_(file) {}
 
   /// The bytes of a record at `address`, read at the reader's current line.
-  /// Fails when they reach past address FFFFFFFF.
+  /// Fails when they reach past address FFFFFFFF or overlap earlier data.
   void Add(uint64_t address, std::span<const uint8_t> bytes, const LineReader& reader);
-  /// Places the runs in the image; fails, with the line of the record, on an
-  /// overlap, and when the data spans more than an image holds.
-  void Finish(const LineReader& reader);
+  /// Places the runs in the image; fails when the data spans more than an
+  /// image holds.
+  void Finish(const std::string& name);
 
  private:
-  struct Record {
-    int line;
-    uint32_t address;
+  // A run's bytes in blocks, each twice the size of the one before (up to
+  // 64 MiB), so that growing never copies what is there, and a large block
+  // goes back to the system as soon as it is freed.
+  struct Block {
+    std::unique_ptr<uint8_t[]> bytes;
+    size_t capacity;
+    size_t used;
   };
   struct Run {
-    uint32_t start;
-    std::vector<uint8_t> bytes;
-    std::vector<Record> records;  // to name the one that overlaps
+    uint64_t size = 0;
+    std::vector<Block> blocks;
   };
-  void AddRun(Run& run, const LineReader& reader);
+  void Append(Run& run, std::span<const uint8_t> bytes);
 
   ImageFile& file_;
-  std::vector<Run> runs_;
+  std::map<uint32_t, Run> runs_;  // by first address
+  std::map<uint32_t, Run>::iterator last_ = runs_.end();
 };
 
 }  // namespace ombrix::formats::detail

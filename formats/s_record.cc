@@ -56,9 +56,9 @@ void AppendRecord(std::string& out, char type, uint32_t address, std::span<const
 
 }  // namespace
 
-ImageFile ParseSRecord(std::string_view text, const std::string& name) {
+ImageFile ReadSRecord(std::istream& in, const std::string& name) {
   ImageFile file;
-  detail::LineReader reader(text, name);
+  detail::LineReader reader(in, name);
   detail::ImageBuilder builder(file);
   std::vector<uint8_t> bytes;
   uint64_t data_records = 0;
@@ -106,11 +106,11 @@ ImageFile ParseSRecord(std::string_view text, const std::string& name) {
         ended = true;
     }
   }
-  builder.Finish(reader);
+  builder.Finish(name);
   return file;
 }
 
-std::string FormatSRecord(const ImageFile& file, const WriteOptions& options) {
+void WriteSRecord(const ImageFile& file, const WriteOptions& options, const TextSink& sink) {
   if (options.SRecordType < 0 || options.SRecordType > 3) {
     throw std::invalid_argument("the S-record type is 1, 2 or 3, not " +
                                 std::to_string(options.SRecordType));
@@ -134,9 +134,8 @@ std::string FormatSRecord(const ImageFile& file, const WriteOptions& options) {
                                 std::to_string(record_bytes));
   }
 
-  std::string out;
-  out.reserve(
-      static_cast<size_t>(file.Image->BytesCount()) * (2 * record_bytes + 14) / record_bytes + 64);
+  detail::ChunkedText chunks(sink);
+  std::string& out = chunks.Text();
   AppendRecord(out, '0', 0,
                std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(file.Header.data()),
                                         std::min<size_t>(file.Header.size(), 252)));
@@ -145,6 +144,7 @@ std::string FormatSRecord(const ImageFile& file, const WriteOptions& options) {
                             [&](uint32_t address, std::span<const uint8_t> bytes) {
                               AppendRecord(out, data_type, address, bytes);
                               ++records;
+                              chunks.Flush();
                             });
   if (records <= 0xFFFF) {
     AppendRecord(out, '5', static_cast<uint32_t>(records), {});
@@ -153,7 +153,7 @@ std::string FormatSRecord(const ImageFile& file, const WriteOptions& options) {
   }
   // Without a start address there is no termination record, as srec_cat writes.
   if (start) AppendRecord(out, end_type, *start, {});
-  return out;
+  chunks.Finish();
 }
 
 }  // namespace ombrix::formats

@@ -64,6 +64,36 @@ TEST(ImageFormatsTest, EveryFormatRoundTripsRandomImages) {
   EXPECT_EQ(FormatSRecord(segmented).substr(0, 13), "S0030000FC\nS2");  // 24-bit addresses
 }
 
+// Readers take their text in chunks of a mebibyte: records cut by a chunk's
+// end, runs that grow over many blocks, and a line longer than a chunk.
+TEST(ImageFormatsTest, LargeFilesReadInChunks) {
+  std::mt19937 random(8);
+  ImageFile file;
+  file.Base = 0x90000000;
+  for (const int32_t start : {0, 1500000, 3000007}) {
+    auto array = ByteArray::New();
+    array->Count(1400000 + start % 7);
+    for (int32_t i = 1; i <= array->Count(); ++i) array->Item(i, static_cast<int32_t>(random()));
+    array->LowIndex(start);
+    file.Image->Add(*array);
+  }
+  for (const FileFormat format :
+       {FileFormat::kIntelHex, FileFormat::kSRecord, FileFormat::kJson, FileFormat::kBinary}) {
+    const std::string text = FormatImage(file, format, {.RecordBytes = 37});
+    const ImageFile back = ParseImage(text, format, "big", 0x90000000);
+    EXPECT_EQ(back.Base, file.Base);
+    if (format == FileFormat::kBinary) {
+      EXPECT_EQ(back.Image->Count(), 1);  // the gaps filled
+      EXPECT_EQ(back.Image->Item(1)->Interval(1500000, file.Image->Item(2)->Count())->Text(),
+                file.Image->Item(2)->Text());
+    } else {
+      EXPECT_EQ(Describe(*back.Image), Describe(*file.Image));
+    }
+  }
+  const std::string long_line = ":" + std::string(3 << 20, '0') + "\n";
+  EXPECT_THROW(ParseIntelHex(long_line, "long.hex"), FileError);
+}
+
 TEST(ImageFormatsTest, JsonFilesKeepKindsAndAtomicWritesLeaveNothingBroken) {
   const auto folder = std::filesystem::temp_directory_path() / "ombrix_formats_test";
   std::filesystem::create_directories(folder);

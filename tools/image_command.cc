@@ -3,7 +3,6 @@
 // from 0 to FFFFFFFF. "-" reads standard input or writes standard output.
 #include <cstdio>
 #include <iomanip>
-#include <iterator>
 #include <optional>
 #include <ostream>
 #include <sstream>
@@ -51,8 +50,7 @@ formats::ImageFile Read(const std::string& path, const ImageOptions& options, Co
   const auto base = static_cast<uint32_t>(ParseUnsigned(options.base, "--base", kAddressMost));
   if (path != "-") return formats::ReadImageFile(path, Named(options.format), base);
   if (options.format.empty()) throw CLI::ValidationError("reading standard input needs --format");
-  const std::string text(std::istreambuf_iterator<char>(context.in), {});
-  return formats::ParseImage(text, *Named(options.format), "standard input", base);
+  return formats::ReadImage(context.in, *Named(options.format), "standard input", base);
 }
 
 uint8_t PatternOf(const ImageOptions& options, uint8_t otherwise) {
