@@ -35,6 +35,19 @@ uint64_t ParseUnsigned(const std::string& text, const char* what, uint64_t most)
     const auto byte = static_cast<unsigned char>(c);
     return (hex ? std::isxdigit(byte) : std::isdigit(byte)) != 0;
   };
+  const auto out_of_range = [&] {
+    char range[64];
+    std::snprintf(range, sizeof range, "0 to %llu (0x%llX)", static_cast<unsigned long long>(most),
+                  static_cast<unsigned long long>(most));
+    throw CLI::ValidationError(std::string(what) + " '" + text + "' is out of range: " + range);
+  };
+  // A negative whole number is a number, just not one that is allowed.
+  const std::string_view magnitude = std::string_view(text).substr(text.starts_with('-') ? 1 : 0);
+  if (text.starts_with('-') && !magnitude.empty() &&
+      std::all_of(magnitude.begin(), magnitude.end(),
+                  [](char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; })) {
+    out_of_range();
+  }
   if (digits.empty() || !std::all_of(digits.begin(), digits.end(), is_digit)) {
     throw CLI::ValidationError(std::string(what) + " '" + text +
                                "' is not a number (decimal, or hexadecimal after 0x)");
@@ -46,12 +59,7 @@ uint64_t ParseUnsigned(const std::string& text, const char* what, uint64_t most)
         static_cast<uint64_t>(std::isdigit(static_cast<unsigned char>(c))
                                   ? c - '0'
                                   : std::tolower(static_cast<unsigned char>(c)) - 'a' + 10);
-    if (digit > most || value > (most - digit) / base) {
-      char range[64];
-      std::snprintf(range, sizeof range, "0 to %llu (0x%llX)",
-                    static_cast<unsigned long long>(most), static_cast<unsigned long long>(most));
-      throw CLI::ValidationError(std::string(what) + " '" + text + "' is out of range: " + range);
-    }
+    if (digit > most || value > (most - digit) / base) out_of_range();
     value = value * base + digit;
   }
   return value;

@@ -19,6 +19,8 @@ struct FieldOptions {
   std::string hex;
   bool intel = false;
   bool motorola = false;
+  std::string skip_text;
+  std::string bits_text;
   int32_t skip = 0;
   int32_t bits = 0;
   bool is_signed = false;
@@ -124,8 +126,8 @@ void AddFieldCommand(CLI::App& app, Context& context, std::function<int()>& acti
   auto* motorola = command->add_flag("--motorola", options->motorola,
                                      "High-order byte first, bits counted from each byte's top");
   intel->excludes(motorola);
-  command->add_option("--skip", options->skip, "Bits before the field")->required();
-  command->add_option("--bits", options->bits, "Bits in the field, 1 to 32")->required();
+  command->add_option("--skip", options->skip_text, "Bits before the field")->required();
+  command->add_option("--bits", options->bits_text, "Bits in the field, 1 to 32")->required();
   command->add_flag("--signed", options->is_signed, "The field holds a two's-complement number");
   command->add_option("--scale", options->scale,
                       "Physical value = (raw * A + B) / C, given as A,B,C");
@@ -149,6 +151,8 @@ void AddFieldCommand(CLI::App& app, Context& context, std::function<int()>& acti
     if (!options->intel && !options->motorola) {
       throw CLI::RequiredError("--intel or --motorola");
     }
+    options->skip = static_cast<int32_t>(ParseUnsigned(options->skip_text, "--skip", INT32_MAX));
+    options->bits = static_cast<int32_t>(ParseUnsigned(options->bits_text, "--bits", INT32_MAX));
     action = [&context, options] { return RunField(*options, context); };
   });
 }

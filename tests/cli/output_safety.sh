@@ -10,7 +10,7 @@ set -uo pipefail
 program=$1
 samples=$2
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+trap 'umount "$work/small" 2>/dev/null; rm -rf "$work"' EXIT
 cd "$work" || exit 1
 failures=0
 passes=0
@@ -77,6 +77,20 @@ check "file size limit: exit 2" [ $? -eq 2 ]
 check "file size limit: says why" grep -q "File too large" limit.err
 check "file size limit: old file intact" cmp -s limited.hex expected.hex
 check "file size limit: no temporary file" no_temporary_files
+
+# A full disk (a small tmpfs, where this user may mount one).
+mkdir small
+if mount -t tmpfs -o size=256k tmpfs small 2>/dev/null; then
+  cp expected.hex small/full.hex
+  "$program" image convert big.bin -o small/full.hex 2>disk.err
+  check "full disk: exit 2" [ $? -eq 2 ]
+  check "full disk: says why" grep -q "No space left" disk.err
+  check "full disk: old file intact" cmp -s small/full.hex expected.hex
+  check "full disk: no temporary file" [ "$(ls small)" = full.hex ]
+  umount small
+else
+  echo "skipped: a full disk (cannot mount a tmpfs here)"
+fi
 
 # A signal during the write: the program is stopped once its temporary file
 # exists, gets the signal, and goes on to notice it.
