@@ -16,7 +16,7 @@ constexpr size_t kReadChunk = size_t{1} << 20;
 bool LineReader::Refill() {
   if (at_end_) return false;
   // Keep the unread text, and make room for a chunk after it.
-  std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
+  if (begin_ < end_) std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
   end_ -= begin_;
   begin_ = 0;
   if (buffer_.size() < end_ + kReadChunk) buffer_.resize(end_ + kReadChunk);
@@ -31,7 +31,9 @@ bool LineReader::Refill() {
 bool LineReader::Next(std::string_view& line) {
   for (;;) {
     const char* start = buffer_.data() + begin_;
-    const auto* newline = static_cast<const char*>(std::memchr(start, '\n', end_ - begin_));
+    const auto* newline =
+        begin_ == end_ ? nullptr
+                       : static_cast<const char*>(std::memchr(start, '\n', end_ - begin_));
     if (newline == nullptr && Refill()) continue;
     if (newline == nullptr && begin_ == end_) return false;
     start = buffer_.data() + begin_;
