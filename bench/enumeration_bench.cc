@@ -1,5 +1,6 @@
 // Enumeration lookups in both directions on 16 and 1,000 pairs, the wanted
-// pair last (the worst case of a scan).
+// pair last (the worst case of a scan), and building lists of up to 10^6
+// pairs (Add must stay amortised constant time).
 #include <benchmark/benchmark.h>
 
 #include <string>
@@ -29,6 +30,13 @@ void BM_EnumerationValue(benchmark::State& state) {
   for (auto _ : state) benchmark::DoNotOptimize(list->Value(wanted));
 }
 BENCHMARK(BM_EnumerationValue)->Arg(16)->Arg(1000);
+
+void BM_EnumerationBuild(benchmark::State& state) {
+  const auto pairs = static_cast<int32_t>(state.range(0));
+  for (auto _ : state) benchmark::DoNotOptimize(List(pairs));
+  state.SetItemsProcessed(state.iterations() * pairs);
+}
+BENCHMARK(BM_EnumerationBuild)->Arg(1000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace ombrix

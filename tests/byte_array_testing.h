@@ -29,18 +29,19 @@ inline std::vector<uint8_t> Bytes(const IByteArray& array) {
   return bytes;
 }
 
-// A client's own implementation of the interface, forwarding to an array:
-// what the library must serve through the interface alone.
+// A client's own implementation of the interface, forwarding to an array or
+// view (its intervals are live, wrapped again): what the library must serve
+// through the interface alone.
 class ClientArray final : public IByteArray {
  public:
-  explicit ClientArray(std::shared_ptr<ByteArray> array) : array_(std::move(array)) {}
+  explicit ClientArray(std::shared_ptr<IByteArray> array) : array_(std::move(array)) {}
   std::shared_ptr<ArrayBounds> Bounds() const override { return array_->Bounds(); }
   int32_t Count() const override { return array_->Count(); }
   void Count(int32_t value) override { array_->Count(value); }
   int32_t HighIndex() const override { return array_->HighIndex(); }
   void HighIndex(int32_t value) override { array_->HighIndex(value); }
   std::shared_ptr<IByteArray> Interval(int32_t index, int32_t count = 0) override {
-    return std::make_shared<ClientArray>(array_->Interval(index, count)->Copy());
+    return std::make_shared<ClientArray>(array_->Interval(index, count));
   }
   int32_t Item(int32_t index) const override { return array_->Item(index); }
   void Item(int32_t index, int32_t value) override { array_->Item(index, value); }
@@ -64,7 +65,7 @@ class ClientArray final : public IByteArray {
   void Fill(uint8_t pattern) override { array_->Fill(pattern); }
 
  private:
-  std::shared_ptr<ByteArray> array_;
+  std::shared_ptr<IByteArray> array_;
 };
 
 // An image's arrays as "address:HEX " in order, for comparing layouts and bytes.

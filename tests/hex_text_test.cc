@@ -1,5 +1,10 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <fstream>
+#include <functional>
 #include <random>
 #include <string>
 #include <vector>
@@ -27,6 +32,75 @@ TEST(HexTextTest, ReadsAndWritesPairs) {
   EXPECT_EQ(a->LowIndex(), -4);
   a->Text("");
   EXPECT_EQ(a->Count(), 0);
+}
+
+// Runs `step` in a child process whose address space may grow by only
+// `room` bytes; the child's exit status (step's result, or 99 when
+// something other than the expected error escaped it).
+int InChildWithRoom(size_t room, const std::function<int()>& step) {
+  const pid_t child = fork();
+  if (child == 0) {
+    std::ifstream status("/proc/self/status");
+    size_t used_kib = 0;
+    for (std::string line; std::getline(status, line);) {
+      if (line.starts_with("VmSize:")) used_kib = std::stoul(line.substr(7));
+    }
+    const rlimit limit{used_kib * 1024 + room, used_kib * 1024 + room};
+    setrlimit(RLIMIT_AS, &limit);
+    int code = 99;
+    try {
+      code = step();
+    } catch (...) {
+    }
+    _exit(code);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+// Hexadecimal text twice the size of an array that just fits in memory: the
+// allocation fails as error 7 and the array stays as it was; the same for a
+// view on it, and for text converted from UTF-8 to the code page.
+TEST(HexTextTest, TextTooLargeForMemoryRaisesOutOfMemory) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "AddressSanitizer reserves address space of its own";
+#else
+  constexpr int32_t kBytes = 256 << 20;
+  const auto raises_7 = [](auto&& statement) {
+    try {
+      statement();
+    } catch (const Error& error) {
+      return error.Number() == 7 ? 0 : 1;
+    }
+    return 2;
+  };
+  EXPECT_EQ(InChildWithRoom(kBytes + (kBytes / 2),
+                            [&] {
+                              auto array = ByteArray::New();
+                              array->Count(kBytes);
+                              array->Item(kBytes, 0xAB);
+                              const int text = raises_7([&] { (void)array->Text(); });
+                              return text != 0 ? text : array->Item(kBytes) == 0xAB ? 0 : 3;
+                            }),
+            0);
+  EXPECT_EQ(InChildWithRoom(2 * kBytes + (kBytes / 2),
+                            [&] {
+                              auto array = ByteArray::New();
+                              array->Count(kBytes);
+                              return raises_7([&] { (void)array->Interval(1)->Text(); });
+                            }),
+            0);
+  EXPECT_EQ(InChildWithRoom(kBytes + (kBytes / 2),
+                            [&] {
+                              std::string accented(static_cast<size_t>(kBytes), 'e');
+                              accented.replace(0, 2, "é");
+                              auto array = MakeArray({1, 2});
+                              const int text = raises_7([&] { array->Text(accented); });
+                              return text != 0 ? text : array->Text() == "0102" ? 0 : 3;
+                            }),
+            0);
+#endif
 }
 
 TEST(HexTextTest, OddLengthChangesNothing) {

@@ -76,6 +76,13 @@ TEST(MemoryImageTest, ReadsAndWritesByAddress) {
   EXPECT_EQ(image->MemoryRead(103, 0)->Text(), "040506");
   ExpectError([&] { image->MemoryRead(101, -2); }, 1000,
               "La propriété ByteAray.Count ne peut pas être négative");
+  // A trail whose parent has shrunk has a negative Count: the copy Add makes refuses it.
+  auto parent = MakeArray({1, 2, 3, 4});
+  auto tail = parent->Interval(4);
+  parent->Count(1);
+  ExpectError([&] { image->Add(*tail); }, 1000,
+              "La propriété ByteAray.Count ne peut pas être négative");
+  EXPECT_EQ(Describe(*image), "100:010203040506 ");
 
   image->MemoryWrite(*MakeArray({0xAA, 0xBB}, 102));
   EXPECT_EQ(Describe(*image), "100:0102AABB0506 ");

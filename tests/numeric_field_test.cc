@@ -124,16 +124,21 @@ TEST(NumericFieldTest, EveryGeometryMatchesABitByBitReference) {
           auto item = MakeItem(order);
           item->RefersTo(*array, skipped, bits, is_signed);
           ASSERT_EQ(item->Value(), ReferenceRead(order, bytes, skipped, bits, is_signed));
+          // The same field on a client's own array, reached through Item.
+          auto client = MakeItem(order);
+          testing::ClientArray client_array(array);
+          client->RefersTo(client_array, skipped, bits, is_signed);
           EXPECT_EQ(int64_t{item->Max()} - item->Min() + 1, int64_t{1} << bits);
           // A random value, then the two bounds: only the field's bits change.
           const int64_t span = int64_t{item->Max()} - item->Min() + 1;
           const auto wanted =
               static_cast<int32_t>(item->Min() + static_cast<int64_t>(random()) % span);
           for (const int32_t value : {wanted, item->Min(), item->Max()}) {
-            item->Value(value);
+            (value == wanted ? client : item)->Value(value);
             const std::vector<uint8_t> now = Bytes(*array);
             ASSERT_EQ(ReferenceRead(order, now, skipped, bits, is_signed), value);
             ASSERT_EQ(item->Value(), value);
+            ASSERT_EQ(client->Value(), value);
             for (int32_t bit = 0; bit < 72; ++bit) {
               const bool inside = bit >= skipped && bit < skipped + bits;
               const int32_t shift = order == Order::kIntel ? bit % 8 : 7 - bit % 8;
@@ -173,6 +178,13 @@ TEST(NumericFieldTest, RefersToChecksGeometryInOrderAndKeepsTheOldBinding) {
   EXPECT_EQ(item->Mask(), "80FFFFFF");
   item->RefersTo(*array, 8, 32, true);
   EXPECT_EQ(item->Min(), INT32_MIN);
+  // On a client's own array, a field past its end fails when it is used.
+  testing::ClientArray client(array);
+  auto beyond = BigEndian::New();
+  beyond->RefersTo(client, 40, 16, false);
+  ExpectError([&] { beyond->Value(); }, 9, "Subscript out of range");
+  ExpectError([&] { beyond->Value(1); }, 9, "Subscript out of range");
+  EXPECT_EQ(Bytes(*array), (std::vector<uint8_t>{1, 2, 3, 4, 5, 6}));
   auto one = BigEndian::New();
   one->RefersTo(*array, 12, 1, true);
   EXPECT_EQ(one->Min(), -1);

@@ -4,6 +4,7 @@
 
 #include "ombrix/bytes/byte_array.h"
 #include "ombrix/bytes/hex_text_internal.h"
+#include "ombrix/frame/allocation_internal.h"
 #include "ombrix/frame/text_encoding_internal.h"
 
 #if defined(__SSE2__)
@@ -133,7 +134,8 @@ size_t DecodeHex(const char* text, size_t pairs, uint8_t* out) noexcept {
 }  // namespace detail
 
 std::string ByteArray::Text() const {
-  std::string text(2 * static_cast<size_t>(Count()), '\0');
+  std::string text =
+      detail::OrOutOfMemory([&] { return std::string(2 * static_cast<size_t>(Count()), '\0'); });
   if (Count() > 0) detail::EncodeHex(store_.data(), static_cast<size_t>(Count()), text.data());
   return text;
 }
@@ -144,7 +146,7 @@ void ByteArray::Text(std::string_view Value) {
   // characters are never hexadecimal digits.
   std::string converted;
   if (!detail::IsAscii(Value)) {
-    converted = detail::ToCodePage1252(Value);
+    converted = detail::OrOutOfMemory([&] { return detail::ToCodePage1252(Value); });
     Value = converted;
   }
   if (Value.size() % 2 != 0) Raise(errors::kLibrary, messages::kOddText);

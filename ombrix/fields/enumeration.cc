@@ -1,5 +1,8 @@
 #include "ombrix/fields/enumeration.h"
 
+#include <algorithm>
+
+#include "ombrix/frame/allocation_internal.h"
 #include "ombrix/frame/error.h"
 
 namespace ombrix {
@@ -65,13 +68,19 @@ Enumerator<std::string>::Iterator Enumeration::begin() const {
 
 void Enumeration::Add(std::string Text, int32_t Value) {
   const size_t position = texts_.size();
-  texts_.reserve(position + 1);
-  values_.reserve(position + 1);
+  // Room for this pair, growing geometrically so that n Adds cost O(n); the
+  // pushes below then cannot throw.
+  detail::OrOutOfMemory([&] {
+    if (texts_.size() == texts_.capacity()) texts_.reserve(std::max<size_t>(8, 2 * position));
+    if (values_.size() == values_.capacity()) values_.reserve(std::max<size_t>(8, 2 * position));
+  });
   if (!index_stale_) {
     // An earlier pair with the same text or value stays the first match.
-    index_.by_value.try_emplace(Value, position);
     try {
-      index_.by_text.try_emplace(Text, position);
+      detail::OrOutOfMemory([&] {
+        index_.by_value.try_emplace(Value, position);
+        index_.by_text.try_emplace(Text, position);
+      });
     } catch (...) {
       index_stale_ = true;  // rebuilt from the lists on the next lookup
       throw;

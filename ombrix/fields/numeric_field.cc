@@ -21,12 +21,13 @@ void NumericField::RefersTo(IByteArray& I, int32_t SkippedBits, int32_t NumBits,
   if (NumBits == 32 && !S) Raise(kFieldError, "32 bits unsigned not supported");
 
   const auto count = static_cast<int32_t>(byte_count);
-  auto view = std::dynamic_pointer_cast<ByteArrayInterval>(
-      I.Interval(WrapAdd(I.LowIndex(), SkippedBits / 8), count));
-  if (!view) Raise(errors::kNotAnInstance);  // a client's own IByteArray
-  array_ = view->parent_.get();
-  offset_ = view->offset_;
-  field_bytes_ = std::move(view);
+  std::shared_ptr<IByteArray> view = I.Interval(WrapAdd(I.LowIndex(), SkippedBits / 8), count);
+  if (!view) Raise(errors::kObjectNotSet);
+  // The library's own views are read in place; a client's through Item.
+  const auto* own = dynamic_cast<const ByteArrayInterval*>(view.get());
+  array_ = own != nullptr ? own->parent_.get() : nullptr;
+  offset_ = own != nullptr ? own->offset_ : 0;
+  view_ = std::move(view);
   byte_count_ = count;
   // Intel counts the skipped bits from the low end of the first byte, so the
   // field's lowest bit sits bit_offset up; Motorola counts from the top.
@@ -42,6 +43,18 @@ void NumericField::RefersTo(IByteArray& I, int32_t SkippedBits, int32_t NumBits,
     min_ = S ? ~max_ : 0;
   }
   sign_bit_ = static_cast<uint32_t>(min_) & value_mask_;
+}
+
+void NumericField::ReadItems(uint8_t* bytes) const {
+  const int32_t low = view_->LowIndex();
+  for (int32_t k = 0; k < byte_count_; ++k) {
+    bytes[k] = static_cast<uint8_t>(view_->Item(WrapAdd(low, k)));
+  }
+}
+
+void NumericField::WriteItems(const uint8_t* bytes) const {
+  const int32_t low = view_->LowIndex();
+  for (int32_t k = 0; k < byte_count_; ++k) view_->Item(WrapAdd(low, k), bytes[k]);
 }
 
 std::string NumericField::MaskText(const uint8_t* bytes) const {

@@ -24,22 +24,29 @@ class NumericField : public NumericItem {
  public:
   int32_t Max() const final { return max_; }
   int32_t Min() const final { return min_; }
-  /// A failed call leaves the item as it was. I must be one of the
-  /// library's arrays or views (error 97 otherwise).
+  /// A failed call leaves the item as it was. I may be any IByteArray: the
+  /// library's own arrays are read in place, others through Item.
   void RefersTo(IByteArray& I, int32_t SkippedBits, int32_t NumBits, bool S) final;
 
  protected:
   explicit NumericField(ByteOrder order) : order_(order) {}
 
-  // The field's bytes, checked as a whole: 91 while unbound, 9 from the
-  // array unless every byte exists.
+  // The field's bytes in a library array, checked as a whole (9 from the
+  // array unless every byte exists); nullptr for a client's own array, whose
+  // bytes go through ReadItems and WriteItems. Error 91 while unbound.
   uint8_t* Reach() const {
-    if (!field_bytes_) RaiseUnbound();
-    return array_->Reach(offset_, byte_count_);
+    if (array_ != nullptr) [[likely]]
+      return array_->Reach(offset_, byte_count_);
+    if (!view_) RaiseUnbound();
+    return nullptr;
   }
+  // A client array's field bytes through its view's Item, all read before
+  // any is written.
+  void ReadItems(uint8_t* bytes) const;
+  void WriteItems(const uint8_t* bytes) const;
   // Errors 91, then 2000 when V is outside Min..Max.
   void CheckValue(int32_t V) const {
-    if (!field_bytes_) RaiseUnbound();
+    if (!view_) RaiseUnbound();
     if (V < min_ || V > max_) RaiseOutOfRange(V);
   }
   // The field's value from its bits shifted down to bit 0: masked, and
@@ -60,9 +67,9 @@ class NumericField : public NumericItem {
 
  private:
   const ByteOrder order_;
-  std::shared_ptr<ByteArrayInterval> field_bytes_;  // ByteCount bytes from the field's first byte
-  // The view's array and store position, which never change once it is
-  // made; the view keeps the array alive.
+  std::shared_ptr<IByteArray> view_;  // ByteCount bytes from the field's first byte
+  // For a view of the library's own: its array and store position, which
+  // never change once it is made; the view keeps the array alive.
   ByteArray* array_ = nullptr;
   int32_t offset_ = 0;
   int32_t min_ = 0;
@@ -73,15 +80,31 @@ class NumericField : public NumericItem {
 template <ByteOrder kOrder>
 class OrderedField : public NumericField {
  public:
-  int32_t Value() const final { return Extend(Assemble(Reach()) >> shift_); }
+  int32_t Value() const final {
+    const uint8_t* bytes = Reach();
+    uint8_t items[4];
+    if (bytes == nullptr) [[unlikely]] {
+      ReadItems(items);
+      bytes = items;
+    }
+    return Extend(Assemble(bytes) >> shift_);
+  }
   /// The whole field is checked before any byte changes; bits of its bytes
   /// outside the field keep their values.
   void Value(int32_t V) final {
     CheckValue(V);
     uint8_t* bytes = Reach();
+    uint8_t items[4];
+    const bool through_items = bytes == nullptr;
+    if (through_items) [[unlikely]] {
+      ReadItems(items);
+      bytes = items;
+    }
     const uint32_t field_mask = value_mask_ << shift_;
     const uint32_t field_bits = (static_cast<uint32_t>(V) << shift_) & field_mask;
     Spread((Assemble(bytes) & ~field_mask) | field_bits, bytes);
+    if (through_items) [[unlikely]]
+      WriteItems(items);
   }
   std::string Mask() const final {
     uint8_t bytes[4] = {};

@@ -35,6 +35,9 @@ int32_t MemoryImage::BytesCount() const {
 void MemoryImage::Add(const IByteArray& B) {
   const int32_t start = B.LowIndex();
   const int32_t count = B.Count();
+  // A view whose window has slipped past its parent's end has a negative
+  // Count; the copy of it that Add makes raises its own error (1000).
+  if (count < 0) (void)B.Copy();
   if (start < 0 || count < 0 ||
       static_cast<int64_t>(start) + count > std::numeric_limits<int32_t>::max()) {
     Raise(errors::kInvalidArgument);
