@@ -10,10 +10,10 @@ namespace ombrix {
 class ByteArray;
 class ByteArrayInterval;
 class ByteArrayTrail;
-class MemoryMap;
 namespace detail {
+class ByteAccess;
 class ByteArrayView;
-}
+}  // namespace detail
 
 class ArrayBounds final {
   struct Private {
@@ -37,7 +37,7 @@ class ArrayBounds final {
   friend class ombrix::ByteArray;
   friend class ByteArrayInterval;
   friend class ByteArrayTrail;
-  friend class MemoryMap;
+  friend class detail::ByteAccess;
   friend class detail::ByteArrayView;
 
   // A new segment: Count 0, LowIndex 0.

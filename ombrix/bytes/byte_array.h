@@ -13,11 +13,8 @@
 
 namespace ombrix {
 
-class CRC;
-class MemoryImage;
 namespace detail {
 class ByteArrayView;
-class NumericField;
 }  // namespace detail
 
 class ByteArray final : public IByteArray, public std::enable_shared_from_this<ByteArray> {
@@ -75,9 +72,11 @@ class ByteArray final : public IByteArray, public std::enable_shared_from_this<B
   friend class ByteArrayInterval;
   friend class ByteArrayTrail;
   friend class detail::ByteArrayView;
-  friend class detail::NumericField;
-  friend class CRC;
-  friend class MemoryImage;
+  friend class detail::ByteAccess;
+
+  detail::StoreWindow Window() const noexcept override {
+    return {this, -static_cast<int64_t>(low_index_)};
+  }
 
   // Library-internal operations; positions are zero-based store positions.
 

@@ -9,10 +9,6 @@
 
 #include "ombrix/bytes/byte_array.h"
 
-namespace ombrix {
-class CRC;
-}
-
 namespace ombrix::detail {
 
 /// Base of ByteArrayInterval and ByteArrayTrail; not used on its own.
@@ -42,18 +38,9 @@ class ByteArrayView : public IByteArray {
   ByteArrayView() = default;
   ~ByteArrayView() override = default;
 
-  friend class NumericField;
-  friend class ombrix::CRC;
-
-  // Of the count bytes from view index `index` on, those the parent holds
-  // before the first one it lacks.
-  std::span<const uint8_t> Available(int32_t index, int64_t count) const {
-    return parent_->Available(Position(index), count);
+  StoreWindow Window() const noexcept final {
+    return {parent_.get(), static_cast<int64_t>(offset_) - low_index_};
   }
-
-  // The parent's bytes at view items 1..count, checked once as a whole:
-  // error 9 unless every one of them exists. Valid until the parent changes.
-  uint8_t* Reach(int32_t count) const { return parent_->Reach(offset_, count); }
 
   // The parent's store position that view index Index stands for.
   int64_t Position(int32_t index) const {

@@ -14,6 +14,16 @@ namespace ombrix {
 
 class ArrayBounds;
 class ByteArray;
+namespace detail {
+class ByteAccess;
+/// Where one of the library's arrays or views keeps its bytes: the array
+/// whose store holds them (none for a client's own IByteArray) and the
+/// store position of index 0, so that position = index + origin.
+struct StoreWindow {
+  const ByteArray* array = nullptr;
+  int64_t origin = 0;
+};
+}  // namespace detail
 
 class IByteArray {
  public:
@@ -86,6 +96,12 @@ class IByteArray {
   IByteArray() = default;
   IByteArray(const IByteArray&) = default;
   IByteArray& operator=(const IByteArray&) = default;
+
+ private:
+  friend class detail::ByteAccess;
+  // The library's own arrays and views say where their bytes are, so that
+  // its readers need not go byte by byte; a client's own array need not.
+  virtual detail::StoreWindow Window() const noexcept { return {}; }
 };
 
 }  // namespace ombrix

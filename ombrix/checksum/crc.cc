@@ -1,10 +1,6 @@
 #include "ombrix/checksum/crc.h"
 
-#include <typeinfo>
-
-#include "ombrix/bytes/byte_array.h"
-#include "ombrix/bytes/byte_array_interval.h"
-#include "ombrix/bytes/byte_array_trail.h"
+#include "ombrix/bytes/byte_access.h"
 #include "ombrix/checksum/crc_internal.h"
 #include "ombrix/frame/wrap_internal.h"
 
@@ -19,21 +15,17 @@ void CRC::Append(const IByteArray& B) {
   if (count <= 0) return;
 
   // The library's own arrays and views are read in one block, up to the
-  // first byte their array lacks; any other array byte by byte.
-  std::span<const uint8_t> bytes;
-  const std::type_info& type = typeid(B);
-  if (type == typeid(ByteArray)) {
-    const auto& array = static_cast<const ByteArray&>(B);
-    bytes = array.Available(static_cast<int64_t>(low) - array.LowIndex(), count);
-  } else if (type == typeid(ByteArrayInterval) || type == typeid(ByteArrayTrail)) {
-    bytes = static_cast<const detail::ByteArrayView&>(B).Available(low, count);
-  } else {
+  // first byte their array lacks; a client's own array byte by byte.
+  const detail::StoreWindow window = detail::ByteAccess::WindowOf(B);
+  if (window.array == nullptr) [[unlikely]] {
     for (int64_t i = low; i <= high; ++i) {
       const auto b = static_cast<uint8_t>(B.Item(static_cast<int32_t>(i)));
       register_ = detail::Crc16Table(register_, &b, 1);
     }
     return;
   }
+  const std::span<const uint8_t> bytes =
+      detail::ByteAccess::Available(*window.array, window.origin + low, count);
   register_ = detail::Crc16(register_, bytes.data(), bytes.size());
   if (static_cast<int64_t>(bytes.size()) < count) {
     // The array's own check raises the error of the first missing byte.

@@ -24,9 +24,9 @@ void NumericField::RefersTo(IByteArray& I, int32_t SkippedBits, int32_t NumBits,
   std::shared_ptr<IByteArray> view = I.Interval(WrapAdd(I.LowIndex(), SkippedBits / 8), count);
   if (!view) Raise(errors::kObjectNotSet);
   // The library's own views are read in place; a client's through Item.
-  const auto* own = dynamic_cast<const ByteArrayInterval*>(view.get());
-  array_ = own != nullptr ? own->parent_.get() : nullptr;
-  offset_ = own != nullptr ? own->offset_ : 0;
+  const StoreWindow window = ByteAccess::WindowOf(*view);
+  array_ = window.array;
+  offset_ = window.origin + view->LowIndex();
   view_ = std::move(view);
   byte_count_ = count;
   // Intel counts the skipped bits from the low end of the first byte, so the

@@ -10,7 +10,7 @@
 #include <memory>
 #include <string>
 
-#include "ombrix/bytes/byte_array_interval.h"
+#include "ombrix/bytes/byte_access.h"
 #include "ombrix/fields/numeric_item.h"
 
 namespace ombrix::detail {
@@ -36,7 +36,7 @@ class NumericField : public NumericItem {
   // bytes go through ReadItems and WriteItems. Error 91 while unbound.
   uint8_t* Reach() const {
     if (array_ != nullptr) [[likely]]
-      return array_->Reach(offset_, byte_count_);
+      return ByteAccess::Reach(*array_, offset_, byte_count_);
     if (!view_) RaiseUnbound();
     return nullptr;
   }
@@ -70,8 +70,8 @@ class NumericField : public NumericItem {
   std::shared_ptr<IByteArray> view_;  // ByteCount bytes from the field's first byte
   // For a view of the library's own: its array and store position, which
   // never change once it is made; the view keeps the array alive.
-  ByteArray* array_ = nullptr;
-  int32_t offset_ = 0;
+  const ByteArray* array_ = nullptr;
+  int64_t offset_ = 0;
   int32_t min_ = 0;
   int32_t max_ = 0;
 };

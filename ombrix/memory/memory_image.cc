@@ -38,58 +38,34 @@ void MemoryImage::Add(const IByteArray& B) {
   // A view whose window has slipped past its parent's end has a negative
   // Count; the copy of it that Add makes raises its own error (1000).
   if (count < 0) (void)B.Copy();
-  if (start < 0 || count < 0 ||
-      static_cast<int64_t>(start) + count > std::numeric_limits<int32_t>::max()) {
-    Raise(errors::kInvalidArgument);
-  }
-  const int32_t end = start + count;
-  const auto where = arrays_.Locate(start, end, end_address_);
-
-  const List::Entry* previous = where.previous ? &arrays_.at(*where.previous) : nullptr;
-  const bool grows_previous = previous != nullptr && start == previous->high + 1;
-  const ByteArray* following = where.following ? arrays_.at(where.at).object.get() : nullptr;
-  const int32_t high = following != nullptr ? arrays_.at(where.at).high : end - 1;
-
-  // The lower neighbour takes B's bytes at its end (what assigning its trail
-  // just past its last byte does); otherwise a copy of B is the new array.
-  // The following neighbour's bytes go behind, and its object leaves the
-  // image. A failure part way (B unreadable, memory short) shrinks the
-  // holder back: nothing changes.
-  std::shared_ptr<ByteArray> added;
-  if (!grows_previous) {
-    added = B.Copy();
-    added->LowIndex(start);
-  }
-  ByteArray& holder = grows_previous ? *previous->object : *added;
-  const int32_t holder_count = holder.Count();
-  const auto append = [&holder](const IByteArray& source) {
-    const int32_t at = holder.Count();
-    holder.Count(at + source.Count());
-    holder.ReadBytes(source, source.LowIndex(), at, source.Count());
-  };
-  try {
-    if (grows_previous) append(B);
-    if (following != nullptr) append(*following);
-  } catch (...) {
-    holder.Count(holder_count);
-    throw;
-  }
-
-  if (grows_previous) {
-    arrays_.SetHigh(*where.previous, high);
-    if (following != nullptr) arrays_.Erase(where.at);
-  } else if (following != nullptr) {
-    arrays_.Replace(where.at, List::Entry{start, high, std::move(added)});
-  } else {
-    arrays_.Insert(where.at, List::Entry{start, high, std::move(added)});
-  }
-  end_address_ = arrays_.back().high + 1;
+  arrays_.Merge(start, count, [&](ByteArray* previous, ByteArray* following) {
+    // The lower neighbour takes B's bytes at its end, by assigning its trail
+    // just past its last byte; otherwise a copy of B is the new array. The
+    // following neighbour's bytes go behind, and its object leaves the
+    // image. A failure part way (B unreadable, memory short) shrinks the
+    // holder back: nothing changes.
+    std::shared_ptr<ByteArray> added;
+    if (previous == nullptr) {
+      added = B.Copy();
+      added->LowIndex(start);
+    }
+    ByteArray& holder = previous != nullptr ? *previous : *added;
+    const int32_t holder_count = holder.Count();
+    const auto append = [&holder](const IByteArray& source) {
+      holder.Interval(detail::WrapAdd(holder.HighIndex(), 1))->Copy(source);
+    };
+    try {
+      if (previous != nullptr) append(B);
+      if (following != nullptr) append(*following);
+    } catch (...) {
+      holder.Count(holder_count);
+      throw;
+    }
+    return added;
+  });
 }
 
-void MemoryImage::Clear() noexcept {
-  arrays_.clear();
-  end_address_ = -1;
-}
+void MemoryImage::Clear() noexcept { arrays_.clear(); }
 
 std::shared_ptr<MemoryMap> MemoryImage::Map() const {
   auto map = MemoryMap::New();

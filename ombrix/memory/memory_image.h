@@ -79,7 +79,6 @@ class MemoryImage final {
   List::Place Holder(int32_t address) const;
 
   List arrays_;
-  int32_t end_address_ = -1;  // one past the last array's high index
 };
 
 }  // namespace ombrix

@@ -3,6 +3,7 @@
 #include <limits>
 #include <string>
 
+#include "ombrix/bytes/byte_access.h"
 #include "ombrix/frame/wrap_internal.h"
 #include "ombrix/memory/memory_image.h"
 
@@ -26,36 +27,16 @@ std::shared_ptr<MemoryMap> MemoryMap::Load(const PropertyBag& Bag) {
 }
 
 void MemoryMap::Add(int32_t StartAddress, int32_t Count) {
-  if (StartAddress < 0 || Count < 0 ||
-      static_cast<int64_t>(StartAddress) + Count > std::numeric_limits<int32_t>::max()) {
-    Raise(errors::kInvalidArgument);
-  }
-  const int32_t start = StartAddress;
-  const int32_t end = start + Count;
-  const auto where = segments_.Locate(start, end, end_address_);
-
-  using Entry = detail::SegmentList<ArrayBounds>::Entry;
-  const bool grows_previous = where.previous && start == segments_.at(*where.previous).high + 1;
-  const int32_t high = where.following ? segments_.at(where.at).high : end - 1;
-
-  if (grows_previous) {
-    // The lower segment takes the stretch and, when there is one, the
-    // following segment, whose object leaves the map with its old bounds.
-    segments_.at(*where.previous).object->SetHighIndex(high);
-    segments_.SetHigh(*where.previous, high);
-    if (where.following) segments_.Erase(where.at);
-  } else {
-    auto segment = ArrayBounds::Make();
-    segment->SetLowIndex(start);
-    segment->SetHighIndex(end - 1);
-    if (where.following) {
-      segment->SetHighIndex(high);
-      segments_.Replace(where.at, Entry{start, high, std::move(segment)});
-    } else {
-      segments_.Insert(where.at, Entry{start, high, std::move(segment)});
-    }
-  }
-  end_address_ = segments_.back().high + 1;
+  segments_.Merge(StartAddress, Count,
+                  [&](ArrayBounds* previous, ArrayBounds* following) -> std::shared_ptr<ArrayBounds> {
+                    // The lower segment takes the stretch and the following
+                    // segment, whose object leaves the map with its old bounds.
+                    const int32_t high =
+                        following != nullptr ? following->HighIndex() : StartAddress + Count - 1;
+                    if (previous == nullptr) return detail::ByteAccess::NewBounds(StartAddress, high);
+                    detail::ByteAccess::SetHighIndex(*previous, high);
+                    return nullptr;
+                  });
 }
 
 bool MemoryMap::Check(const ArrayBounds& S) const {
@@ -67,10 +48,7 @@ bool MemoryMap::Check(const ArrayBounds& S) const {
   return segments_.at(place).low <= low;
 }
 
-void MemoryMap::Clear() noexcept {
-  segments_.clear();
-  end_address_ = -1;
-}
+void MemoryMap::Clear() noexcept { segments_.clear(); }
 
 std::shared_ptr<MemoryMap> MemoryMap::Exclude(const MemoryMap& MM) const {
   auto result = New();

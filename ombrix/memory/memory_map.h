@@ -70,7 +70,6 @@ class MemoryMap final {
 
  private:
   detail::SegmentList<ArrayBounds> segments_;
-  int32_t end_address_ = -1;  // one past the last segment's high index
 };
 
 }  // namespace ombrix

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <utility>
@@ -112,6 +113,42 @@ class SegmentList {
       found.previous = Previous(found.at);
     }
     return found;
+  }
+
+  /// One past the last entry's high address; -1 while the list is empty.
+  int32_t EndAddress() const { return empty() ? -1 : back().high + 1; }
+
+  /// The steps every Add of a stretch shares. Error 5 for a negative start
+  /// or count or an end past the 32-bit range; error 1000 when the stretch
+  /// shares an address with an entry (nothing changes on either). Then
+  /// `join(previous, following)` does the objects' work: `previous` is the
+  /// entry the stretch continues, `following` the one that continues it
+  /// (either may be null); it returns the new entry's object when there is
+  /// no previous one to grow, and may throw to change nothing. Finally the
+  /// list records the result: the previous entry grows over the stretch and
+  /// the following one, or the new object replaces the following entry or
+  /// is inserted.
+  template <typename Join>
+  void Merge(int32_t start, int32_t count, Join&& join) {
+    if (start < 0 || count < 0 ||
+        static_cast<int64_t>(start) + count > std::numeric_limits<int32_t>::max()) {
+      Raise(errors::kInvalidArgument);
+    }
+    const int32_t end = start + count;
+    const Neighbours where = Locate(start, end, EndAddress());
+    const bool grows = where.previous && start == at(*where.previous).high + 1;
+    T* previous = grows ? at(*where.previous).object.get() : nullptr;
+    T* following = where.following ? at(where.at).object.get() : nullptr;
+    const int32_t high = where.following ? at(where.at).high : end - 1;
+    std::shared_ptr<T> added = join(previous, following);
+    if (grows) {
+      SetHigh(*where.previous, high);
+      if (where.following) Erase(where.at);
+    } else if (where.following) {
+      Replace(where.at, Entry{start, high, std::move(added)});
+    } else {
+      Insert(where.at, Entry{start, high, std::move(added)});
+    }
   }
 
   /// Inserts before `place` (end() appends).
