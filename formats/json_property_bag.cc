@@ -7,7 +7,7 @@
 
 #include "formats/file_error.h"
 #include "formats/file_io.h"
-#include "ombrix/bytes/hex_text_internal.h"
+#include "ombrix/bytes/hex_codec.h"
 
 namespace ombrix::formats {
 namespace {
@@ -46,7 +46,7 @@ Json ToJson(const Variant& value) {
     case Variant::Kind::ByteArray: {
       const SafeArray<uint8_t>& bytes = *value.ByteArray();
       std::string text(2 * static_cast<size_t>(bytes.Count()), '\0');
-      ombrix::detail::EncodeHex(bytes.data(), static_cast<size_t>(bytes.Count()), text.data());
+      ombrix::EncodeHex(bytes.data(), static_cast<size_t>(bytes.Count()), text.data());
       return Json{{"bytes", text}, {"lbound", bytes.LBound()}};
     }
     case Variant::Kind::VariantArray: {
@@ -93,7 +93,7 @@ std::optional<Variant> FromJson(const Json& json) {
     if (text.size() % 2 != 0 || text.size() / 2 > static_cast<size_t>(INT32_MAX))
       return std::nullopt;
     std::vector<uint8_t> bytes(text.size() / 2);
-    if (ombrix::detail::DecodeHex(text.data(), bytes.size(), bytes.data()) != bytes.size())
+    if (ombrix::DecodeHex(text.data(), bytes.size(), bytes.data()) != bytes.size())
       return std::nullopt;
     try {
       return Variant(SafeArray<uint8_t>(*lbound(), std::move(bytes)));

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <limits>
 
-#include "ombrix/bytes/hex_text_internal.h"
+#include "ombrix/bytes/hex_codec.h"
 
 namespace ombrix::formats::detail {
 
@@ -31,9 +31,9 @@ bool LineReader::Refill() {
 bool LineReader::Next(std::string_view& line) {
   for (;;) {
     const char* start = buffer_.data() + begin_;
-    const auto* newline =
-        begin_ == end_ ? nullptr
-                       : static_cast<const char*>(std::memchr(start, '\n', end_ - begin_));
+    const auto* newline = begin_ == end_
+                              ? nullptr
+                              : static_cast<const char*>(std::memchr(start, '\n', end_ - begin_));
     if (newline == nullptr && Refill()) continue;
     if (newline == nullptr && begin_ == end_) return false;
     start = buffer_.data() + begin_;
@@ -64,7 +64,7 @@ std::string HexAddress(int64_t address) {
 void LineReader::DecodeBytes(std::string_view digits, std::vector<uint8_t>& bytes) const {
   if (digits.size() % 2 != 0) Fail("odd number of hexadecimal digits");
   bytes.resize(digits.size() / 2);
-  const size_t decoded = ombrix::detail::DecodeHex(digits.data(), bytes.size(), bytes.data());
+  const size_t decoded = ombrix::DecodeHex(digits.data(), bytes.size(), bytes.data());
   if (decoded != bytes.size()) {
     Fail("'" + std::string(digits.substr(2 * decoded, 2)) + "' is not a hexadecimal byte");
   }
@@ -80,7 +80,7 @@ void AppendRecordLine(std::string& out, std::string_view prefix, std::span<const
   out += prefix;
   const size_t at = out.size();
   out.resize(at + 2 * bytes.size() + 1);
-  ombrix::detail::EncodeHex(bytes.data(), bytes.size(), out.data() + at);
+  ombrix::EncodeHex(bytes.data(), bytes.size(), out.data() + at);
   out.back() = '\n';
 }
 

@@ -5,6 +5,7 @@
 #include "ombrix/bytes/byte_array.h"
 #include "ombrix/bytes/byte_array_interval.h"
 #include "ombrix/bytes/byte_array_trail.h"
+#include "ombrix/bytes/hex_codec.h"
 #include "ombrix/bytes/i_byte_array.h"
 #include "ombrix/checksum/crc.h"
 #include "ombrix/fields/big_endian.h"

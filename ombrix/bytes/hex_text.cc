@@ -3,6 +3,7 @@
 #include <limits>
 
 #include "ombrix/bytes/byte_array.h"
+#include "ombrix/bytes/hex_codec.h"
 #include "ombrix/bytes/hex_text_internal.h"
 #include "ombrix/frame/allocation_internal.h"
 #include "ombrix/frame/text_encoding_internal.h"
@@ -132,6 +133,14 @@ size_t DecodeHex(const char* text, size_t pairs, uint8_t* out) noexcept {
 #endif
 
 }  // namespace detail
+
+void EncodeHex(const uint8_t* bytes, size_t count, char* out) noexcept {
+  detail::EncodeHex(bytes, count, out);
+}
+
+size_t DecodeHex(const char* text, size_t pairs, uint8_t* out) noexcept {
+  return detail::DecodeHex(text, pairs, out);
+}
 
 std::string ByteArray::Text() const {
   std::string text =

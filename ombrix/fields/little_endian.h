@@ -17,10 +17,6 @@ class LittleEndian final : public detail::OrderedField<detail::ByteOrder::kIntel
   explicit LittleEndian(Private) {}
   /// A new, unbound item.
   static std::shared_ptr<LittleEndian> New();
-  /// Same as RefersTo.
-  void NumericItem_RefersTo(IByteArray& I, int32_t SkippedBits, int32_t NumBits, bool S) {
-    RefersTo(I, SkippedBits, NumBits, S);
-  }
 };
 
 }  // namespace ombrix

@@ -27,6 +27,10 @@ class NumericField : public NumericItem {
   /// A failed call leaves the item as it was. I may be any IByteArray: the
   /// library's own arrays are read in place, others through Item.
   void RefersTo(IByteArray& I, int32_t SkippedBits, int32_t NumBits, bool S) final;
+  /// Same as RefersTo.
+  void NumericItem_RefersTo(IByteArray& I, int32_t SkippedBits, int32_t NumBits, bool S) {
+    RefersTo(I, SkippedBits, NumBits, S);
+  }
 
  protected:
   explicit NumericField(ByteOrder order) : order_(order) {}
