@@ -74,7 +74,7 @@ TEST(MemoryImageTest, ReadsAndWritesByAddress) {
   EXPECT_EQ(image->MemoryRead(99, 2), nullptr);
   EXPECT_EQ(image->MemoryRead(101, INT32_MAX), nullptr);
   EXPECT_EQ(image->MemoryRead(103, 0)->Text(), "040506");
-  ExpectError([&] { image->MemoryRead(101, -2); }, 1000,
+  ExpectError([&] { (void)image->MemoryRead(101, -2); }, 1000,
               "La propriété ByteAray.Count ne peut pas être négative");
   // A trail whose parent has shrunk has a negative Count: the copy Add makes refuses it.
   auto parent = MakeArray({1, 2, 3, 4});

@@ -47,7 +47,7 @@ class ByteArray final : public IByteArray, public std::enable_shared_from_this<B
   }
   int32_t LowIndex() const override { return low_index_; }
   void LowIndex(int32_t Value) override { low_index_ = Value; }
-  bool Check(const IByteArray& V) const override;
+  [[nodiscard]] bool Check(const IByteArray& V) const override;
   std::shared_ptr<ByteArray> Copy() const override;
   void Copy(const IByteArray& V) override;
   int32_t Sum() const override;

@@ -23,7 +23,7 @@ class ByteArrayView : public IByteArray {
   void LowIndex(int32_t Value) final { low_index_ = Value; }
   std::shared_ptr<ArrayBounds> Bounds() const final;
   /// Not available on a view: error 1000 "non encore implémenté".
-  bool Check(const IByteArray& V) const final;
+  [[nodiscard]] bool Check(const IByteArray& V) const final;
   std::shared_ptr<ByteArray> Copy() const final;
   using IByteArray::Copy;
   void WriteBytes(SafeArray<uint8_t>& Destination, int32_t DestinationIndex, int32_t SourceIndex,

@@ -58,7 +58,7 @@ class IByteArray {
 
   /// True when V holds the same bytes at every index both have; V must be a
   /// ByteArray itself (error 97 otherwise).
-  virtual bool Check(const IByteArray& V) const = 0;
+  [[nodiscard]] virtual bool Check(const IByteArray& V) const = 0;
 
   /// A new, independent ByteArray with these bytes and LowIndex 1.
   virtual std::shared_ptr<ByteArray> Copy() const = 0;

@@ -36,7 +36,7 @@ class CRC final {
   /// Sets the register to FFFF.
   void Clear() noexcept { register_ = 0xFFFF; }
   /// True when the register holds the residue of an intact frame (F0B8).
-  bool Check() const noexcept { return register_ == 0xF0B8; }
+  [[nodiscard]] bool Check() const noexcept { return register_ == 0xF0B8; }
   /// Writes the complemented register into B's last two bytes, low byte
   /// first; error 9 (nothing written) when B has fewer than 2 bytes.
   void Send(IByteArray& B) const;

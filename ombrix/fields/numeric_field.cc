@@ -6,19 +6,14 @@
 #include "ombrix/frame/wrap_internal.h"
 
 namespace ombrix::detail {
-namespace {
-
-constexpr int32_t kFieldError = 1;
-constexpr int32_t kRangeError = 2000;
-
-}  // namespace
+namespace {}  // namespace
 
 void NumericField::RefersTo(IByteArray& I, int32_t SkippedBits, int32_t NumBits, bool S) {
   if (SkippedBits < 0 || NumBits < 1) Raise(errors::kInvalidArgument);
   const int32_t bit_offset = SkippedBits % 8;
   const int64_t byte_count = (static_cast<int64_t>(bit_offset) + NumBits - 1) / 8 + 1;
-  if (byte_count > 4) Raise(kFieldError, "Invalid data position, can't be over 5 bytes");
-  if (NumBits == 32 && !S) Raise(kFieldError, "32 bits unsigned not supported");
+  if (byte_count > 4) Raise(errors::kFieldGeometry, messages::kFieldTooWide);
+  if (NumBits == 32 && !S) Raise(errors::kFieldGeometry, messages::kUnsigned32);
 
   const auto count = static_cast<int32_t>(byte_count);
   std::shared_ptr<IByteArray> view = I.Interval(WrapAdd(I.LowIndex(), SkippedBits / 8), count);
@@ -66,7 +61,7 @@ std::string NumericField::MaskText(const uint8_t* bytes) const {
 void NumericField::RaiseUnbound() { Raise(errors::kObjectNotSet); }
 
 void NumericField::RaiseOutOfRange(int32_t V) const {
-  Raise(kRangeError, V < min_ ? "Value too small" : "Value too big");
+  Raise(errors::kFieldRange, V < min_ ? messages::kValueTooSmall : messages::kValueTooBig);
 }
 
 }  // namespace ombrix::detail

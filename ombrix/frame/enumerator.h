@@ -47,7 +47,7 @@ class Enumerator {
       : items_(std::make_shared<const std::vector<T>>(std::move(items))) {}
 
   /// The next item into Item; false (Item untouched) past the last one.
-  bool Next(T& Item) {
+  [[nodiscard]] bool Next(T& Item) {
     if (position_ >= items_->size()) return false;
     Item = (*items_)[position_++];
     return true;

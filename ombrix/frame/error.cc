@@ -33,6 +33,10 @@ const char* StandardDescription(int32_t number) noexcept {
   }
 }
 
+void Raise(int32_t number) { throw Error(number); }
+
+void Raise(int32_t number, const char* description) { throw Error(number, description); }
+
 void Raise(int32_t number, std::string description, std::string source) {
   throw Error(number, std::move(description), std::move(source));
 }

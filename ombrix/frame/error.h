@@ -34,11 +34,17 @@ class Error : public std::exception {
 /// for 9, the application-defined message for numbers without one).
 const char* StandardDescription(int32_t number) noexcept;
 
+/// Throws Error(number) with the standard description; out of line, so
+/// that a hot caller builds no strings.
+[[noreturn]] void Raise(int32_t number);
+/// Throws Error(number, description).
+[[noreturn]] void Raise(int32_t number, const char* description);
 /// Throws Error(number, description, source).
-[[noreturn]] void Raise(int32_t number, std::string description = {}, std::string source = {});
+[[noreturn]] void Raise(int32_t number, std::string description, std::string source = {});
 
 /// Error numbers the library raises.
 namespace errors {
+inline constexpr int32_t kFieldGeometry = 1;
 inline constexpr int32_t kInvalidArgument = 5;
 inline constexpr int32_t kOverflow = 6;
 inline constexpr int32_t kOutOfMemory = 7;
@@ -48,6 +54,7 @@ inline constexpr int32_t kObjectNotSet = 91;
 inline constexpr int32_t kInvalidUseOfNull = 94;
 inline constexpr int32_t kNotAnInstance = 97;
 inline constexpr int32_t kLibrary = 1000;
+inline constexpr int32_t kFieldRange = 2000;
 }  // namespace errors
 
 /// The library's own texts, exactly as callers see them.
@@ -60,6 +67,10 @@ inline constexpr const char* kCountReadOnly = "Propriété Count en lecture seul
 inline constexpr const char* kHighIndexReadOnly = "Propriété HighIndex en lecture seule";
 inline constexpr const char* kNotImplemented = "non encore implémenté";
 inline constexpr const char* kOverlap = "Segments mémoire en recouvrement";
+inline constexpr const char* kFieldTooWide = "Invalid data position, can't be over 5 bytes";
+inline constexpr const char* kUnsigned32 = "32 bits unsigned not supported";
+inline constexpr const char* kValueTooSmall = "Value too small";
+inline constexpr const char* kValueTooBig = "Value too big";
 }  // namespace messages
 
 }  // namespace ombrix

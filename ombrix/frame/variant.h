@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <type_traits>
 #include <variant>
 
 #include "ombrix/frame/safe_array.h"
@@ -97,9 +98,26 @@ class Variant {
   // Shared and never modified, so copies of the variant stay independent values.
   using VariantArrayPtr = std::shared_ptr<const SafeArray<Variant>>;
 
-  std::variant<std::monostate, NullValue, bool, uint8_t, int16_t, int32_t, double, DateValue,
-               std::string, SafeArray<uint8_t>, VariantArrayPtr>
-      value_;
+  using Storage = std::variant<std::monostate, NullValue, bool, uint8_t, int16_t, int32_t, double,
+                               DateValue, std::string, SafeArray<uint8_t>, VariantArrayPtr>;
+  Storage value_;
+
+  // GetKind is the alternative's index: the kinds and the alternatives must
+  // stay in step.
+  template <Kind kKind>
+  using Alternative = std::variant_alternative_t<static_cast<size_t>(kKind), Storage>;
+  static_assert(std::variant_size_v<Storage> == static_cast<size_t>(Kind::VariantArray) + 1);
+  static_assert(std::is_same_v<Alternative<Kind::Empty>, std::monostate>);
+  static_assert(std::is_same_v<Alternative<Kind::Null>, NullValue>);
+  static_assert(std::is_same_v<Alternative<Kind::Boolean>, bool>);
+  static_assert(std::is_same_v<Alternative<Kind::Byte>, uint8_t>);
+  static_assert(std::is_same_v<Alternative<Kind::Integer>, int16_t>);
+  static_assert(std::is_same_v<Alternative<Kind::Long>, int32_t>);
+  static_assert(std::is_same_v<Alternative<Kind::Double>, double>);
+  static_assert(std::is_same_v<Alternative<Kind::Date>, DateValue>);
+  static_assert(std::is_same_v<Alternative<Kind::String>, std::string>);
+  static_assert(std::is_same_v<Alternative<Kind::ByteArray>, SafeArray<uint8_t>>);
+  static_assert(std::is_same_v<Alternative<Kind::VariantArray>, VariantArrayPtr>);
 };
 
 }  // namespace ombrix

@@ -50,7 +50,7 @@ class MemoryImage final {
   /// A new array with the bytes StartAddress .. StartAddress + Count - 1 (to
   /// the end of their array when Count is 0) and LowIndex StartAddress; an
   /// empty pointer when one stored array does not hold them all.
-  std::shared_ptr<ByteArray> MemoryRead(int32_t StartAddress, int32_t Count) const;
+  [[nodiscard]] std::shared_ptr<ByteArray> MemoryRead(int32_t StartAddress, int32_t Count) const;
   /// Writes B's bytes over the image at B.LowIndex .. B.HighIndex; error 9,
   /// nothing written, unless one stored array holds them all.
   void MemoryWrite(const IByteArray& B);

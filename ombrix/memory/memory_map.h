@@ -37,13 +37,13 @@ class MemoryMap final {
   /// past the 32-bit range. Nothing changes on an error.
   void Add(int32_t StartAddress, int32_t Count);
   /// True when one segment covers S wholly.
-  bool Check(const ArrayBounds& S) const;
+  [[nodiscard]] bool Check(const ArrayBounds& S) const;
   /// Removes every segment.
   void Clear() noexcept;
   /// The number of segments.
   int32_t Count() const noexcept { return static_cast<int32_t>(segments_.size()); }
   /// A new map of the addresses of this one that MM lacks.
-  std::shared_ptr<MemoryMap> Exclude(const MemoryMap& MM) const;
+  [[nodiscard]] std::shared_ptr<MemoryMap> Exclude(const MemoryMap& MM) const;
   /// The stored segment Index (1 for the lowest); error 9 outside 1..Count.
   std::shared_ptr<ArrayBounds> Item(int32_t Index) const;
   /// A new image with a new array for each segment, every byte Pattern.
