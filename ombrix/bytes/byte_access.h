@@ -34,6 +34,15 @@ class ByteAccess {
     return const_cast<ByteArray&>(array).Reach(position, count);
   }
 
+  /// Appends source's bytes at the array's end: what assigning the array's
+  /// trail just past its last byte does, without making the view. Errors
+  /// 7 and source's own; the caller restores Count after one.
+  static void Append(ByteArray& array, const IByteArray& source) {
+    const int32_t at = array.Count();
+    array.Count(at + source.Count());
+    array.ReadBytes(source, source.LowIndex(), at, source.Count());
+  }
+
   /// A new segment LowIndex..HighIndex, and a segment's new HighIndex.
   static std::shared_ptr<ArrayBounds> NewBounds(int32_t low_index, int32_t high_index) {
     auto bounds = ArrayBounds::Make();

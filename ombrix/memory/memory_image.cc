@@ -3,6 +3,7 @@
 #include <limits>
 #include <string>
 
+#include "ombrix/bytes/byte_access.h"
 #include "ombrix/frame/wrap_internal.h"
 #include "ombrix/memory/memory_map.h"
 
@@ -39,8 +40,9 @@ void MemoryImage::Add(const IByteArray& B) {
   // Count; the copy of it that Add makes raises its own error (1000).
   if (count < 0) (void)B.Copy();
   arrays_.Merge(start, count, [&](ByteArray* previous, ByteArray* following) {
-    // The lower neighbour takes B's bytes at its end, by assigning its trail
-    // just past its last byte; otherwise a copy of B is the new array. The
+    // The lower neighbour takes B's bytes at its end (what assigning its
+    // trail just past its last byte does); otherwise a copy of B is the new
+    // array. The
     // following neighbour's bytes go behind, and its object leaves the
     // image. A failure part way (B unreadable, memory short) shrinks the
     // holder back: nothing changes.
@@ -51,12 +53,9 @@ void MemoryImage::Add(const IByteArray& B) {
     }
     ByteArray& holder = previous != nullptr ? *previous : *added;
     const int32_t holder_count = holder.Count();
-    const auto append = [&holder](const IByteArray& source) {
-      holder.Interval(detail::WrapAdd(holder.HighIndex(), 1))->Copy(source);
-    };
     try {
-      if (previous != nullptr) append(B);
-      if (following != nullptr) append(*following);
+      if (previous != nullptr) detail::ByteAccess::Append(holder, B);
+      if (following != nullptr) detail::ByteAccess::Append(holder, *following);
     } catch (...) {
       holder.Count(holder_count);
       throw;
