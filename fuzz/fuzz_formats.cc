@@ -84,7 +84,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         // The first four bytes are the base, the rest the binary file.
         if (text.size() < 4) break;
         uint32_t base = 0;
-        for (int k = 0; k < 4; ++k) base = base << 8 | static_cast<uint8_t>(text[k]);
+        for (size_t k = 0; k < 4; ++k) base = base << 8 | static_cast<uint8_t>(text[k]);
         CheckRoundTrip(formats::ParseBinary(std::string_view(text).substr(4), base, "fuzz.bin"));
         break;
       }
