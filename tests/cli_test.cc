@@ -116,6 +116,17 @@ TEST(CliTest, ImageCommandsOnTheSamples) {
       Ombrix({"image", "convert", Sample("firmware.hex"), "-o", (folder / "x.unknown").string()})
           .status,
       2);
+  // Files at different bases merge and exclude by file address.
+  const std::string high = (folder / "high.hex").string(), low = (folder / "low.hex").string();
+  Ombrix({"image", "convert", "-", "--format", "binary", "--base", "0x90000000", "-o", high}, "ab");
+  Ombrix({"image", "convert", "-", "--format", "binary", "--base", "0x20000000", "-o", low}, "cd");
+  ASSERT_EQ(Ombrix({"image", "merge", high, low, "-o", merged}).status, 0);
+  EXPECT_EQ(Ombrix({"image", "map", merged}).out,
+            "20000000-20000001  2 bytes\n90000000-90000001  2 bytes\n2 segments, 4 bytes\n");
+  ASSERT_EQ(Ombrix({"image", "exclude", merged, low, "-o", rest, "--out-format", "srec"}).status,
+            0);
+  EXPECT_EQ(Ombrix({"image", "map", rest, "--format", "srec"}).out,
+            "90000000-90000001  2 bytes\n1 segment, 2 bytes\n");
   std::filesystem::remove_all(folder);
 }
 
