@@ -38,7 +38,7 @@ void AppendWord(std::string& out, uint8_t type, uint32_t value, size_t bytes) {
 ImageFile ReadIntelHex(std::istream& in, const std::string& name) {
   ImageFile file;
   detail::LineReader reader(in, name);
-  detail::ImageBuilder builder(file);
+  detail::ImageBuilder builder(file, name);
   std::vector<uint8_t> bytes;
   uint64_t base = 0;
   // Under segment addressing (02) a record wraps inside its 64 KiB
@@ -69,10 +69,10 @@ ImageFile ReadIntelHex(std::istream& in, const std::string& name) {
       case 0x00:
         if (segmented && offset + data.size() > 0x10000) {
           const size_t first = 0x10000 - offset;
-          builder.Add(base + offset, data.first(first), reader);
-          builder.Add(base, data.subspan(first), reader);
+          builder.Add(base + offset, data.first(first), reader.LineNumber());
+          builder.Add(base, data.subspan(first), reader.LineNumber());
         } else {
-          builder.Add(base + offset, data, reader);
+          builder.Add(base + offset, data, reader.LineNumber());
         }
         break;
       case 0x01:
@@ -102,7 +102,7 @@ ImageFile ReadIntelHex(std::istream& in, const std::string& name) {
     }
   }
   if (!ended) reader.Fail("no end-of-file record");
-  builder.Finish(name);
+  builder.Finish();
   return file;
 }
 

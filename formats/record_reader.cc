@@ -134,13 +134,16 @@ void ImageBuilder::Append(Run& run, std::span<const uint8_t> bytes) {
   }
 }
 
-void ImageBuilder::Add(uint64_t address, std::span<const uint8_t> bytes, const LineReader& reader) {
+void ImageBuilder::Add(uint64_t address, std::span<const uint8_t> bytes, int line) {
   if (bytes.empty()) return;
   const uint64_t last = address + bytes.size() - 1;
-  if (last > std::numeric_limits<uint32_t>::max()) reader.Fail("data beyond address FFFFFFFF");
+  if (last > std::numeric_limits<uint32_t>::max()) {
+    throw FileError(name_, line, "data beyond address FFFFFFFF");
+  }
   const auto overlap = [&](uint64_t first_shared) {
-    reader.Fail("data at " + HexAddress(static_cast<int64_t>(first_shared)) +
-                " overlaps data read before");
+    throw FileError(
+        name_, line,
+        "data at " + HexAddress(static_cast<int64_t>(first_shared)) + " overlaps data read before");
   };
   // The usual case: the record continues the run the last one grew.
   auto run = last_;
@@ -161,11 +164,11 @@ void ImageBuilder::Add(uint64_t address, std::span<const uint8_t> bytes, const L
   last_ = run;
 }
 
-void ImageBuilder::Finish(const std::string& name) {
+void ImageBuilder::Finish() {
   if (runs_.empty()) return;
   const auto& [low, first_run] = *runs_.begin();
   const auto& [top_start, top_run] = *runs_.rbegin();
-  file_.Base = BaseFor(low, static_cast<uint32_t>(top_start + top_run.size - 1), name);
+  file_.Base = BaseFor(low, static_cast<uint32_t>(top_start + top_run.size - 1), name_);
   for (auto& [start, run] : runs_) {
     // One contiguous copy, freeing each block once it is copied.
     std::vector<uint8_t> bytes;

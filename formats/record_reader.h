@@ -96,14 +96,15 @@ void ForEachDataRecord(const ImageFile& file, size_t record_bytes, bool inside_6
 /// the base their lowest and highest address call for.
 class ImageBuilder {
  public:
-  explicit ImageBuilder(ImageFile& file) : file_(file) {}
+  /// Fills `file`; `name` is the file named in errors.
+  ImageBuilder(ImageFile& file, std::string name) : file_(file), name_(std::move(name)) {}
 
-  /// The bytes of a record at `address`, read at the reader's current line.
+  /// The bytes of a record at `address`, read at `line` (0 for none).
   /// Fails when they reach past address FFFFFFFF or overlap earlier data.
-  void Add(uint64_t address, std::span<const uint8_t> bytes, const LineReader& reader);
+  void Add(uint64_t address, std::span<const uint8_t> bytes, int line);
   /// Places the runs in the image; fails when the data spans more than an
   /// image holds.
-  void Finish(const std::string& name);
+  void Finish();
 
  private:
   // A run's bytes in blocks, each twice the size of the one before (up to
@@ -121,6 +122,7 @@ class ImageBuilder {
   void Append(Run& run, std::span<const uint8_t> bytes);
 
   ImageFile& file_;
+  std::string name_;
   std::map<uint32_t, Run> runs_;  // by first address
   std::map<uint32_t, Run>::iterator last_ = runs_.end();
 };

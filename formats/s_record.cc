@@ -59,7 +59,7 @@ void AppendRecord(std::string& out, char type, uint32_t address, std::span<const
 ImageFile ReadSRecord(std::istream& in, const std::string& name) {
   ImageFile file;
   detail::LineReader reader(in, name);
-  detail::ImageBuilder builder(file);
+  detail::ImageBuilder builder(file, name);
   std::vector<uint8_t> bytes;
   uint64_t data_records = 0;
   bool ended = false;
@@ -89,7 +89,7 @@ ImageFile ReadSRecord(std::istream& in, const std::string& name) {
       case '1':
       case '2':
       case '3':
-        builder.Add(address, data, reader);
+        builder.Add(address, data, reader.LineNumber());
         ++data_records;
         break;
       case '5':
@@ -106,7 +106,7 @@ ImageFile ReadSRecord(std::istream& in, const std::string& name) {
         ended = true;
     }
   }
-  builder.Finish(name);
+  builder.Finish();
   return file;
 }
 
