@@ -65,12 +65,6 @@ uint64_t ParseUnsigned(const std::string& text, const char* what, uint64_t most)
   return value;
 }
 
-std::string Describe(const Error& error) {
-  std::string text = "error " + std::to_string(error.Number()) + ": " + error.Description();
-  if (error.Source() != "Ombrix") text += " (" + error.Source() + ")";
-  return text;
-}
-
 int Run(int argc, const char* const* argv, Context& context) {
   CLI::App app{"Byte-array utilities for diagnostic frames and memory images", "ombrix"};
   app.require_subcommand(1);

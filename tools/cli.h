@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "formats/file_error.h"
 #include "ombrix/frame/error.h"
 #include "ombrix/frame/regional_settings.h"
 
@@ -49,8 +50,7 @@ class ArgumentError : public std::runtime_error {
   ArgumentError(const std::string& what, const std::string& message)
       : std::runtime_error(what + ": " + message) {}
 };
-/// "error N: description" of a library error.
-std::string Describe(const Error& error);
+using formats::Describe;
 /// Runs `step`; a library error it raises becomes an ArgumentError naming `what`.
 template <class Step>
 auto Naming(const std::string& what, Step&& step) -> decltype(step()) {
