@@ -12,15 +12,19 @@ namespace {
 constexpr uint64_t kImageTop = std::numeric_limits<int32_t>::max();  // the highest image address
 }
 
+void Include(std::optional<std::pair<uint32_t, uint32_t>>& extent, uint32_t low, uint32_t high) {
+  if (!extent) extent.emplace(low, high);
+  extent->first = std::min(extent->first, low);
+  extent->second = std::max(extent->second, high);
+}
+
 std::optional<std::pair<uint32_t, uint32_t>> FileExtent(const ImageFile& file) {
   std::optional<std::pair<uint32_t, uint32_t>> extent;
   for (const auto& array : *file.Image) {
     if (array->Count() <= 0) continue;
     const auto low = static_cast<uint32_t>(file.Base + static_cast<uint32_t>(array->LowIndex()));
     const auto high = static_cast<uint32_t>(low + static_cast<uint32_t>(array->Count() - 1));
-    if (!extent) extent.emplace(low, high);
-    extent->second = std::max(extent->second, high);
-    extent->first = std::min(extent->first, low);
+    Include(extent, low, high);
   }
   return extent;
 }

@@ -11,7 +11,6 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <vector>
 
 #include "formats/file_error.h"
 
@@ -67,36 +66,49 @@ class SignalGuard {
   struct sigaction old_xfsz_ {};
 };
 
-// Closes and removes the temporary file unless it has been renamed.
-class TemporaryFile {
+// Closes the descriptor on the way out of a failed write.
+class Descriptor {
  public:
-  explicit TemporaryFile(const std::string& target) : name_(target + ".tmp-XXXXXX") {
-    std::vector<char> pattern(name_.begin(), name_.end());
-    pattern.push_back('\0');
-    descriptor_ = ::mkstemp(pattern.data());
-    if (descriptor_ < 0)
-      throw FileError(target, 0, SystemMessage("cannot create a temporary file"));
-    name_ = pattern.data();
-  }
-  TemporaryFile(const TemporaryFile&) = delete;
-  TemporaryFile& operator=(const TemporaryFile&) = delete;
-  ~TemporaryFile() {
+  explicit Descriptor(int descriptor) : descriptor_(descriptor) {}
+  Descriptor(const Descriptor&) = delete;
+  Descriptor& operator=(const Descriptor&) = delete;
+  ~Descriptor() {
     if (descriptor_ >= 0) ::close(descriptor_);
-    if (!renamed_) ::unlink(name_.c_str());
   }
-
-  int descriptor() const { return descriptor_; }
-  const std::string& name() const { return name_; }
+  int get() const { return descriptor_; }
   bool Close() {
     const int descriptor = descriptor_;
     descriptor_ = -1;
     return ::close(descriptor) == 0;
   }
+
+ private:
+  int descriptor_;
+};
+
+// Removes the temporary file unless it has been renamed; its descriptor
+// closes with it.
+class TemporaryFile {
+ public:
+  explicit TemporaryFile(const std::string& target)
+      : name_(target + ".tmp-XXXXXX"), descriptor_(::mkstemp(name_.data())) {
+    if (descriptor_.get() < 0)
+      throw FileError(target, 0, SystemMessage("cannot create a temporary file"));
+  }
+  TemporaryFile(const TemporaryFile&) = delete;
+  TemporaryFile& operator=(const TemporaryFile&) = delete;
+  ~TemporaryFile() {
+    if (!renamed_) ::unlink(name_.c_str());
+  }
+
+  int descriptor() const { return descriptor_.get(); }
+  const std::string& name() const { return name_; }
+  bool Close() { return descriptor_.Close(); }
   void Renamed() { renamed_ = true; }
 
  private:
-  std::string name_;
-  int descriptor_ = -1;
+  std::string name_;  // mkstemp fills in the Xs
+  Descriptor descriptor_;
   bool renamed_ = false;
 };
 
@@ -129,26 +141,6 @@ void WriteAll(int descriptor, std::string_view contents, const std::string& path
     left -= static_cast<size_t>(written);
   }
 }
-
-// Closes the descriptor on the way out of a failed write.
-class Descriptor {
- public:
-  explicit Descriptor(int descriptor) : descriptor_(descriptor) {}
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-  ~Descriptor() {
-    if (descriptor_ >= 0) ::close(descriptor_);
-  }
-  int get() const { return descriptor_; }
-  bool Close() {
-    const int descriptor = descriptor_;
-    descriptor_ = -1;
-    return ::close(descriptor) == 0;
-  }
-
- private:
-  int descriptor_;
-};
 
 void WriteDirectly(const std::string& path, const std::function<void(const TextSink&)>& produce,
                    const SignalGuard& signals) {

@@ -121,17 +121,14 @@ ImageFile ParseJson(std::string_view text, const std::string& name) {
     try {
       bytes->Text(text_value.ToString());
     } catch (const Error& error) {
-      FailKey(name, text_key,
-              "error " + std::to_string(error.Number()) + ": " + error.Description());
+      FailKey(name, text_key, Describe(error));
     }
     if (bytes->Count() > 0) {
       const uint64_t high = uint64_t{start} + static_cast<uint32_t>(bytes->Count()) - 1;
       if (high > std::numeric_limits<uint32_t>::max()) {
         FailKey(name, text_key, "data beyond address FFFFFFFF");
       }
-      if (!extent) extent.emplace(start, static_cast<uint32_t>(high));
-      extent->first = std::min(extent->first, start);
-      extent->second = std::max(extent->second, static_cast<uint32_t>(high));
+      Include(extent, start, static_cast<uint32_t>(high));
     }
     entries.push_back({start, std::move(bytes)});
   }
@@ -143,9 +140,7 @@ ImageFile ParseJson(std::string_view text, const std::string& name) {
     try {
       file.Image->Add(*entry.bytes);
     } catch (const Error& error) {
-      FailKey(name, IndexedKey("Start", k),
-              "error " + std::to_string(error.Number()) + ": " + error.Description() +
-                  " (the array overlaps another)");
+      FailKey(name, IndexedKey("Start", k), Describe(error) + " (the array overlaps another)");
     }
   }
   const auto address = [&](const char* key) -> std::optional<uint32_t> {
@@ -163,8 +158,7 @@ ImageFile ParseJson(std::string_view text, const std::string& name) {
       if (!header_hex.IsString()) throw Error(13);
       bytes->Text(header_hex.ToString());
     } catch (const Error& error) {
-      FailKey(name, kHeaderHexKey,
-              "error " + std::to_string(error.Number()) + ": " + error.Description());
+      FailKey(name, kHeaderHexKey, Describe(error));
     }
     for (int32_t k = 1; k <= bytes->Count(); ++k) {
       file.Header += static_cast<char>(bytes->Item(k));
@@ -205,9 +199,7 @@ std::string FormatJson(const ImageFile& file) {
 
 ImageFile ReadBinary(std::istream& in, uint32_t base, const std::string& name) {
   ImageFile file;
-  detail::ImageBuilder builder(file);
-  std::istringstream none;
-  const detail::LineReader where(none, name);
+  detail::ImageBuilder builder(file, name);
   std::vector<uint8_t> chunk(size_t{1} << 20);
   uint64_t address = base;
   while (in) {
@@ -219,10 +211,10 @@ ImageFile ReadBinary(std::istream& in, uint32_t base, const std::string& name) {
           name, 0,
           "the bytes from " + detail::HexAddress(base) + " on reach beyond address FFFFFFFF");
     }
-    builder.Add(address, std::span<const uint8_t>(chunk.data(), got), where);
+    builder.Add(address, std::span<const uint8_t>(chunk.data(), got), 0);
     address += got;
   }
-  builder.Finish(name);
+  builder.Finish();
   return file;
 }
 

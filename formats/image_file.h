@@ -93,6 +93,9 @@ std::string FormatSRecord(const ImageFile& file, const WriteOptions& options = {
 ImageFile ParseBinary(std::string_view bytes, uint32_t base, const std::string& name);
 std::string FormatBinary(const ImageFile& file, const WriteOptions& options = {});
 
+/// Widens `extent` (lowest and highest file address, or none yet) to take
+/// in the addresses low..high.
+void Include(std::optional<std::pair<uint32_t, uint32_t>>& extent, uint32_t low, uint32_t high);
 /// The lowest and highest file address the image holds; nullopt when it is empty.
 std::optional<std::pair<uint32_t, uint32_t>> FileExtent(const ImageFile& file);
 /// The base for data from `low` to `high` (file addresses): 0 when `high`

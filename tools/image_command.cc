@@ -131,9 +131,7 @@ int Merge(const ImageOptions& options, Context& context) {
   for (const std::string& path : options.inputs) {
     files.push_back(Read(path, options, context));
     if (const auto own = formats::FileExtent(files.back())) {
-      if (!extent) extent = own;
-      extent->first = std::min(extent->first, own->first);
-      extent->second = std::max(extent->second, own->second);
+      formats::Include(extent, own->first, own->second);
     }
   }
   formats::ImageFile merged;
@@ -225,9 +223,7 @@ int Fill(const ImageOptions& options, Context& context) {
     if (stretch.second > stretch.first) {
       const auto low = static_cast<uint32_t>(stretch.first);
       const auto high = static_cast<uint32_t>(stretch.second - 1);
-      if (!extent) extent.emplace(low, high);
-      extent->first = std::min(extent->first, low);
-      extent->second = std::max(extent->second, high);
+      formats::Include(extent, low, high);
       formats::Rebase(file, formats::BaseFor(extent->first, extent->second, options.input),
                       options.input);
     }

@@ -4,10 +4,9 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
-#include <new>
-#include <stdexcept>
 #include <string>
 
+#include "ombrix/frame/allocation_internal.h"
 #include "ombrix/frame/error.h"
 #include "ombrix/frame/regional_settings.h"
 
@@ -87,13 +86,8 @@ std::string RegionalSettings::Format(double Value, int32_t Decimals) const {
   if (Decimals < 0) Raise(errors::kInvalidArgument);
   if (std::isnan(Value)) return "NaN";
   if (std::isinf(Value)) return Value < 0 ? "-Inf" : "Inf";
-  try {
-    return FormatFinite(Value, Decimals);
-  } catch (const std::bad_alloc&) {
-    Raise(errors::kOutOfMemory);  // a text of billions of decimals
-  } catch (const std::length_error&) {
-    Raise(errors::kOutOfMemory);
-  }
+  // A text of billions of decimals may not fit in memory.
+  return detail::OrOutOfMemory([&] { return FormatFinite(Value, Decimals); });
 }
 
 std::string RegionalSettings::FormatFinite(double Value, int32_t Decimals) const {
