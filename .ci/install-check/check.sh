@@ -10,11 +10,11 @@
 # 3. With the build tree moved away, the installed program runs its demo
 #    from a folder outside the source tree, on the installed samples.
 #
-#   tests/install/check.sh [BUILD_DIR]     (default build/release)
+#   .ci/install-check/check.sh [BUILD_DIR]     (default build/release)
 set -euo pipefail
 source_dir=$(cd "$(dirname "$0")/../.." && pwd)
 build=$(cd "${1:-$source_dir/build/release}" && pwd)
-client_source="$source_dir/tests/install/client"
+client_source="$source_dir/.ci/install-check/client"
 scratch=$(mktemp -d)
 moved="$build.moved-$$"
 cleanup() {
