@@ -10,32 +10,12 @@
 #include <random>
 #include <vector>
 
+#include "memory_bench_data.h"
 #include "ombrix/bytes/byte_array.h"
 #include "ombrix/memory/memory_image.h"
 
 namespace ombrix {
 namespace {
-
-constexpr int32_t kChunk = 16;
-
-// Chunk addresses: each follows the previous one directly or after a gap.
-std::vector<int32_t> ChunkAddresses(int64_t count, bool shuffled) {
-  std::mt19937 random(9);
-  std::vector<int32_t> addresses;
-  int32_t next = 0;
-  for (int64_t k = 0; k < count; ++k) {
-    addresses.push_back(next);
-    next += kChunk + (random() % 2 == 0 ? 0 : kChunk);
-  }
-  if (shuffled) std::shuffle(addresses.begin(), addresses.end(), random);
-  return addresses;
-}
-
-benchmark::Counter PerItem(int64_t items) {
-  return benchmark::Counter(
-      static_cast<double>(items),
-      benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
-}
 
 void BM_ImageBuild(benchmark::State& state) {
   const auto addresses = ChunkAddresses(state.range(0), state.range(1) != 0);
@@ -88,10 +68,7 @@ void BM_ImageRead(benchmark::State& state) {
     chunk->LowIndex(address);
     image->Add(*chunk);
   }
-  std::mt19937 random(4);
-  std::vector<int32_t> starts(static_cast<size_t>(state.range(0)));
-  for (auto& start : starts)
-    start = addresses[random() % addresses.size()] + static_cast<int32_t>(random() % 9);
+  const auto starts = ReadStarts(addresses);
   for (auto _ : state) {
     for (const int32_t start : starts) benchmark::DoNotOptimize(image->MemoryRead(start, 8));
   }
