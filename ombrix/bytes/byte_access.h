@@ -55,4 +55,12 @@ class ByteAccess {
   }
 };
 
+/// Where an array keeps its bytes now, as a number: a memory image's read
+/// index keeps it to prefetch from.
+struct ByteArrayHint {
+  uintptr_t operator()(const ByteArray& array) const noexcept {
+    return reinterpret_cast<uintptr_t>(ByteAccess::Available(array, 0, 1).data());
+  }
+};
+
 }  // namespace ombrix::detail

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
 
 #include "ombrix/bytes/byte_array_interval.h"
 #include "ombrix/bytes/byte_array_trail.h"
@@ -14,6 +15,16 @@ namespace ombrix {
 std::shared_ptr<ByteArray> ByteArray::New() {
   auto array = std::make_shared<ByteArray>(Private{});
   array->InitProperties();
+  return array;
+}
+
+std::shared_ptr<ByteArray> ByteArray::New(std::span<const uint8_t> Bytes, int32_t LowIndex) {
+  if (Bytes.size() > static_cast<size_t>(std::numeric_limits<int32_t>::max())) {
+    Raise(errors::kInvalidArgument);
+  }
+  auto array = std::make_shared<ByteArray>(Private{});
+  array->low_index_ = LowIndex;
+  array->AssignBytes(Bytes.data(), static_cast<int32_t>(Bytes.size()));
   return array;
 }
 

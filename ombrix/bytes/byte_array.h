@@ -29,6 +29,9 @@ class ByteArray final : public IByteArray, public std::enable_shared_from_this<B
 
   /// A new, empty array: Count 0, LowIndex 1.
   static std::shared_ptr<ByteArray> New();
+  /// A new array holding a copy of Bytes, indexed from LowIndex; error 5
+  /// for more than 2^31 - 1 bytes, 7 when memory runs out.
+  static std::shared_ptr<ByteArray> New(std::span<const uint8_t> Bytes, int32_t LowIndex = 1);
   /// A new array read from Bag (see ReadProperties).
   static std::shared_ptr<ByteArray> Load(const PropertyBag& Bag);
 

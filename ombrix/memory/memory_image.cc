@@ -73,36 +73,29 @@ std::shared_ptr<MemoryMap> MemoryImage::Map() const {
   return map;
 }
 
-MemoryImage::List::Place MemoryImage::Holder(int32_t address) const {
-  // The scan from the lowest array stops at the first array that starts
-  // above the address or reaches it.
-  const auto place = arrays_.FindFirst(
-      [&](const auto& entry) { return address < entry.low || address <= entry.high; });
-  if (arrays_.IsEnd(place) || address < arrays_.at(place).low) return arrays_.end();
-  return place;
-}
-
 std::shared_ptr<ByteArray> MemoryImage::MemoryRead(int32_t StartAddress, int32_t Count) const {
-  const auto place = Holder(StartAddress);
-  if (arrays_.IsEnd(place)) return nullptr;
-  const auto& holder = arrays_.at(place);
-  if (static_cast<int64_t>(StartAddress) + Count - 1 > holder.high) return nullptr;
-  auto result = holder.object->Interval(StartAddress, Count)->Copy();
-  result->LowIndex(StartAddress);
-  return result;
+  const auto holder = arrays_.Covering(StartAddress);
+  if (!holder || static_cast<int64_t>(StartAddress) + Count - 1 > holder->high) return nullptr;
+  if (Count < 0) Raise(errors::kLibrary, messages::kNegativeCount);
+  const int64_t position = static_cast<int64_t>(StartAddress) - holder->low;
+  // Start loading the bytes while the array itself is read.
+  if (holder->hint != 0) __builtin_prefetch(reinterpret_cast<const void*>(holder->hint + position));
+  const int64_t wanted = Count == 0 ? int64_t{holder->high} - StartAddress + 1 : Count;
+  return ByteArray::New(detail::ByteAccess::Available(*holder->item, position, wanted),
+                        StartAddress);
 }
 
 void MemoryImage::MemoryWrite(const IByteArray& B) {
   const int32_t start = B.LowIndex();
   const int32_t count = B.Count();
-  const auto place = Holder(start);
-  if (arrays_.IsEnd(place)) Raise(errors::kSubscriptOutOfRange);
-  const auto& holder = arrays_.at(place);
-  if (static_cast<int64_t>(start) + count - 1 > holder.high) Raise(errors::kSubscriptOutOfRange);
+  const auto holder = arrays_.Covering(start);
+  if (!holder || static_cast<int64_t>(start) + count - 1 > holder->high) {
+    Raise(errors::kSubscriptOutOfRange);
+  }
   // No bytes, nothing to write (a view of no bytes would be a trail, whose
   // assignment would cut the array short).
   if (count <= 0) return;
-  holder.object->Interval(start, count)->Copy(B);
+  holder->object->Interval(start, count)->Copy(B);
 }
 
 std::shared_ptr<ByteArray> MemoryImage::Item(int32_t Index) const {

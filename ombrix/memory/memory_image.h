@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "ombrix/bytes/byte_access.h"
 #include "ombrix/bytes/byte_array.h"
 #include "ombrix/frame/enumerator.h"
 #include "ombrix/frame/property_bag.h"
@@ -74,11 +75,7 @@ class MemoryImage final {
   void WriteProperties(PropertyBag& Bag) const;
 
  private:
-  using List = detail::SegmentList<ByteArray>;
-  // The stored array holding address `address`, or end().
-  List::Place Holder(int32_t address) const;
-
-  List arrays_;
+  detail::SegmentList<ByteArray, detail::ByteArrayHint> arrays_;
 };
 
 }  // namespace ombrix

@@ -1,24 +1,42 @@
 // The ordered list behind MemoryMap and MemoryImage: entries in ascending
 // address order, each an object with the bounds it covers, stored in blocks
-// of bounded size. Finding a place is a binary search, inserting moves at
-// most one block, appending is constant time, and the i-th entry is found
-// through the blocks' start positions.
+// of bounded size. A block keeps its entries' bounds packed apart from the
+// objects, so that a search reads a few cache lines and never an object.
+// Finding a place is a binary search over the blocks and a count within
+// one, inserting moves at most one block, appending is constant time, and
+// the i-th entry is found through the blocks' start positions.
 #pragma once
 
 #include <algorithm>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <limits>
 #include <memory>
+#include <new>
 #include <optional>
 #include <utility>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#include "ombrix/frame/allocation_internal.h"
 #include "ombrix/frame/error.h"
 
 namespace ombrix::detail {
 
-template <typename T>
+/// No prefetch address for an object: the default for SegmentList's HintOf.
+struct NoHint {
+  template <typename T>
+  uintptr_t operator()(const T&) const noexcept {
+    return 0;
+  }
+};
+
+/// `HintOf(object)` gives the address the read index keeps for prefetching.
+template <typename T, typename HintOf = NoHint>
 class SegmentList {
  public:
   /// An object and the addresses it covers, low .. high.
@@ -26,6 +44,15 @@ class SegmentList {
     int32_t low;
     int32_t high;
     std::shared_ptr<T> object;
+  };
+  /// A stored entry as the list shows it; `hint` is where the object kept
+  /// its data when the read index was built (see Covering), or null.
+  struct EntryRef {
+    int32_t low;
+    int32_t high;
+    const std::shared_ptr<T>& object;
+    T* item;  // object.get(), read without loading the shared pointer
+    uintptr_t hint = 0;
   };
   /// Where an entry stands, or where one would be inserted.
   struct Place {
@@ -42,43 +69,73 @@ class SegmentList {
   size_t size() const noexcept { return size_; }
   bool empty() const noexcept { return size_ == 0; }
   void clear() noexcept {
+    Changed();
     blocks_.clear();
     lasts_.clear();
     starts_.clear();
     size_ = 0;
   }
 
-  const Entry& at(Place place) const { return blocks_[place.block][place.offset]; }
+  EntryRef at(Place place) const { return blocks_[place.block].At(place.offset); }
   /// Changes the high address of the entry at `place`.
   void SetHigh(Place place, int32_t high) {
-    blocks_[place.block][place.offset].high = high;
+    Changed();
+    blocks_[place.block].bounds[place.offset].high = high;
     UpdateLast(place.block);
   }
   /// Puts `entry` in the place of the one at `place`.
   void Replace(Place place, Entry entry) {
-    blocks_[place.block][place.offset] = std::move(entry);
+    Changed();
+    Block& block = blocks_[place.block];
+    block.bounds[place.offset] = Bounds{entry.low, entry.high};
+    block.objects[place.offset] = std::move(entry.object);
     UpdateLast(place.block);
   }
-  const Entry& back() const { return blocks_.back().back(); }
   Place end() const noexcept { return {blocks_.size(), 0}; }
   bool IsEnd(Place place) const noexcept { return place.block >= blocks_.size(); }
 
   /// The entry at 0-based position `index` (< size()).
-  const Entry& operator[](size_t index) const {
+  EntryRef operator[](size_t index) const {
     if (starts_.size() != blocks_.size()) RebuildStarts();
     const auto after = std::upper_bound(starts_.begin(), starts_.end(), index);
     const auto block = static_cast<size_t>(after - starts_.begin()) - 1;
-    return blocks_[block][index - starts_[block]];
+    return blocks_[block].At(index - starts_[block]);
   }
 
   /// The first entry for which `stop` holds, or end(). `stop` must be false
   /// for every entry before some place and true from there on.
   template <typename Stop>
   Place FindFirst(Stop stop) const {
-    // The blocks' last bounds sit together, so the first search stays in cache.
+    // The blocks' last bounds sit together, so the first search stays in
+    // cache; the second reads a few lines of one block's packed bounds.
     const size_t block = FirstTrue(lasts_.data(), lasts_.size(), stop);
     if (block == lasts_.size()) return end();
-    return {block, FirstTrue(blocks_[block].data(), blocks_[block].size(), stop)};
+    const std::vector<Bounds>& bounds = blocks_[block].bounds;
+    return {block, FirstTrue(bounds.data(), bounds.size(), stop)};
+  }
+
+  /// The entry whose addresses include `address`, if any (an entry of no
+  /// addresses includes none). After many lookups without a change, this
+  /// builds a read index, so that a read-mostly list answers in a few
+  /// cache misses rather than one per step of a binary search. The index
+  /// also keeps HintOf(object) from when it was built: an address that
+  /// may be stale by now, only fit to prefetch from.
+  std::optional<EntryRef> Covering(int32_t address) const {
+    // With ascending, disjoint entries whose high is at least low - 1, the
+    // first entry reaching `address` is the only one that may cover it.
+    if (index_keys_.empty() && ++lookups_ >= std::max<size_t>(kIndexFrom, size_ / 4)) {
+      BuildIndex();
+    }
+    if (!index_keys_.empty()) {
+      const size_t found = Indexed(address);
+      if (found == index_nodes_.size() || address < index_nodes_[found].low) return std::nullopt;
+      const IndexNode& node = index_nodes_[found];
+      const int32_t high = index_keys_[found / kFan].key[found % kFan];
+      return EntryRef{node.low, high, *node.object, node.item, node.hint};
+    }
+    const Place place = FindFirst([&](const auto& e) { return address <= e.high; });
+    if (IsEnd(place) || address < at(place).low) return std::nullopt;
+    return at(place);
   }
 
   /// The place after `place` (end() after the last entry).
@@ -107,7 +164,7 @@ class SegmentList {
     } else {
       // Lows and highs both ascend, so the scan's stopping test is monotone.
       found.at = FindFirst([&](const auto& e) { return end <= e.low || start <= e.high; });
-      const Entry& stop = at(found.at);
+      const EntryRef stop = at(found.at);
       if (end > stop.low) Raise(errors::kLibrary, messages::kOverlap);
       found.following = end == stop.low;
       found.previous = Previous(found.at);
@@ -116,7 +173,7 @@ class SegmentList {
   }
 
   /// One past the last entry's high address; -1 while the list is empty.
-  int32_t EndAddress() const { return empty() ? -1 : back().high + 1; }
+  int32_t EndAddress() const { return empty() ? -1 : lasts_.back().high + 1; }
 
   /// The steps every Add of a stretch shares. Error 5 for a negative start
   /// or count or an end past the 32-bit range; error 1000 when the stretch
@@ -151,46 +208,26 @@ class SegmentList {
     }
   }
 
-  /// Inserts before `place` (end() appends).
+  /// Inserts before `place` (end() appends); error 7, the list unchanged,
+  /// when memory runs out.
   void Insert(Place place, Entry entry) {
-    if (IsEnd(place)) {
-      PushBack(std::move(entry));
-      return;
-    }
-    Block& block = blocks_[place.block];
-    block.insert(block.begin() + static_cast<ptrdiff_t>(place.offset), std::move(entry));
-    ++size_;
-    starts_.clear();
-    if (block.size() > kMaxBlock) {
-      Block upper(std::make_move_iterator(block.begin() + kMaxBlock / 2),
-                  std::make_move_iterator(block.end()));
-      block.resize(kMaxBlock / 2);
-      const auto after = static_cast<ptrdiff_t>(place.block) + 1;
-      lasts_.insert(lasts_.begin() + after, Bounds{});
-      blocks_.insert(blocks_.begin() + after, std::move(upper));
-      UpdateLast(place.block + 1);
-    }
-    UpdateLast(place.block);
-  }
-
-  void PushBack(Entry entry) {
-    if (blocks_.empty() || blocks_.back().size() >= kMaxBlock) {
-      lasts_.emplace_back();
-      blocks_.emplace_back();
-      blocks_.back().reserve(kMaxBlock);
-      if (starts_.size() + 1 == blocks_.size()) starts_.push_back(size_);
-    }
-    blocks_.back().push_back(std::move(entry));
-    ++size_;
-    UpdateLast(blocks_.size() - 1);
+    Changed();
+    OrOutOfMemory([&] {
+      if (IsEnd(place)) {
+        PushBack(std::move(entry));
+      } else {
+        InsertInBlock(place, std::move(entry));
+      }
+    });
   }
 
   void Erase(Place place) {
+    Changed();
     Block& block = blocks_[place.block];
-    block.erase(block.begin() + static_cast<ptrdiff_t>(place.offset));
+    block.Erase(place.offset);
     --size_;
     starts_.clear();
-    if (block.empty()) {
+    if (block.size() == 0) {
       blocks_.erase(blocks_.begin() + static_cast<ptrdiff_t>(place.block));
       lasts_.erase(lasts_.begin() + static_cast<ptrdiff_t>(place.block));
     } else {
@@ -202,7 +239,7 @@ class SegmentList {
   template <typename F>
   void ForEach(F f) const {
     for (const Block& block : blocks_) {
-      for (const Entry& entry : block) f(entry);
+      for (size_t k = 0; k < block.size(); ++k) f(block.At(k));
     }
   }
 
@@ -210,15 +247,52 @@ class SegmentList {
   std::vector<std::shared_ptr<T>> Objects() const {
     std::vector<std::shared_ptr<T>> objects;
     objects.reserve(size_);
-    ForEach([&](const Entry& entry) { objects.push_back(entry.object); });
+    ForEach([&](const EntryRef& entry) { objects.push_back(entry.object); });
     return objects;
   }
 
  private:
-  using Block = std::vector<Entry>;
   struct Bounds {
     int32_t low;
     int32_t high;
+  };
+  // Entries k = 0.. of a block: bounds[k] and objects[k].
+  struct Block {
+    std::vector<Bounds> bounds;
+    std::vector<std::shared_ptr<T>> objects;
+
+    size_t size() const noexcept { return bounds.size(); }
+    EntryRef At(size_t k) const {
+      return {bounds[k].low, bounds[k].high, objects[k], objects[k].get()};
+    }
+    void Reserve(size_t count) {
+      bounds.reserve(count);
+      objects.reserve(count);
+    }
+    void Insert(size_t k, Entry entry) {
+      // Room in both first, so that the second insert cannot fail after the
+      // first; a block never holds more than kMaxBlock + 1 entries for long.
+      Reserve(std::max(size() + 1, kMaxBlock + 1));
+      const auto at = static_cast<ptrdiff_t>(k);
+      bounds.insert(bounds.begin() + at, Bounds{entry.low, entry.high});
+      objects.insert(objects.begin() + at, std::move(entry.object));
+    }
+    void Erase(size_t k) {
+      const auto at = static_cast<ptrdiff_t>(k);
+      bounds.erase(bounds.begin() + at);
+      objects.erase(objects.begin() + at);
+    }
+    // Moves entries k.. into a new block.
+    Block SplitAt(size_t k) {
+      const auto at = static_cast<ptrdiff_t>(k);
+      Block upper;
+      upper.bounds.assign(bounds.begin() + at, bounds.end());
+      upper.objects.assign(std::make_move_iterator(objects.begin() + at),
+                           std::make_move_iterator(objects.end()));
+      bounds.resize(k);
+      objects.resize(k);
+      return upper;
+    }
   };
   static constexpr size_t kMaxBlock = 64;
 
@@ -236,9 +310,150 @@ class SegmentList {
     return static_cast<size_t>(base - items) + (stop(*base) ? 0 : 1);
   }
 
-  void UpdateLast(size_t block) {
-    lasts_[block] = Bounds{blocks_[block].back().low, blocks_[block].back().high};
+  // Each step that allocates comes before the first that changes the list.
+  void PushBack(Entry entry) {
+    if (blocks_.empty() || blocks_.back().size() >= kMaxBlock) {
+      Block fresh;
+      fresh.Reserve(kMaxBlock);
+      fresh.Insert(0, std::move(entry));
+      RoomForOneMore(lasts_);
+      RoomForOneMore(blocks_);
+      lasts_.push_back(fresh.bounds.back());
+      blocks_.push_back(std::move(fresh));
+      ++size_;
+      try {
+        if (starts_.size() + 1 == blocks_.size()) starts_.push_back(size_ - 1);
+      } catch (const std::bad_alloc&) {
+        starts_.clear();  // only a cache: rebuilt when next needed
+      }
+      return;
+    }
+    blocks_.back().Insert(blocks_.back().size(), std::move(entry));
+    ++size_;
+    UpdateLast(blocks_.size() - 1);
   }
+
+  void InsertInBlock(Place place, Entry entry) {
+    blocks_[place.block].Insert(place.offset, std::move(entry));
+    ++size_;
+    starts_.clear();
+    UpdateLast(place.block);
+    if (blocks_[place.block].size() <= kMaxBlock) return;
+    // A block over its size is still in order: when memory is short for the
+    // split, it stays whole.
+    try {
+      RoomForOneMore(lasts_);
+      RoomForOneMore(blocks_);
+      // (reserving may have moved the blocks)
+      Block upper = blocks_[place.block].SplitAt(kMaxBlock / 2);
+      const auto after = static_cast<ptrdiff_t>(place.block) + 1;
+      lasts_.insert(lasts_.begin() + after, upper.bounds.back());
+      blocks_.insert(blocks_.begin() + after, std::move(upper));
+      UpdateLast(place.block);
+    } catch (const std::bad_alloc&) {
+    }
+  }
+
+  // The read index is a static B-tree of the entries' highs: nodes of
+  // kFan keys, one cache line each, node k's children at k * (kFan + 1) +
+  // 1 + i; keys past the last entry are INT32_MAX. A search reads one line
+  // per level, a handful for a million entries, and compares a node's keys
+  // in one step. The rest of each entry sits in a node array of the same
+  // layout, read once at the end.
+  struct alignas(32) IndexNode {  // never across two cache lines
+    int32_t low;
+    T* item;
+    const std::shared_ptr<T>* object;
+    uintptr_t hint;
+  };
+  static constexpr size_t kFan = 16;
+  static constexpr size_t kIndexFrom = 256;  // lookups before a first index
+
+  void Changed() noexcept {
+    index_keys_.clear();
+    index_nodes_.clear();
+    lookups_ = 0;
+  }
+
+  void BuildIndex() const {
+    try {
+      std::vector<std::pair<IndexNode, int32_t>> sorted;  // and the entry's high
+      sorted.reserve(size_);
+      for (const Block& block : blocks_) {
+        for (size_t k = 0; k < block.size(); ++k) {
+          T* item = block.objects[k].get();
+          sorted.push_back({{block.bounds[k].low, item, &block.objects[k], HintOf{}(*item)},
+                            block.bounds[k].high});
+        }
+      }
+      const size_t nodes = (size_ + kFan - 1) / kFan;
+      index_keys_.assign(nodes, Keys{});
+      index_nodes_.assign(nodes * kFan, IndexNode{});
+      size_t next = 0;
+      FillIndex(sorted, next, 0);
+    } catch (const std::bad_alloc&) {
+      index_keys_.clear();  // searched without the index
+      index_nodes_.clear();
+    }
+  }
+
+  // Fills node k and its subtrees in key order.
+  void FillIndex(const std::vector<std::pair<IndexNode, int32_t>>& sorted, size_t& next,
+                 size_t k) const {
+    if (k >= index_keys_.size()) return;
+    for (size_t i = 0; i < kFan; ++i) {
+      FillIndex(sorted, next, k * (kFan + 1) + 1 + i);
+      const bool real = next < sorted.size();
+      index_keys_[k].key[i] = real ? sorted[next].second : std::numeric_limits<int32_t>::max();
+      if (real) index_nodes_[k * kFan + i] = sorted[next++].first;
+    }
+    FillIndex(sorted, next, k * (kFan + 1) + 1 + kFan);
+  }
+
+  // The position of the first entry whose high is at least `address`, or
+  // none (index_nodes_.size()).
+  size_t Indexed(int32_t address) const {
+    size_t found = index_nodes_.size();
+    for (size_t k = 0; k < index_keys_.size();) {
+      const size_t i = KeysBelow(index_keys_[k], address);
+      if (i < kFan) found = k * kFan + i;
+      k = k * (kFan + 1) + 1 + i;
+    }
+    if (found < index_nodes_.size() && index_nodes_[found].item == nullptr) {
+      found = index_nodes_.size();  // a key past the last entry
+    }
+    return found;
+  }
+
+  struct alignas(64) Keys {
+    int32_t key[kFan];
+  };
+  // How many of a node's (ascending) keys are below `address`.
+  static size_t KeysBelow(const Keys& keys, int32_t address) {
+#if defined(__SSE2__)
+    const __m128i x = _mm_set1_epi32(address);
+    const auto* lanes = reinterpret_cast<const __m128i*>(keys.key);
+    unsigned below = 0;
+    for (int v = 0; v < 4; ++v) {
+      const __m128i less = _mm_cmplt_epi32(_mm_load_si128(lanes + v), x);
+      below |= static_cast<unsigned>(_mm_movemask_ps(_mm_castsi128_ps(less))) << (4 * v);
+    }
+    return static_cast<size_t>(std::popcount(below));
+#else
+    size_t below = 0;
+    for (const int32_t key : keys.key) below += key < address ? 1 : 0;
+    return below;
+#endif
+  }
+
+  // Room for one more element, growing geometrically (reserve alone grows
+  // by exactly what is asked).
+  template <typename Vector>
+  static void RoomForOneMore(Vector& vector) {
+    if (vector.size() == vector.capacity()) vector.reserve(std::max<size_t>(8, 2 * vector.size()));
+  }
+
+  void UpdateLast(size_t block) { lasts_[block] = blocks_[block].bounds.back(); }
 
   void RebuildStarts() const {
     starts_.resize(blocks_.size());
@@ -253,6 +468,9 @@ class SegmentList {
   std::vector<Bounds> lasts_;           // the bounds of each block's last entry
   mutable std::vector<size_t> starts_;  // entries before each block; rebuilt when out of step
   size_t size_ = 0;
+  mutable std::vector<Keys> index_keys_;  // the read index; empty when out of step
+  mutable std::vector<IndexNode> index_nodes_;
+  mutable size_t lookups_ = 0;  // lookups since the last change
 };
 
 }  // namespace ombrix::detail
