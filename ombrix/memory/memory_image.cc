@@ -48,8 +48,20 @@ void MemoryImage::Add(const IByteArray& B) {
     // holder back: nothing changes.
     std::shared_ptr<ByteArray> added;
     if (previous == nullptr) {
-      added = B.Copy();
-      added->LowIndex(start);
+      // A library array's bytes are copied straight from its store; any
+      // other array, or a view whose bytes are not all there, makes its own
+      // copy (and raises its own errors).
+      const auto window = detail::ByteAccess::WindowOf(B);
+      if (window.array != nullptr) {
+        const auto bytes =
+            detail::ByteAccess::Available(*window.array, window.origin + start, count);
+        if (bytes.size() == static_cast<size_t>(count) && count > 0)
+          added = ByteArray::New(bytes, start);
+      }
+      if (added == nullptr) {
+        added = B.Copy();
+        added->LowIndex(start);
+      }
     }
     ByteArray& holder = previous != nullptr ? *previous : *added;
     const int32_t holder_count = holder.Count();
