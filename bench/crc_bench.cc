@@ -73,6 +73,8 @@ BENCHMARK_TEMPLATE(BM_Kernel, detail::Crc16Reference) SIZES;
 BENCHMARK_TEMPLATE(BM_Kernel, detail::Crc16Table) SIZES;
 BENCHMARK_TEMPLATE(BM_Kernel, detail::Crc16Clmul) SIZES;
 BENCHMARK_TEMPLATE(BM_Kernel, detail::Crc16Clmul512) SIZES;
+// The kernel CRC.Append calls, which picks one of the above by size and CPU.
+BENCHMARK_TEMPLATE(BM_Kernel, detail::Crc16) SIZES;
 #undef SIZES
 
 }  // namespace

@@ -78,7 +78,7 @@ class ByteArray final : public IByteArray, public std::enable_shared_from_this<B
   friend class detail::ByteAccess;
 
   detail::StoreWindow Window() const noexcept override {
-    return {this, -static_cast<int64_t>(low_index_)};
+    return {this, -static_cast<int64_t>(low_index_), low_index_, HighIndex()};
   }
 
   // Library-internal operations; positions are zero-based store positions.

@@ -44,6 +44,7 @@ class ByteArrayInterval final : public detail::ByteArrayView {
   static std::shared_ptr<ByteArrayInterval> Make(std::shared_ptr<ByteArray> parent, int32_t offset,
                                                  int32_t count);
   void Attach(std::shared_ptr<ByteArray> Parent, int32_t Offset, int32_t Count);
+  detail::StoreWindow Window() const noexcept override { return WindowTo(HighIndex()); }
 
   int32_t count_ = 0;
 };

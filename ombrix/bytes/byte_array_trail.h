@@ -42,6 +42,7 @@ class ByteArrayTrail final : public detail::ByteArrayView {
 
   static std::shared_ptr<ByteArrayTrail> Make(std::shared_ptr<ByteArray> parent, int32_t offset);
   void Attach(std::shared_ptr<ByteArray> Parent, int32_t Offset);
+  detail::StoreWindow Window() const noexcept override { return WindowTo(HighIndex()); }
 };
 
 }  // namespace ombrix

@@ -38,8 +38,9 @@ class ByteArrayView : public IByteArray {
   ByteArrayView() = default;
   ~ByteArrayView() override = default;
 
-  StoreWindow Window() const noexcept final {
-    return {parent_.get(), static_cast<int64_t>(offset_) - low_index_};
+  // The window of a view whose HighIndex is `high`.
+  StoreWindow WindowTo(int32_t high) const noexcept {
+    return {parent_.get(), static_cast<int64_t>(offset_) - low_index_, low_index_, high};
   }
 
   // The parent's store position that view index Index stands for.

@@ -17,11 +17,14 @@ class ByteArray;
 namespace detail {
 class ByteAccess;
 /// Where one of the library's arrays or views keeps its bytes: the array
-/// whose store holds them (none for a client's own IByteArray) and the
-/// store position of index 0, so that position = index + origin.
+/// whose store holds them (none for a client's own IByteArray), the store
+/// position of index 0, so that position = index + origin, and the
+/// array's or view's own LowIndex and HighIndex, all from one call.
 struct StoreWindow {
   const ByteArray* array = nullptr;
   int64_t origin = 0;
+  int32_t low = 0;
+  int32_t high = -1;
 };
 }  // namespace detail
 
