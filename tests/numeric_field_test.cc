@@ -210,6 +210,21 @@ TEST(NumericFieldTest, RangeErrorsWriteNothingAndFieldsStayOnTheirBytes) {
   ExpectError([&] { intel->Value(); }, 9);
   ExpectError([&] { intel->Value(0); }, 9);
   EXPECT_EQ(array->Text(), "1FFF");
+  // A field read once keeps finding its bytes as its array shrinks, grows
+  // into a new store and has its store replaced.
+  auto frame = MakeArray({1, 2});
+  auto word = LittleEndian::New();
+  word->RefersTo(*frame, 0, 16, false);
+  EXPECT_EQ(word->Value(), 0x0201);
+  frame->Count(1);
+  ExpectError([&] { (void)word->Value(); }, 9);
+  frame->Count(4096);
+  word->Value(0xBEEF);
+  EXPECT_EQ(frame->Interval(1, 3)->Text(), "EFBE00");
+  frame->Text("A1B2");
+  EXPECT_EQ(word->Value(), 0xB2A1);
+  frame->Copy(*MakeArray({7}));
+  ExpectError([&] { word->Value(1); }, 9);
   // A field on a view reaches the view's parent through the view's mapping.
   auto view = array->Interval(-6, 1);
   intel->RefersTo(*view, 0, 8, false);

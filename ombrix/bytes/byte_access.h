@@ -43,6 +43,10 @@ class ByteAccess {
     array.ReadBytes(source, source.LowIndex(), at, source.Count());
   }
 
+  /// A number that changes whenever the array's store may have moved or
+  /// changed size (never 0): a pointer from Reach stays valid while it holds.
+  static uint64_t Generation(const ByteArray& array) noexcept { return array.generation_; }
+
   /// A new segment LowIndex..HighIndex, and a segment's new HighIndex.
   static std::shared_ptr<ArrayBounds> NewBounds(int32_t low_index, int32_t high_index) {
     auto bounds = ArrayBounds::Make();

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <limits>
 
+#include "ombrix/bytes/byte_access.h"
 #include "ombrix/bytes/byte_array_interval.h"
 #include "ombrix/bytes/byte_array_trail.h"
 #include "ombrix/bytes/byte_kernels_internal.h"
@@ -41,6 +42,7 @@ void ByteArray::Count(int32_t Value) {
   } else {
     store_.Resize(Value);
   }
+  ++generation_;
 }
 
 int32_t ByteArray::HighIndex() const { return detail::WrapHigh(low_index_, Count()); }
@@ -76,7 +78,7 @@ std::shared_ptr<ByteArray> ByteArray::Copy() const {
 
 void ByteArray::Copy(const IByteArray& V) {
   Count(V.Count());
-  V.WriteBytes(store_, 0, V.LowIndex(), Count());
+  ReadBytes(V, V.LowIndex(), 0, Count());
 }
 
 int32_t ByteArray::Sum() const { return SumRange(0, Count()); }
@@ -112,11 +114,13 @@ Variant ByteArray::Value() const {
 void ByteArray::AssignBytes(const uint8_t* bytes, int32_t count) {
   if (count == 0) {
     store_.Release();
+    ++generation_;
     return;
   }
   SafeArray<uint8_t> store(0, count);
   std::memcpy(store.data(), bytes, static_cast<size_t>(count));
   store_ = std::move(store);
+  ++generation_;
 }
 
 void ByteArray::Value(const Variant& V) {
@@ -173,7 +177,20 @@ void ByteArray::Fill(uint8_t Pattern) { FillRange(Pattern, 0, Count()); }
 
 void ByteArray::ReadBytes(const IByteArray& Source, int32_t SourceIndex, int32_t Offset,
                           int32_t Count) {
-  Source.WriteBytes(store_, Offset, SourceIndex, Count);
+  if (detail::ByteAccess::WindowOf(Source).array != nullptr) {
+    Source.WriteBytes(store_, Offset, SourceIndex, Count);
+    return;
+  }
+  // A client's own WriteBytes fills a scratch array, never the store: the
+  // store stays where the fields bound to this array last found it.
+  if (Offset < 0 || Count < 0 || static_cast<int64_t>(Offset) + Count > this->Count()) {
+    RaiseOutOfRange();
+  }
+  if (Count == 0) return;
+  SafeArray<uint8_t> scratch(Offset, Count);
+  Source.WriteBytes(scratch, Offset, SourceIndex, Count);
+  if (scratch.LBound() != Offset || scratch.Count() != Count) RaiseOutOfRange();
+  std::memcpy(store_.data() + Offset, scratch.data(), static_cast<size_t>(Count));
 }
 
 int32_t ByteArray::SumRange(int32_t Offset, int32_t Count) const {

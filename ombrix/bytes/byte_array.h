@@ -129,6 +129,9 @@ class ByteArray final : public IByteArray, public std::enable_shared_from_this<B
 
   SafeArray<uint8_t> store_;  // lower bound 0; no array while Count is 0
   int32_t low_index_ = 0;
+  // Changes whenever the store may have moved or changed size, so that a
+  // reader may keep a pointer into it and check one number before use.
+  uint64_t generation_ = 1;
 };
 
 }  // namespace ombrix

@@ -22,6 +22,7 @@ void NumericField::RefersTo(IByteArray& I, int32_t SkippedBits, int32_t NumBits,
   const StoreWindow window = ByteAccess::WindowOf(*view);
   array_ = window.array;
   offset_ = window.origin + view->LowIndex();
+  generation_ = 0;
   view_ = std::move(view);
   byte_count_ = count;
   // Intel counts the skipped bits from the low end of the first byte, so the
@@ -38,6 +39,17 @@ void NumericField::RefersTo(IByteArray& I, int32_t SkippedBits, int32_t NumBits,
     min_ = S ? ~max_ : 0;
   }
   sign_bit_ = static_cast<uint32_t>(min_) & value_mask_;
+}
+
+uint8_t* NumericField::ReachAgain() const {
+  if (array_ == nullptr) {
+    if (!view_) RaiseUnbound();
+    return nullptr;
+  }
+  uint8_t* bytes = ByteAccess::Reach(*array_, offset_, byte_count_);  // error 9 first
+  bytes_ = bytes;
+  generation_ = ByteAccess::Generation(*array_);
+  return bytes;
 }
 
 void NumericField::ReadItems(uint8_t* bytes) const {
@@ -61,6 +73,7 @@ std::string NumericField::MaskText(const uint8_t* bytes) const {
 void NumericField::RaiseUnbound() { Raise(errors::kObjectNotSet); }
 
 void NumericField::RaiseOutOfRange(int32_t V) const {
+  if (!view_) RaiseUnbound();
   Raise(errors::kFieldRange, V < min_ ? messages::kValueTooSmall : messages::kValueTooBig);
 }
 

@@ -39,19 +39,22 @@ class NumericField : public NumericItem {
   // array unless every byte exists); nullptr for a client's own array, whose
   // bytes go through ReadItems and WriteItems. Error 91 while unbound.
   uint8_t* Reach() const {
-    if (array_ != nullptr) [[likely]]
-      return ByteAccess::Reach(*array_, offset_, byte_count_);
-    if (!view_) RaiseUnbound();
-    return nullptr;
+    // The pointer found last time serves while the array's store has not
+    // changed since.
+    if (array_ != nullptr && ByteAccess::Generation(*array_) == generation_) [[likely]]
+      return bytes_;
+    return ReachAgain();
   }
+  uint8_t* ReachAgain() const;
   // A client array's field bytes through its view's Item, all read before
   // any is written.
   void ReadItems(uint8_t* bytes) const;
   void WriteItems(const uint8_t* bytes) const;
-  // Errors 91, then 2000 when V is outside Min..Max.
+  // Errors 91, then 2000 when V is outside Min..Max. An unbound field's
+  // limits are both 0, so 0 passes here and Reach raises 91 for it.
   void CheckValue(int32_t V) const {
-    if (!view_) RaiseUnbound();
-    if (V < min_ || V > max_) RaiseOutOfRange(V);
+    if (V < min_ || V > max_) [[unlikely]]
+      RaiseOutOfRange(V);
   }
   // The field's value from its bits shifted down to bit 0: masked, and
   // sign-extended when the sign bit is set.
@@ -76,6 +79,10 @@ class NumericField : public NumericItem {
   // never change once it is made; the view keeps the array alive.
   const ByteArray* array_ = nullptr;
   int64_t offset_ = 0;
+  // The field's bytes as Reach last found them, and the array's generation
+  // then (0: not found since binding).
+  mutable uint8_t* bytes_ = nullptr;
+  mutable uint64_t generation_ = 0;
   int32_t min_ = 0;
   int32_t max_ = 0;
 };
