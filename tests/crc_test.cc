@@ -25,33 +25,12 @@ std::vector<uint8_t> RandomBytes(std::mt19937& random, size_t count) {
 }
 
 // One suite over every kernel; those this processor lacks are skipped.
-struct Reference {
-  static bool Runs() { return true; }
-  static uint16_t Extend(uint16_t c, const uint8_t* d, size_t n) {
-    return detail::Crc16Reference(c, d, n);
-  }
-};
-struct Table {
-  static bool Runs() { return true; }
-  static uint16_t Extend(uint16_t c, const uint8_t* d, size_t n) {
-    return detail::Crc16Table(c, d, n);
-  }
-};
-struct Clmul {
-  static bool Runs() { return detail::HasClmul(); }
-  static uint16_t Extend(uint16_t c, const uint8_t* d, size_t n) {
-    return detail::Crc16Clmul(c, d, n);
-  }
-};
-struct Clmul512 {
-  static bool Runs() { return detail::HasClmul512(); }
-  static uint16_t Extend(uint16_t c, const uint8_t* d, size_t n) {
-    return detail::Crc16Clmul512(c, d, n);
-  }
-};
-struct Chosen {
-  static bool Runs() { return true; }
-  static uint16_t Extend(uint16_t c, const uint8_t* d, size_t n) { return detail::Crc16(c, d, n); }
+using KernelFunction = uint16_t (*)(uint16_t, const uint8_t*, size_t) noexcept;
+inline bool Always() noexcept { return true; }
+template <KernelFunction kKernel, bool (*kRuns)() noexcept = Always>
+struct Kernel {
+  static bool Runs() { return kRuns(); }
+  static uint16_t Extend(uint16_t c, const uint8_t* d, size_t n) { return kKernel(c, d, n); }
 };
 
 template <typename Kernel>
@@ -61,7 +40,10 @@ class Crc16KernelTest : public ::testing::Test {
     if (!Kernel::Runs()) GTEST_SKIP() << "this processor lacks the instructions";
   }
 };
-using Kernels = ::testing::Types<Reference, Table, Clmul, Clmul512, Chosen>;
+using Kernels =
+    ::testing::Types<Kernel<detail::Crc16Reference>, Kernel<detail::Crc16Table>,
+                     Kernel<detail::Crc16Clmul, detail::HasClmul>,
+                     Kernel<detail::Crc16Clmul512, detail::HasClmul512>, Kernel<detail::Crc16>>;
 TYPED_TEST_SUITE(Crc16KernelTest, Kernels);
 
 TYPED_TEST(Crc16KernelTest, CatalogueCheckValue) {
