@@ -11,12 +11,6 @@ std::string Where(const std::string& file, int line, const std::string& message)
 
 }  // namespace
 
-std::string Describe(const Error& error) {
-  std::string text = "error " + std::to_string(error.Number()) + ": " + error.Description();
-  if (error.Source() != "Ombrix") text += " (" + error.Source() + ")";
-  return text;
-}
-
 FileError::FileError(std::string File, int Line, std::string Message)
     : std::runtime_error(Where(File, Line, Message)),
       file_(std::move(File)),

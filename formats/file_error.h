@@ -5,8 +5,6 @@
 #include <stdexcept>
 #include <string>
 
-#include "ombrix/frame/error.h"
-
 namespace ombrix::formats {
 
 class FileError : public std::runtime_error {
@@ -23,9 +21,5 @@ class FileError : public std::runtime_error {
   int line_;
   std::string message_;
 };
-
-/// A library error as "error N: description", with its source when it is
-/// not the library's own.
-std::string Describe(const Error& error);
 
 }  // namespace ombrix::formats

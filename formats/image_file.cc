@@ -121,7 +121,7 @@ ImageFile ParseJson(std::string_view text, const std::string& name) {
     try {
       bytes->Text(text_value.ToString());
     } catch (const Error& error) {
-      FailKey(name, text_key, Describe(error));
+      FailKey(name, text_key, error.what());
     }
     if (bytes->Count() > 0) {
       const uint64_t high = uint64_t{start} + static_cast<uint32_t>(bytes->Count()) - 1;
@@ -140,7 +140,8 @@ ImageFile ParseJson(std::string_view text, const std::string& name) {
     try {
       file.Image->Add(*entry.bytes);
     } catch (const Error& error) {
-      FailKey(name, IndexedKey("Start", k), Describe(error) + " (the array overlaps another)");
+      FailKey(name, IndexedKey("Start", k),
+              error.what() + std::string(" (the array overlaps another)"));
     }
   }
   const auto address = [&](const char* key) -> std::optional<uint32_t> {
@@ -158,7 +159,7 @@ ImageFile ParseJson(std::string_view text, const std::string& name) {
       if (!header_hex.IsString()) throw Error(13);
       bytes->Text(header_hex.ToString());
     } catch (const Error& error) {
-      FailKey(name, kHeaderHexKey, Describe(error));
+      FailKey(name, kHeaderHexKey, error.what());
     }
     for (int32_t k = 1; k <= bytes->Count(); ++k) {
       file.Header += static_cast<char>(bytes->Item(k));

@@ -80,13 +80,8 @@ int Run(int argc, const char* const* argv, Context& context) {
   } catch (const CLI::ParseError& error) {
     // --help and --version are "errors" that print to out and succeed.
     return app.exit(error, context.out, context.err) == 0 ? 0 : 2;
-  } catch (const Error& error) {
-    context.err << "ombrix: " << Describe(error) << "\n";
-  } catch (const formats::FileError& error) {
-    context.err << "ombrix: " << error.what() << "\n";
-  } catch (const CLI::Error& error) {
-    context.err << "ombrix: " << error.what() << "\n";
   } catch (const std::exception& error) {
+    // Library errors say "error N: ...", file errors name the file and line.
     context.err << "ombrix: " << error.what() << "\n";
   }
   return 2;

@@ -50,14 +50,13 @@ class ArgumentError : public std::runtime_error {
   ArgumentError(const std::string& what, const std::string& message)
       : std::runtime_error(what + ": " + message) {}
 };
-using formats::Describe;
 /// Runs `step`; a library error it raises becomes an ArgumentError naming `what`.
 template <class Step>
 auto Naming(const std::string& what, Step&& step) -> decltype(step()) {
   try {
     return step();
   } catch (const Error& error) {
-    throw ArgumentError(what, Describe(error));
+    throw ArgumentError(what, error.what());
   }
 }
 

@@ -42,7 +42,7 @@ void ApplyScale(const std::string& text, ScaledValue& scaled) {
       throw CLI::ValidationError("--scale takes three numbers: A,B,C");
     const std::string number = text.substr(start, comma - start);
     coefficients[k] = Naming("--scale '" + number + "'",
-                             [&] { return RegionalSettings::English().Parse(number); });
+                             [&] { return RegionalSettings::English().ParseStrict(number); });
     start = comma + 1;
   }
   if (start <= text.size() && text.find(',', start) != std::string::npos) {
@@ -78,16 +78,14 @@ int RunField(const FieldOptions& options, Context& context) {
   }
 
   if (options.set) {
-    // A state's text when the enumeration has it, otherwise a physical value.
-    bool named = false;
-    if (states) {
-      for (const std::string& text : *states) named = named || text == *options.set;
-    }
+    // A state's text when the enumeration has it, otherwise a physical
+    // value as a person types it: group separators only where they belong.
     Naming("--set '" + *options.set + "'", [&] {
-      if (named) {
-        item->Value(states->Value(*options.set));
+      const auto state = states ? states->FindValue(*options.set) : std::nullopt;
+      if (state) {
+        item->Value(*state);
       } else {
-        scaled->Text(*options.set);
+        scaled->Value(scaled->Settings().ParseStrict(*options.set));
       }
     });
     context.out << frame->Text() << "\n";

@@ -155,7 +155,7 @@ int Merge(const ImageOptions& options, Context& context) {
         const auto [low, high] = Bounds(file, *array);
         throw formats::FileError(
             options.inputs[k], 0,
-            "overlaps " + other + " at " + Hex8(low) + "-" + Hex8(high) + ": " + Describe(error));
+            "overlaps " + other + " at " + Hex8(low) + "-" + Hex8(high) + ": " + error.what());
       }
     }
     if (!merged.StartAddress) merged.StartAddress = file.StartAddress;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <initializer_list>
 #include <memory>
 #include <span>
 
@@ -32,6 +33,11 @@ class ByteArray final : public IByteArray, public std::enable_shared_from_this<B
   /// A new array holding a copy of Bytes, indexed from LowIndex; error 5
   /// for more than 2^31 - 1 bytes, 7 when memory runs out.
   static std::shared_ptr<ByteArray> New(std::span<const uint8_t> Bytes, int32_t LowIndex = 1);
+  /// A new array holding the listed bytes, indexed from LowIndex.
+  static std::shared_ptr<ByteArray> New(std::initializer_list<uint8_t> Bytes,
+                                        int32_t LowIndex = 1) {
+    return New(std::span<const uint8_t>(Bytes.begin(), Bytes.size()), LowIndex);
+  }
   /// A new array read from Bag (see ReadProperties).
   static std::shared_ptr<ByteArray> Load(const PropertyBag& Bag);
 
@@ -50,6 +56,11 @@ class ByteArray final : public IByteArray, public std::enable_shared_from_this<B
   }
   int32_t LowIndex() const override { return low_index_; }
   void LowIndex(int32_t Value) override { low_index_ = Value; }
+  /// The first byte (null while Count is 0) and the number of bytes, as
+  /// standard containers give them; valid until Count changes.
+  uint8_t* data() noexcept { return store_.data(); }
+  const uint8_t* data() const noexcept { return store_.data(); }
+  size_t size() const noexcept { return static_cast<size_t>(store_.Count()); }
   [[nodiscard]] bool Check(const IByteArray& V) const override;
   std::shared_ptr<ByteArray> Copy() const override;
   void Copy(const IByteArray& V) override;

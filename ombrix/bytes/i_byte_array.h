@@ -3,7 +3,9 @@
 #pragma once
 
 #include <cstdint>
+#include <iosfwd>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -95,6 +97,24 @@ class IByteArray {
   /// Sets every byte to Pattern.
   virtual void Fill(uint8_t Pattern) = 0;
 
+  /// The bytes LowIndex..HighIndex where the library keeps them, read and
+  /// written in place, no copy made; valid until the array changes size.
+  /// Error 9 when a view's window is not wholly inside its parent, 1000
+  /// for a negative Count, 97 for a client's own implementation.
+  std::span<uint8_t> Bytes();
+  std::span<const uint8_t> Bytes() const;
+  /// Iterators over Bytes(), for range-for and the standard algorithms.
+  uint8_t* begin() { return Bytes().data(); }
+  uint8_t* end() {
+    const std::span<uint8_t> bytes = Bytes();
+    return bytes.data() + bytes.size();
+  }
+  const uint8_t* begin() const { return Bytes().data(); }
+  const uint8_t* end() const {
+    const std::span<const uint8_t> bytes = Bytes();
+    return bytes.data() + bytes.size();
+  }
+
  protected:
   IByteArray() = default;
   IByteArray(const IByteArray&) = default;
@@ -106,5 +126,8 @@ class IByteArray {
   // its readers need not go byte by byte; a client's own array need not.
   virtual detail::StoreWindow Window() const noexcept { return {}; }
 };
+
+/// Writes the array's Text: two hexadecimal digits per byte.
+std::ostream& operator<<(std::ostream& out, const IByteArray& array);
 
 }  // namespace ombrix

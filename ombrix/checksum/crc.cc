@@ -1,5 +1,7 @@
 #include "ombrix/checksum/crc.h"
 
+#include <limits>
+
 #include "ombrix/bytes/byte_access.h"
 #include "ombrix/checksum/crc_internal.h"
 #include "ombrix/frame/wrap_internal.h"
@@ -9,21 +11,27 @@ namespace ombrix {
 std::shared_ptr<CRC> CRC::New() { return std::make_shared<CRC>(Private{}); }
 
 void CRC::Append(const IByteArray& B) {
-  // The library's own arrays and views are read in one block, up to the
-  // first byte their array lacks; a client's own array byte by byte.
   const detail::StoreWindow window = detail::ByteAccess::WindowOf(B);
   if (window.array == nullptr) [[unlikely]] {
-    const int32_t high = B.HighIndex();
     const int32_t low = B.LowIndex();
-    for (int64_t i = low; i <= high; ++i) {
+    AppendRange(B, window, low, static_cast<int64_t>(B.HighIndex()) - low + 1);
+  } else {
+    AppendRange(B, window, window.low, static_cast<int64_t>(window.high) - window.low + 1);
+  }
+}
+
+void CRC::AppendRange(const IByteArray& B, const detail::StoreWindow& window, int32_t low,
+                      int64_t count) {
+  if (count <= 0) return;
+  // The library's own arrays and views are read in one block, up to the
+  // first byte their array lacks; a client's own array byte by byte.
+  if (window.array == nullptr) [[unlikely]] {
+    for (int64_t i = low; i < low + count; ++i) {
       const auto b = static_cast<uint8_t>(B.Item(static_cast<int32_t>(i)));
       register_ = detail::Crc16Table(register_, &b, 1);
     }
     return;
   }
-  const int32_t low = window.low;
-  const int64_t count = static_cast<int64_t>(window.high) - low + 1;
-  if (count <= 0) return;
   const std::span<const uint8_t> bytes =
       detail::ByteAccess::Available(*window.array, window.origin + low, count);
   register_ = detail::Crc16(register_, bytes.data(), bytes.size());
@@ -32,6 +40,30 @@ void CRC::Append(const IByteArray& B) {
     B.Item(static_cast<int32_t>(low + static_cast<int64_t>(bytes.size())));
     Raise(errors::kSubscriptOutOfRange);
   }
+}
+
+uint16_t CRC::Of(std::span<const uint8_t> Bytes) noexcept {
+  return static_cast<uint16_t>(~detail::Crc16(0xFFFF, Bytes.data(), Bytes.size()));
+}
+
+void CRC::Stamp(IByteArray& Frame) {
+  const int32_t count = Frame.Count();
+  if (count > std::numeric_limits<int32_t>::max() - 2) Raise(errors::kOutOfMemory);
+  Frame.Count(count + 2);
+  try {
+    CRC crc{Private{}};
+    crc.AppendRange(Frame, detail::ByteAccess::WindowOf(Frame), Frame.LowIndex(), count);
+    crc.Send(Frame);
+  } catch (...) {
+    Frame.Count(count);
+    throw;
+  }
+}
+
+bool CRC::Intact(const IByteArray& Frame) {
+  CRC crc{Private{}};
+  crc.Append(Frame);
+  return crc.Check();
 }
 
 void CRC::Send(IByteArray& B) const {

@@ -13,6 +13,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 
 #include "ombrix/bytes/i_byte_array.h"
 
@@ -43,7 +44,22 @@ class CRC final {
   /// The register as it stands (FFFF after Clear).
   int32_t Register() const noexcept { return register_; }
 
+  /// The check sequence of Bytes: the complemented register after them,
+  /// whose low byte Send writes first.
+  static uint16_t Of(std::span<const uint8_t> Bytes) noexcept;
+  /// Grows Frame by two bytes and writes there the check sequence of the
+  /// bytes it had (Count + 2, then Clear, Append and Send in one call).
+  /// Count's errors (1000 on an Interval view, 7), Frame unchanged.
+  static void Stamp(IByteArray& Frame);
+  /// True when Frame, its two check bytes included, is intact (Clear,
+  /// Append and Check in one call); Append's errors.
+  [[nodiscard]] static bool Intact(const IByteArray& Frame);
+
  private:
+  // Runs the bytes low..low + count - 1 of B, which `window` describes.
+  void AppendRange(const IByteArray& B, const detail::StoreWindow& window, int32_t low,
+                   int64_t count);
+
   uint16_t register_;
 };
 

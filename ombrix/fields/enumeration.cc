@@ -90,18 +90,42 @@ void Enumeration::Add(std::string Text, int32_t Value) {
   values_.push_back(Value);
 }
 
-const std::string& Enumeration::Text(int32_t Value) const {
+std::optional<size_t> Enumeration::FirstWithValue(int32_t value) const {
   const auto& by_value = Index().by_value;
-  const auto found = by_value.find(Value);
-  if (found == by_value.end()) Raise(errors::kSubscriptOutOfRange);
-  return texts_[found->second];
+  const auto found = by_value.find(value);
+  if (found == by_value.end()) return std::nullopt;
+  return found->second;
+}
+
+std::optional<size_t> Enumeration::FirstWithText(const std::string& text) const {
+  const auto& by_text = Index().by_text;
+  const auto found = by_text.find(text);
+  if (found == by_text.end()) return std::nullopt;
+  return found->second;
+}
+
+const std::string& Enumeration::Text(int32_t Value) const {
+  const auto position = FirstWithValue(Value);
+  if (!position) Raise(errors::kSubscriptOutOfRange);
+  return texts_[*position];
 }
 
 int32_t Enumeration::Value(const std::string& Text) const {
-  const auto& by_text = Index().by_text;
-  const auto found = by_text.find(Text);
-  if (found == by_text.end()) Raise(errors::kSubscriptOutOfRange);
-  return values_[found->second];
+  const auto position = FirstWithText(Text);
+  if (!position) Raise(errors::kSubscriptOutOfRange);
+  return values_[*position];
+}
+
+std::optional<std::string> Enumeration::FindText(int32_t Value) const {
+  const auto position = FirstWithValue(Value);
+  if (!position) return std::nullopt;
+  return texts_[*position];
+}
+
+std::optional<int32_t> Enumeration::FindValue(const std::string& Text) const {
+  const auto position = FirstWithText(Text);
+  if (!position) return std::nullopt;
+  return values_[*position];
 }
 
 void Enumeration::ReadProperties(const PropertyBag& Bag) {

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -49,6 +50,10 @@ class Enumeration final {
   const std::string& Text(int32_t Value) const;
   /// The value of the first pair with exactly this text; error 9 when none has it.
   int32_t Value(const std::string& Text) const;
+  /// The text of the first pair with this value, or none.
+  std::optional<std::string> FindText(int32_t Value) const;
+  /// The value of the first pair with exactly this text, or none.
+  std::optional<int32_t> FindValue(const std::string& Text) const;
 
   /// Gives a new list its initial state: no pairs.
   void InitProperties() noexcept { Clear(); }
@@ -68,6 +73,9 @@ class Enumeration final {
     std::unordered_map<std::string, size_t> by_text;
   };
   const FirstPositions& Index() const;
+  // The 0-based position of the first pair with this value or text, if any.
+  std::optional<size_t> FirstWithValue(int32_t value) const;
+  std::optional<size_t> FirstWithText(const std::string& text) const;
 
   std::vector<std::string> texts_;
   std::vector<int32_t> values_;

@@ -27,6 +27,7 @@ class NumericField : public NumericItem {
   /// A failed call leaves the item as it was. I may be any IByteArray: the
   /// library's own arrays are read in place, others through Item.
   void RefersTo(IByteArray& I, int32_t SkippedBits, int32_t NumBits, bool S) final;
+  using NumericItem::RefersTo;
   /// Same as RefersTo.
   void NumericItem_RefersTo(IByteArray& I, int32_t SkippedBits, int32_t NumBits, bool S) {
     RefersTo(I, SkippedBits, NumBits, S);

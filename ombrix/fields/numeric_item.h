@@ -10,6 +10,14 @@
 
 namespace ombrix {
 
+/// Where a field lies, by name:
+/// `item->RefersTo(*frame, {.SkippedBits = 16, .NumBits = 12, .Signed = true})`.
+struct FieldGeometry {
+  int32_t SkippedBits = 0;  ///< bits before the field
+  int32_t NumBits = 8;      ///< the field's width, 1 to 32
+  bool Signed = false;      ///< two's complement when true
+};
+
 class NumericItem {
  public:
   virtual ~NumericItem() = default;
@@ -29,6 +37,10 @@ class NumericItem {
   /// over more than 4 bytes or an unsigned 32-bit one.
   virtual void RefersTo(IByteArray& /*I*/, int32_t /*SkippedBits*/, int32_t /*NumBits*/,
                         bool /*S*/) {}
+  /// RefersTo with the geometry named; the same errors.
+  void RefersTo(IByteArray& I, const FieldGeometry& Where) {
+    RefersTo(I, Where.SkippedBits, Where.NumBits, Where.Signed);
+  }
   /// The bytes the field touches, with its bits set, as hexadecimal text.
   virtual std::string Mask() const { return {}; }
 

@@ -23,9 +23,13 @@ double ScaledValue::Max() const {
   return Physical(rising ? Item().Max() : Item().Min());
 }
 
+int32_t ScaledValue::ToRaw(double X) const {
+  return detail::RoundToInt32((X * coeff_c_ - coeff_b_) / coeff_a_);
+}
+
 void ScaledValue::Value(double X) {
   NumericItem& item = Item();
-  item.Value(detail::RoundToInt32((X * coeff_c_ - coeff_b_) / coeff_a_));
+  item.Value(ToRaw(X));
 }
 
 std::string ScaledValue::Text() const {

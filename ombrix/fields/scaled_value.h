@@ -58,6 +58,12 @@ class ScaledValue final {
   /// from the item outside its range.
   double Value() const { return Physical(Item().Value()); }
   void Value(double X);
+  /// The physical value of a raw one, (Raw × CoeffA + CoeffB) / CoeffC: what
+  /// Value gives when the field holds Raw. No field needed.
+  double ToPhysical(int32_t Raw) const noexcept { return Physical(Raw); }
+  /// The raw value that Value let would write for X, rounded half to even;
+  /// error 6 when that is not a 32-bit integer. No field needed, none written.
+  int32_t ToRaw(double X) const;
   /// Value as text in Settings() with Precision decimals (error 5 for a
   /// Precision below -1). Setting it parses a number written in Settings()
   /// (error 13 otherwise) and sets Value.

@@ -1,5 +1,6 @@
 #include "ombrix/frame/error.h"
 
+#include <ostream>
 #include <utility>
 
 namespace ombrix {
@@ -8,7 +9,11 @@ Error::Error(int32_t number, std::string description, std::string source)
     : number_(number),
       source_(source.empty() ? std::string("Ombrix") : std::move(source)),
       description_(description.empty() ? std::string(StandardDescription(number))
-                                       : std::move(description)) {}
+                                       : std::move(description)),
+      what_("error " + std::to_string(number_) + ": " + description_ +
+            (source_ == "Ombrix" ? std::string() : " (" + source_ + ")")) {}
+
+std::ostream& operator<<(std::ostream& out, const Error& error) { return out << error.what(); }
 
 const char* StandardDescription(int32_t number) noexcept {
   switch (number) {

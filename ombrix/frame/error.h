@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <exception>
+#include <iosfwd>
 #include <string>
 
 namespace ombrix {
@@ -21,14 +22,19 @@ class Error : public std::exception {
   const std::string& Source() const noexcept { return source_; }
   /// What went wrong: the member's own text, or the standard description.
   const std::string& Description() const noexcept { return description_; }
-  /// Same as Description().
-  const char* what() const noexcept override { return description_.c_str(); }
+  /// "error 9: Subscript out of range", with " (Source)" after it when the
+  /// source is not "Ombrix".
+  const char* what() const noexcept override { return what_.c_str(); }
 
  private:
   int32_t number_;
   std::string source_;
   std::string description_;
+  std::string what_;
 };
+
+/// Writes what(): the number, the description and a source other than "Ombrix".
+std::ostream& operator<<(std::ostream& out, const Error& error);
 
 /// The standard description of an error number ("Subscript out of range"
 /// for 9, the application-defined message for numbers without one).

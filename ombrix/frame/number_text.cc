@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "ombrix/frame/allocation_internal.h"
 #include "ombrix/frame/error.h"
@@ -129,7 +130,13 @@ std::string RegionalSettings::FormatFinite(double Value, int32_t Decimals) const
   }
 }
 
-double RegionalSettings::Parse(std::string_view Text) const {
+double RegionalSettings::Parse(std::string_view Text) const { return ParseNumber(Text, false); }
+
+double RegionalSettings::ParseStrict(std::string_view Text) const {
+  return ParseNumber(Text, true);
+}
+
+double RegionalSettings::ParseNumber(std::string_view Text, bool strict) const {
   std::string_view text = TrimBlanks(Text);
   bool negative = false;
   if (text.size() >= 2 && text.front() == '(' && text.back() == ')') {
@@ -147,12 +154,15 @@ double RegionalSettings::Parse(std::string_view Text) const {
   std::string plain;
   size_t at = 0;
   bool seen_point = false, seen_digit = false;
+  size_t integer_digits = 0;
+  std::vector<size_t> group_marks;  // integer digits before each group separator
   // A French user types a plain space where the settings group with a no-break one.
   const bool spaced_groups = GroupSeparator == "\xC2\xA0" || GroupSeparator == "\xE2\x80\xAF";
   while (at < text.size()) {
     if (IsDigit(text[at])) {
       plain += text[at++];
       seen_digit = true;
+      if (!seen_point) ++integer_digits;
     } else if (!seen_point && !DecimalSeparator.empty() &&
                text.substr(at, DecimalSeparator.size()) == DecimalSeparator) {
       plain += '.';
@@ -161,13 +171,28 @@ double RegionalSettings::Parse(std::string_view Text) const {
     } else if (!seen_point && seen_digit && !GroupSeparator.empty() &&
                text.substr(at, GroupSeparator.size()) == GroupSeparator) {
       at += GroupSeparator.size();
+      group_marks.push_back(integer_digits);
     } else if (!seen_point && seen_digit && spaced_groups && text[at] == ' ') {
       ++at;
+      group_marks.push_back(integer_digits);
     } else {
       break;
     }
   }
   if (!seen_digit) Raise(errors::kTypeMismatch);
+  // Typed groups stand at every group boundary, counted from the end of
+  // the integer part, or there are none.
+  if (strict && !group_marks.empty()) {
+    const auto group = static_cast<size_t>(std::max(Grouping, 0));
+    if (group == 0 || group_marks.size() != (integer_digits - 1) / group) {
+      Raise(errors::kTypeMismatch);
+    }
+    for (size_t k = 0; k < group_marks.size(); ++k) {
+      if (group_marks[k] != integer_digits - (group_marks.size() - k) * group) {
+        Raise(errors::kTypeMismatch);
+      }
+    }
+  }
   if (at < text.size() && (text[at] == 'e' || text[at] == 'E')) {
     plain += 'e';
     ++at;

@@ -41,6 +41,10 @@ struct RegionalSettings {
   /// integer part, the decimal separator, an optional exponent. Error 13 for
   /// any other text, 6 for a number beyond the range of a double.
   double Parse(std::string_view Text) const;
+  /// Parse for text a person typed: group separators are accepted only at
+  /// every group boundary of the integer part or not at all, so that with
+  /// the English settings "85,5" is refused (13) and "1,234.5" accepted.
+  double ParseStrict(std::string_view Text) const;
 
   /// The settings of the process locale (LC_NUMERIC of the environment),
   /// or those of the "C" locale when the environment names none that exists.
@@ -54,6 +58,7 @@ struct RegionalSettings {
 
  private:
   std::string FormatFinite(double Value, int32_t Decimals) const;
+  double ParseNumber(std::string_view Text, bool strict) const;
 };
 
 }  // namespace ombrix

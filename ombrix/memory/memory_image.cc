@@ -97,6 +97,12 @@ std::shared_ptr<ByteArray> MemoryImage::MemoryRead(int32_t StartAddress, int32_t
                         StartAddress);
 }
 
+std::shared_ptr<ByteArray> MemoryImage::Holding(int32_t Address) const {
+  const auto holder = arrays_.Covering(Address);
+  if (!holder) return nullptr;
+  return holder->object;
+}
+
 void MemoryImage::MemoryWrite(const IByteArray& B) {
   const int32_t start = B.LowIndex();
   const int32_t count = B.Count();

@@ -55,6 +55,8 @@ class MemoryImage final {
   /// Writes B's bytes over the image at B.LowIndex .. B.HighIndex; error 9,
   /// nothing written, unless one stored array holds them all.
   void MemoryWrite(const IByteArray& B);
+  /// The stored array that holds Address, itself, or an empty pointer.
+  std::shared_ptr<ByteArray> Holding(int32_t Address) const;
   /// The stored array Index (1 for the lowest) itself; error 9 outside 1..Count.
   std::shared_ptr<ByteArray> Item(int32_t Index) const;
   std::shared_ptr<ByteArray> operator[](int32_t Index) const { return Item(Index); }
