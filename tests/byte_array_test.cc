@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <limits>
+#include <span>
 #include <vector>
 
 #include "ombrix/bytes/array_bounds.h"
@@ -29,6 +30,19 @@ TEST(ByteArrayTest, NewArrayIsEmptyWithLowIndexOne) {
   EXPECT_EQ(a->Bounds()->Count(), 0);
   EXPECT_EQ(a->Bounds()->LowIndex(), 1);
   ExpectError([&] { a->Item(1); }, 9);
+}
+
+// Made from a span or a list: the same as Count and Value let.
+TEST(ByteArrayTest, NewFromBytesIsCountAndValueLet) {
+  const std::vector<uint8_t> bytes = {0, 0x7F, 0xFF};
+  auto from_span = ByteArray::New(bytes, -5);
+  EXPECT_EQ(Bytes(*from_span), bytes);
+  EXPECT_EQ(from_span->LowIndex(), -5);
+  EXPECT_EQ(from_span->Text(), MakeArray({0, 0x7F, 0xFF}, -5)->Text());
+  EXPECT_EQ(ByteArray::New({9, 8})->LowIndex(), 1);
+  auto empty = ByteArray::New(std::span<const uint8_t>(), kMin);
+  EXPECT_EQ(empty->Count(), 0);
+  EXPECT_TRUE(empty->Value().IsEmpty());
 }
 
 TEST(ByteArrayTest, CountResizesKeepingBytesAndRefusesNegative) {

@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
+#include <numeric>
+#include <span>
+#include <sstream>
 #include <vector>
 
 #include "ombrix/bytes/array_bounds.h"
@@ -84,6 +88,43 @@ TYPED_TEST(IByteArrayTest, ReadsAndWritesInPlace) {
   ExpectError([&] { a.Text("0"); }, 1000, "la propriété Text doit être de longueur paire");
   ExpectError([&] { a.Text("01020G04"); }, 13);
   EXPECT_EQ(a.Text(), "01020304");  // views decode first, so nothing was written
+}
+
+// Bytes(), the iterators and printing read and write what the specified
+// members do, in place.
+TYPED_TEST(IByteArrayTest, BytesAreTheSameBytesInPlace) {
+  IByteArray& a = *this->array_;
+  const std::span<uint8_t> bytes = a.Bytes();
+  EXPECT_EQ(std::vector<uint8_t>(bytes.begin(), bytes.end()), Bytes(a));
+  std::ranges::fill(a, 7);
+  EXPECT_EQ(a.Text(), "07070707");
+  EXPECT_EQ(std::accumulate(a.begin(), a.end(), 0), a.Sum());
+  EXPECT_EQ(bytes.data(), a.Bytes().data());
+  std::ostringstream printed;
+  printed << a;
+  EXPECT_EQ(printed.str(), a.Text());
+}
+
+// Where Text cannot read, Bytes raises the same error; a client's own
+// array lends no bytes.
+TEST(ByteArrayViewsTest, BytesRaiseWhatTextRaises) {
+  auto parent = ByteArray::New({1, 2, 3, 4, 5});
+  EXPECT_EQ(parent->data(), parent->Bytes().data());
+  EXPECT_EQ(parent->size(), 5u);
+  auto window = parent->Interval(4, 2);
+  auto trail = parent->Interval(5);
+  parent->Count(3);
+  for (const auto& view : {window, trail, parent->Interval(0, 2)}) {
+    try {
+      (void)view->Text();
+      ADD_FAILURE() << "Text read a view it cannot";
+    } catch (const Error& error) {
+      ExpectError([&] { (void)view->Bytes(); }, error.Number(), error.Description());
+    }
+  }
+  EXPECT_TRUE(parent->Interval(4)->Bytes().empty());
+  testing::ClientArray client(parent);
+  ExpectError([&] { (void)client.Bytes(); }, 97);
 }
 
 TEST(ByteArrayIntervalTest, IndexMappingIsAnchoredToTheStore) {

@@ -127,14 +127,39 @@ TEST(CrcTest, RandomFramesThroughArraysAndViews) {
     if (split > 0) crc->Append(*frame->Interval(1, split));
     if (split < data_count) crc->Append(*frame->Interval(1 + split, data_count - split));
     ASSERT_EQ(crc->Register(), detail::Crc16Reference(0xFFFF, data.data(), data.size()));
+    ASSERT_EQ(CRC::Of(data), static_cast<uint16_t>(~crc->Register()));
     crc->Send(*frame);
     crc->Clear();
     crc->Append(*frame);
     ASSERT_TRUE(crc->Check()) << "frame " << frame_number;
+    // The one-call forms: the same bytes, the same verdict.
+    auto stamped = ByteArray::New(data);
+    CRC::Stamp(*stamped);
+    ASSERT_EQ(stamped->Text(), frame->Text());
+    ASSERT_TRUE(CRC::Intact(*frame));
+    stamped->Item(1, stamped->Item(1) ^ (1 << (frame_number % 8)));
+    ASSERT_FALSE(CRC::Intact(*stamped));
     crc->Clear();
     crc->Append(*frame->Copy());
     ASSERT_TRUE(crc->Check());
   }
+}
+
+// Stamp grows what can grow, through the interface alone for a client's
+// array; an Interval view refuses, as its Count let does, and stays as it was.
+TEST(CrcTest, StampGrowsTheFrameOrChangesNothing) {
+  auto parent = ByteArray::New({0x61, 0x62, 0x63});
+  CRC::Stamp(*parent->Interval(4));  // an empty trail: the check bytes of nothing
+  EXPECT_EQ(parent->Text(), "6162630000");
+  auto frame = ByteArray::New({0x61, 0x62, 0x63});
+  testing::ClientArray client(frame);
+  CRC::Stamp(client);
+  EXPECT_EQ(frame->Text(), "616263259E");
+  EXPECT_TRUE(CRC::Intact(client));
+  ExpectError([&] { CRC::Stamp(*frame->Interval(1, 3)); }, 1000,
+              "Application-defined or object-defined error", "Propriété Count en lecture seule");
+  EXPECT_EQ(frame->Text(), "616263259E");
+  EXPECT_EQ(CRC::Of({}), 0);
 }
 
 TEST(CrcTest, AViewPastItsParentFailsAfterTheBytesItHas) {

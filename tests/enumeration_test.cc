@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -136,6 +137,25 @@ TEST(EnumerationTest, PersistenceRoundTripsAndHandMadeBags) {
   EXPECT_EQ(loaded->Count(), 1);
   bag->WriteProperty("Value2", Variant(5e9));
   ExpectError([&] { loaded->ReadProperties(*bag); }, 6);
+}
+
+// The Find lookups give what Text and Value give, and none where they raise 9.
+TEST(EnumerationTest, FindGivesTheFirstMatchOrNone) {
+  auto list = Sample();
+  for (const int32_t value : {0, 1, 2, 3, 4}) {
+    const auto found = list->FindText(value);
+    if (found) {
+      EXPECT_EQ(*found, list->Text(value));
+    } else {
+      ExpectError([&] { list->Text(value); }, 9);
+    }
+  }
+  EXPECT_EQ(list->FindValue("A"), 1);
+  EXPECT_EQ(list->FindValue("B"), list->Value("B"));
+  EXPECT_EQ(list->FindValue("a"), std::nullopt);
+  list->Remove(1);
+  EXPECT_EQ(list->FindValue("A"), 3);
+  EXPECT_EQ(list->FindText(1), std::nullopt);
 }
 
 }  // namespace

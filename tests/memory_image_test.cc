@@ -190,5 +190,18 @@ TEST(MemoryImageTest, MatchesAByteModelOnRandomOperations) {
   }
 }
 
+// Holding gives the stored array itself, the one Item would give, or none.
+TEST(MemoryImageTest, HoldingFindsTheStoredArray) {
+  auto image = MemoryImage::New();
+  image->Add(*ByteArray::New({1, 2}, 10));
+  image->Add(*ByteArray::New({3}, 20));
+  EXPECT_EQ(image->Holding(10), image->Item(1));
+  EXPECT_EQ(image->Holding(11), image->Item(1));
+  EXPECT_EQ(image->Holding(20), image->Item(2));
+  for (const int32_t gap : {9, 12, 19, 21, -1}) EXPECT_EQ(image->Holding(gap), nullptr);
+  image->Holding(11)->Item(11, 0x77);
+  EXPECT_EQ(image->MemoryRead(10, 2)->Text(), "0177");
+}
+
 }  // namespace
 }  // namespace ombrix

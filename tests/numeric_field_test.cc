@@ -152,6 +152,14 @@ TEST(NumericFieldTest, RefersToChecksGeometryInOrderAndKeepsTheOldBinding) {
 
   item->RefersTo(*array, 7, 25, false);
   EXPECT_EQ(item->Mask(), "80FFFFFF");
+  // The named geometry binds as the positional one does, with its errors.
+  auto named = LittleEndian::New();
+  named->RefersTo(*array, {.SkippedBits = 7, .NumBits = 25});
+  EXPECT_EQ(named->Mask(), item->Mask());
+  EXPECT_EQ(named->Value(), item->Value());
+  ExpectError([&] { named->RefersTo(*array, {.NumBits = 0}); }, 5);
+  named->RefersTo(*array, {.SkippedBits = 8, .NumBits = 32, .Signed = true});
+  EXPECT_EQ(named->Min(), INT32_MIN);
   item->RefersTo(*array, 8, 32, true);
   EXPECT_EQ(item->Min(), INT32_MIN);
   // On a client's own array, a field past its end fails when it is used.

@@ -48,5 +48,33 @@ TEST(RegionalSettingsTest, EveryNegativeFormRoundTrips) {
   EXPECT_EQ(RegionalSettings::English().Parse("1e-400"), 0);  // too small reads as zero
 }
 
+// ParseStrict reads what Parse reads, but typed group separators must stand
+// at every group boundary; the same error (13) as any other bad text.
+TEST(RegionalSettingsTest, ParseStrictRefusesGroupsOutOfPlace) {
+  const RegionalSettings english = RegionalSettings::English();
+  const RegionalSettings french = RegionalSettings::French();
+  const struct {
+    const RegionalSettings& settings;
+    const char* text;
+    bool accepted;
+  } cases[] = {
+      {english, "1,234.5", true},    {english, "1234.5", true},    {english, "-1,234,567", true},
+      {english, "(12,345)", true},   {english, "85,5", false},     {english, "1,2345", false},
+      {english, "12,34,567", false}, {english, "1234,567", false}, {french, "1 234,5", true},
+      {french, "1 234", true},       {french, "85 5", false},      {french, "12 34,5", false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    if (c.accepted) {
+      EXPECT_EQ(c.settings.ParseStrict(c.text), c.settings.Parse(c.text));
+    } else {
+      (void)c.settings.Parse(c.text);  // the lenient parse skips the separator
+      testing::ExpectError([&] { (void)c.settings.ParseStrict(c.text); }, 13);
+    }
+  }
+  EXPECT_EQ(english.Parse("85,5"), 855);
+  testing::ExpectError([&] { (void)english.ParseStrict("x"); }, 13);
+}
+
 }  // namespace
 }  // namespace ombrix

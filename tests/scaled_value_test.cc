@@ -127,5 +127,24 @@ TEST(ScaledValueWithoutItemTest, RaisesObjectNotSet) {
   ExpectError([&] { scaled->Text("x"); }, 91);
 }
 
+// The pure conversions give what Value gives and writes, without a field.
+TEST_F(ScaledValueTest, ConversionsMatchValueWithoutAField) {
+  scaled_->CoeffA(0.5);
+  scaled_->CoeffB(-3);
+  scaled_->CoeffC(4);
+  for (const int32_t raw : {0, 1, 77, 254}) {
+    item_->Value(raw);
+    EXPECT_EQ(scaled_->ToPhysical(raw), scaled_->Value());
+    scaled_->Value(scaled_->Value() + 0.125);
+    EXPECT_EQ(scaled_->ToRaw(scaled_->ToPhysical(raw) + 0.125), item_->Value());
+  }
+  ExpectError([&] { scaled_->Value(1e12); }, 6);
+  ExpectError([&] { (void)scaled_->ToRaw(1e12); }, 6);
+  auto alone = ScaledValue::New();
+  alone->CoeffA(2);
+  EXPECT_EQ(alone->ToPhysical(21), 42);
+  EXPECT_EQ(alone->ToRaw(43), 22);  // 21.5 rounds half to even
+}
+
 }  // namespace
 }  // namespace ombrix
