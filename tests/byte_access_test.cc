@@ -1,4 +1,4 @@
-#include "ombrix/bytes/byte_access.h"
+#include "ombrix/bytes/detail/byte_access.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <limits>
 
-#include "ombrix/bytes/byte_access.h"
+#include "ombrix/bytes/detail/byte_access.h"
 #include "ombrix/bytes/byte_array_interval.h"
 #include "ombrix/bytes/byte_array_trail.h"
 #include "ombrix/bytes/byte_kernels_internal.h"

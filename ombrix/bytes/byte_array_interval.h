@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "ombrix/bytes/byte_array_view.h"
+#include "ombrix/bytes/detail/byte_array_view.h"
 
 namespace ombrix {
 

@@ -1,4 +1,4 @@
-#include "ombrix/bytes/byte_array_view.h"
+#include "ombrix/bytes/detail/byte_array_view.h"
 
 namespace ombrix::detail {
 

@@ -2,7 +2,7 @@
 
 #include <ostream>
 
-#include "ombrix/bytes/byte_access.h"
+#include "ombrix/bytes/detail/byte_access.h"
 
 namespace ombrix {
 

@@ -2,7 +2,7 @@
 
 #include <limits>
 
-#include "ombrix/bytes/byte_access.h"
+#include "ombrix/bytes/detail/byte_access.h"
 #include "ombrix/checksum/crc_internal.h"
 #include "ombrix/frame/wrap_internal.h"
 

@@ -4,7 +4,7 @@
 
 #include <memory>
 
-#include "ombrix/fields/numeric_field.h"
+#include "ombrix/fields/detail/numeric_field.h"
 
 namespace ombrix {
 

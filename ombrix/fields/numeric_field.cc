@@ -1,4 +1,4 @@
-#include "ombrix/fields/numeric_field.h"
+#include "ombrix/fields/detail/numeric_field.h"
 
 #include <limits>
 

@@ -3,7 +3,7 @@
 #include <limits>
 #include <string>
 
-#include "ombrix/bytes/byte_access.h"
+#include "ombrix/bytes/detail/byte_access.h"
 #include "ombrix/frame/wrap_internal.h"
 #include "ombrix/memory/memory_map.h"
 

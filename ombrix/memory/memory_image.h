@@ -7,11 +7,11 @@
 #include <cstdint>
 #include <memory>
 
-#include "ombrix/bytes/byte_access.h"
+#include "ombrix/bytes/detail/byte_access.h"
 #include "ombrix/bytes/byte_array.h"
 #include "ombrix/frame/enumerator.h"
 #include "ombrix/frame/property_bag.h"
-#include "ombrix/memory/segment_list.h"
+#include "ombrix/memory/detail/segment_list.h"
 
 namespace ombrix {
 

@@ -9,7 +9,7 @@
 #include "ombrix/bytes/array_bounds.h"
 #include "ombrix/frame/enumerator.h"
 #include "ombrix/frame/property_bag.h"
-#include "ombrix/memory/segment_list.h"
+#include "ombrix/memory/detail/segment_list.h"
 
 namespace ombrix {
 

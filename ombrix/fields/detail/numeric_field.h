@@ -10,7 +10,7 @@
 #include <memory>
 #include <string>
 
-#include "ombrix/bytes/byte_access.h"
+#include "ombrix/bytes/detail/byte_access.h"
 #include "ombrix/fields/numeric_item.h"
 
 namespace ombrix::detail {
