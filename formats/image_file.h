@@ -22,8 +22,11 @@
 namespace ombrix::formats {
 
 /// An image with what its file says beside the data.
+///@{
 struct ImageFile {
+  /// The data, at image addresses.
   std::shared_ptr<MemoryImage> Image = MemoryImage::New();
+  ///@}
   /// The file address of the image's address 0.
   uint32_t Base = 0;
   /// Where execution starts: Intel record 05, S-record S7, S8 or S9.

@@ -11,8 +11,10 @@
 
 namespace ombrix::formats {
 
+/// A property bag read from and written to JSON text.
 class JsonPropertyBag final : public MemoryPropertyBag {
  public:
+  /// Made by New(): the tag keeps other code from making one.
   explicit JsonPropertyBag(Private tag) : MemoryPropertyBag(tag) {}
 
   /// A new, empty bag.

@@ -9,7 +9,7 @@ set -eu
 
 program="g++ cmake make nlohmann-json3-dev libcli11-dev"
 tests="$program libgtest-dev libgmock-dev libbenchmark-dev binutils srecord libsrecord-dev libboost-dev pkgconf"
-ci="$tests clang libclang-rt-14-dev pkgconf"
+ci="$tests clang libclang-rt-14-dev doxygen"
 
 case "${1:-}" in
   program) wanted=$program ;;

@@ -15,12 +15,14 @@ class ByteAccess;
 class ByteArrayView;
 }  // namespace detail
 
+/// A segment of indexes, LowIndex to HighIndex, and a new array over it.
 class ArrayBounds final {
   struct Private {
     explicit Private() = default;
   };
 
  public:
+  /// Made by New(): the tag keeps other code from making one.
   explicit ArrayBounds(Private) {}
 
   /// Number of indexes in the segment (may be negative; nothing is enforced).

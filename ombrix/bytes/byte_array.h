@@ -18,12 +18,14 @@ namespace detail {
 class ByteArrayView;
 }  // namespace detail
 
+/// Bytes with a movable lower index: the array that owns its bytes.
 class ByteArray final : public IByteArray, public std::enable_shared_from_this<ByteArray> {
   struct Private {
     explicit Private() = default;
   };
 
  public:
+  /// Made by New(): the tag keeps other code from making one.
   explicit ByteArray(Private) {}
   ByteArray(const ByteArray&) = delete;
   ByteArray& operator=(const ByteArray&) = delete;
@@ -58,6 +60,7 @@ class ByteArray final : public IByteArray, public std::enable_shared_from_this<B
   void LowIndex(int32_t Value) override { low_index_ = Value; }
   /// The first byte (null while Count is 0) and the number of bytes, as
   /// standard containers give them; valid until Count changes.
+  ///@{
   uint8_t* data() noexcept { return store_.data(); }
   const uint8_t* data() const noexcept { return store_.data(); }
   size_t size() const noexcept { return static_cast<size_t>(store_.Count()); }
@@ -71,6 +74,7 @@ class ByteArray final : public IByteArray, public std::enable_shared_from_this<B
   void Text(std::string_view Value) override;
   Variant Value() const override;
   void Value(const Variant& V) override;
+  ///@}
   int32_t Skip(uint8_t Pattern, int32_t Start) const override;
   void Fill(uint8_t Pattern) override;
 

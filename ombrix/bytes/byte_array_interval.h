@@ -9,12 +9,14 @@
 
 namespace ombrix {
 
+/// A live view of a fixed number of a ByteArray's bytes.
 class ByteArrayInterval final : public detail::ByteArrayView {
   struct Private {
     explicit Private() = default;
   };
 
  public:
+  /// Made by New(): the tag keeps other code from making one.
   explicit ByteArrayInterval(Private) {}
 
   /// The view's byte count, fixed when it was made (it may be 0 or negative).

@@ -10,21 +10,27 @@
 
 namespace ombrix {
 
+/// A live view of a ByteArray's bytes from one index to its end.
 class ByteArrayTrail final : public detail::ByteArrayView {
   struct Private {
     explicit Private() = default;
   };
 
  public:
+  /// Made by New(): the tag keeps other code from making one.
   explicit ByteArrayTrail(Private) {}
 
   /// The parent's Count less the trail's start (negative when the parent
   /// has shrunk below it). Setting it sets the parent's Count to start + Value.
+  ///@{
   int32_t Count() const override;
   void Count(int32_t Value) override;
+  ///@}
   /// LowIndex + Count - 1. Setting it sets Count to Value - LowIndex + 1.
+  ///@{
   int32_t HighIndex() const override;
   void HighIndex(int32_t Value) override;
+  ///@}
   /// From Index on: an Interval view of Count bytes, or when Count is 0 a
   /// trail, both on the same parent.
   std::shared_ptr<IByteArray> Interval(int32_t Index, int32_t Count = 0) override;

@@ -30,6 +30,7 @@ struct StoreWindow {
 };
 }  // namespace detail
 
+/// The interface of byte arrays and their views.
 class IByteArray {
  public:
   virtual ~IByteArray() = default;
@@ -39,12 +40,16 @@ class IByteArray {
 
   /// Number of bytes. Setting it resizes: kept bytes stay, new ones are 0;
   /// error 1000 for a negative count, 7 when memory runs out (array unchanged).
+  ///@{
   virtual int32_t Count() const = 0;
   virtual void Count(int32_t Value) = 0;
+  ///@}
 
   /// LowIndex + Count - 1. Setting it sets Count = Value - LowIndex + 1.
+  ///@{
   virtual int32_t HighIndex() const = 0;
   virtual void HighIndex(int32_t Value) = 0;
+  ///@}
 
   /// A live view from Index on: Count bytes when Count is not 0, otherwise
   /// (on an array or a trail) the tail to the end, however long it gets.
@@ -52,14 +57,18 @@ class IByteArray {
 
   /// The byte at Index, 0..255; error 9 outside the bytes. Setting stores the
   /// low 8 bits of Value (300 stores 44, -1 stores 255).
+  ///@{
   virtual int32_t Item(int32_t Index) const = 0;
   virtual void Item(int32_t Index, int32_t Value) = 0;
+  ///@}
   /// Item(Index), the default member.
   int32_t operator[](int32_t Index) const { return Item(Index); }
 
   /// The index of the first byte (1 for a new array). Setting it moves no byte.
+  ///@{
   virtual int32_t LowIndex() const = 0;
   virtual void LowIndex(int32_t Value) = 0;
+  ///@}
 
   /// True when V holds the same bytes at every index both have; V must be a
   /// ByteArray itself (error 97 otherwise).
@@ -81,14 +90,18 @@ class IByteArray {
   /// The bytes as hexadecimal text, two upper-case digits per byte. Setting
   /// it takes digits of either case; error 1000 for an odd length, 13 at the
   /// first pair that is not hexadecimal (the bytes before it are written).
+  ///@{
   virtual std::string Text() const = 0;
   virtual void Text(std::string_view Value) = 0;
+  ///@}
 
   /// The bytes as a zero-based byte array variant, or Empty when there are
   /// none. Setting it takes Empty, Null, text (code page 1252), an array of
   /// bytes or of variants, or a number 0..255 (errors 6 and 13).
+  ///@{
   virtual Variant Value() const = 0;
   virtual void Value(const Variant& V) = 0;
+  ///@}
 
   /// How many consecutive bytes from Start on equal Pattern (0 when Start is
   /// past the end); error 9 when Start is before the first byte.
@@ -101,9 +114,12 @@ class IByteArray {
   /// written in place, no copy made; valid until the array changes size.
   /// Error 9 when a view's window is not wholly inside its parent, 1000
   /// for a negative Count, 97 for a client's own implementation.
+  ///@{
   std::span<uint8_t> Bytes();
   std::span<const uint8_t> Bytes() const;
+  ///@}
   /// Iterators over Bytes(), for range-for and the standard algorithms.
+  ///@{
   uint8_t* begin() { return Bytes().data(); }
   uint8_t* end() {
     const std::span<uint8_t> bytes = Bytes();
@@ -114,11 +130,15 @@ class IByteArray {
     const std::span<const uint8_t> bytes = Bytes();
     return bytes.data() + bytes.size();
   }
+  ///@}
 
  protected:
+  /// Made, copied and assigned only as part of an implementation.
+  ///@{
   IByteArray() = default;
   IByteArray(const IByteArray&) = default;
   IByteArray& operator=(const IByteArray&) = default;
+  ///@}
 
  private:
   friend class detail::ByteAccess;

@@ -19,12 +19,14 @@
 
 namespace ombrix {
 
+/// The 16-bit HDLC frame check sequence, computed and checked.
 class CRC final {
   struct Private {
     explicit Private() = default;
   };
 
  public:
+  /// Made by New(): the tag keeps other code from making one.
   explicit CRC(Private) { Clear(); }
 
   /// A new checksum, its register cleared.

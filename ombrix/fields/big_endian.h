@@ -8,12 +8,14 @@
 
 namespace ombrix {
 
+/// A numeric field stored high-order byte first (Motorola order).
 class BigEndian final : public detail::OrderedField<detail::ByteOrder::kMotorola> {
   struct Private {
     explicit Private() = default;
   };
 
  public:
+  /// Made by New(): the tag keeps other code from making one.
   explicit BigEndian(Private) {}
   /// A new, unbound item.
   static std::shared_ptr<BigEndian> New();

@@ -14,12 +14,14 @@
 
 namespace ombrix {
 
+/// Text and value pairs, looked up either way.
 class Enumeration final {
   struct Private {
     explicit Private() = default;
   };
 
  public:
+  /// Made by New(): the tag keeps other code from making one.
   explicit Enumeration(Private) {}
   Enumeration(const Enumeration&) = delete;
   Enumeration& operator=(const Enumeration&) = delete;
@@ -32,8 +34,10 @@ class Enumeration final {
   /// The number of pairs.
   int32_t Count() const noexcept { return static_cast<int32_t>(texts_.size()); }
   /// The text of pair Index (1..Count); error 9 otherwise.
+  ///@{
   const std::string& Item(int32_t Index) const;
   const std::string& operator[](int32_t Index) const { return Item(Index); }
+  ///@}
   /// Removes pair Index; later pairs move down. Error 9 outside 1..Count.
   void Remove(int32_t Index);
   /// Removes every pair.
@@ -42,8 +46,10 @@ class Enumeration final {
   std::shared_ptr<Enumerator<std::string>> NewEnum() const;
   /// Range-for over the texts, as they are when the loop starts
   /// (hold the collection in a variable: `for (x : *f())` loses f's result first).
+  ///@{
   Enumerator<std::string>::Iterator begin() const;
   std::default_sentinel_t end() const noexcept { return {}; }
+  ///@}
   /// Appends a pair; repeats and empty texts are accepted.
   void Add(std::string Text, int32_t Value);
   /// The text of the first pair with this value; error 9 when none has it.

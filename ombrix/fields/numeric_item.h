@@ -18,6 +18,7 @@ struct FieldGeometry {
   bool Signed = false;      ///< two's complement when true
 };
 
+/// A bit field of a byte array, read and written as a 32-bit integer.
 class NumericItem {
  public:
   virtual ~NumericItem() = default;
@@ -30,8 +31,10 @@ class NumericItem {
   virtual int32_t Min() const { return 0; }
   /// The field's current value, read from the array each time. Setting it
   /// writes the field's bits in place; error 2000 outside Min..Max.
+  ///@{
   virtual int32_t Value() const { return 0; }
   virtual void Value(int32_t) {}
+  ///@}
   /// Binds the item to NumBits bits of I after SkippedBits bits, signed when
   /// S is true. Errors: 5 for SkippedBits < 0 or NumBits < 1, 1 for a field
   /// over more than 4 bytes or an unsigned 32-bit one.

@@ -13,12 +13,14 @@
 
 namespace ombrix {
 
+/// A field's raw value scaled to a physical one, as a number or as text.
 class ScaledValue final {
   struct Private {
     explicit Private() = default;
   };
 
  public:
+  /// Made by New(): the tag keeps other code from making one.
   explicit ScaledValue(Private);
   ScaledValue(const ScaledValue&) = delete;
   ScaledValue& operator=(const ScaledValue&) = delete;
@@ -28,36 +30,54 @@ class ScaledValue final {
   static std::shared_ptr<ScaledValue> New();
 
   /// The field whose raw value is converted (kept alive); may be empty.
+  ///@{
   const std::shared_ptr<NumericItem>& RefersTo() const noexcept { return item_; }
   void RefersTo(std::shared_ptr<NumericItem> Item) noexcept { item_ = std::move(Item); }
+  ///@}
   /// Multiplies the raw value.
+  ///@{
   double CoeffA() const noexcept { return coeff_a_; }
   void CoeffA(double Value) noexcept { coeff_a_ = Value; }
+  ///@}
   /// Added after the multiplication.
+  ///@{
   double CoeffB() const noexcept { return coeff_b_; }
   void CoeffB(double Value) noexcept { coeff_b_ = Value; }
+  ///@}
   /// Divides the sum.
+  ///@{
   double CoeffC() const noexcept { return coeff_c_; }
   void CoeffC(double Value) noexcept { coeff_c_ = Value; }
+  ///@}
   /// Digits after the decimal separator in Text; -1 takes the settings' default.
+  ///@{
   int32_t Precision() const noexcept { return precision_; }
   void Precision(int32_t Value) noexcept { precision_ = Value; }
+  ///@}
   /// The unit, kept for the client; no member uses it.
+  ///@{
   const std::string& Unit() const noexcept { return unit_; }
   void Unit(std::string Value) { unit_ = std::move(Value); }
+  ///@}
   /// The regional settings Text writes and reads with.
+  ///@{
   const RegionalSettings& Settings() const noexcept { return settings_; }
   void Settings(RegionalSettings Value) { settings_ = std::move(Value); }
+  ///@}
 
   /// The physical bounds of the field, lower first whatever the slope's sign.
+  ///@{
   double Min() const;
   double Max() const;
+  ///@}
   /// The physical value, read from the field each time (IEEE arithmetic: a
   /// CoeffC of 0 gives an infinity or a NaN). Setting it writes the raw value
   /// rounded half to even: error 6 when that is not a 32-bit integer, 2000
   /// from the item outside its range.
+  ///@{
   double Value() const { return Physical(Item().Value()); }
   void Value(double X);
+  ///@}
   /// The physical value of a raw one, (Raw × CoeffA + CoeffB) / CoeffC: what
   /// Value gives when the field holds Raw. No field needed.
   double ToPhysical(int32_t Raw) const noexcept { return Physical(Raw); }
@@ -67,8 +87,10 @@ class ScaledValue final {
   /// Value as text in Settings() with Precision decimals (error 5 for a
   /// Precision below -1). Setting it parses a number written in Settings()
   /// (error 13 otherwise) and sets Value.
+  ///@{
   std::string Text() const;
   void Text(std::string_view T);
+  ///@}
 
  private:
   const NumericItem& Item() const {

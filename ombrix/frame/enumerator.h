@@ -11,20 +11,33 @@
 
 namespace ombrix {
 
+/// A walk over a snapshot of a collection's items.
 template <typename T>
 class Enumerator {
  public:
+  /// The items as they were when the enumerator was made, shared by its iterators.
   using Snapshot = std::shared_ptr<const std::vector<T>>;
 
   /// Walks a snapshot for range-for; compares equal to std::default_sentinel at the end.
   class Iterator {
    public:
+    /// What a standard input iterator declares.
+    ///@{
     using value_type = T;
     using difference_type = std::ptrdiff_t;
+    ///@}
+    /// An iterator at the end; one at `position` in `items`.
+    ///@{
     Iterator() = default;
     Iterator(Snapshot items, size_t position) : items_(std::move(items)), position_(position) {}
+    ///@}
+    /// The item the iterator stands on.
+    ///@{
     const T& operator*() const { return (*items_)[position_]; }
     const T* operator->() const { return &(*items_)[position_]; }
+    ///@}
+    /// Steps to the next item.
+    ///@{
     Iterator& operator++() {
       ++position_;
       return *this;
@@ -34,6 +47,8 @@ class Enumerator {
       ++position_;
       return before;
     }
+    ///@}
+    /// True past the last item.
     friend bool operator==(const Iterator& it, std::default_sentinel_t) {
       return !it.items_ || it.position_ >= it.items_->size();
     }
@@ -43,6 +58,7 @@ class Enumerator {
     size_t position_ = 0;
   };
 
+  /// An enumerator over these items, first to last.
   explicit Enumerator(std::vector<T> items)
       : items_(std::make_shared<const std::vector<T>>(std::move(items))) {}
 
@@ -63,8 +79,10 @@ class Enumerator {
   void Reset() noexcept { position_ = 0; }
 
   /// Range-for over the items not yet passed.
+  ///@{
   Iterator begin() const { return Iterator(items_, position_); }
   std::default_sentinel_t end() const noexcept { return {}; }
+  ///@}
 
  private:
   Snapshot items_;

@@ -50,6 +50,8 @@ const char* StandardDescription(int32_t number) noexcept;
 
 /// Error numbers the library raises.
 namespace errors {
+/// The numbers, named.
+///@{
 inline constexpr int32_t kFieldGeometry = 1;
 inline constexpr int32_t kInvalidArgument = 5;
 inline constexpr int32_t kOverflow = 6;
@@ -61,10 +63,13 @@ inline constexpr int32_t kInvalidUseOfNull = 94;
 inline constexpr int32_t kNotAnInstance = 97;
 inline constexpr int32_t kLibrary = 1000;
 inline constexpr int32_t kFieldRange = 2000;
+///@}
 }  // namespace errors
 
 /// The library's own texts, exactly as callers see them.
 namespace messages {
+/// The texts, named.
+///@{
 inline constexpr const char* kNegativeCount =
     "La propriété ByteAray.Count ne peut pas être négative";
 inline constexpr const char* kOddText = "la propriété Text doit être de longueur paire";
@@ -77,6 +82,7 @@ inline constexpr const char* kFieldTooWide = "Invalid data position, can't be ov
 inline constexpr const char* kUnsigned32 = "32 bits unsigned not supported";
 inline constexpr const char* kValueTooSmall = "Value too small";
 inline constexpr const char* kValueTooBig = "Value too big";
+///@}
 }  // namespace messages
 
 }  // namespace ombrix

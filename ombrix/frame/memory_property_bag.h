@@ -11,13 +11,16 @@
 
 namespace ombrix {
 
+/// A property bag held in memory.
 class MemoryPropertyBag : public PropertyBag {
  protected:
+  /// The tag that keeps construction to New() and to derived bags.
   struct Private {
     explicit Private() = default;
   };
 
  public:
+  /// Made by New(): the tag keeps other code from making one.
   explicit MemoryPropertyBag(Private) {}
   /// A new, empty bag.
   static std::shared_ptr<MemoryPropertyBag> New();

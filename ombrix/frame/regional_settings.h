@@ -8,6 +8,7 @@
 
 namespace ombrix {
 
+/// How numbers are written and read in a user's language.
 struct RegionalSettings {
   /// Where the minus sign of a negative number goes.
   enum class NegativeForm {
@@ -54,6 +55,7 @@ struct RegionalSettings {
   /// French (France): 1 234,56 and -1 234,56, groups separated by a no-break space.
   static RegionalSettings French();
 
+  /// True when every setting is the same.
   friend bool operator==(const RegionalSettings&, const RegionalSettings&) = default;
 
  private:

@@ -13,6 +13,7 @@
 
 namespace ombrix {
 
+/// A one-dimensional array with a signed lower bound.
 template <typename T>
 class SafeArray {
  public:
@@ -49,12 +50,16 @@ class SafeArray {
   int32_t Count() const noexcept { return static_cast<int32_t>(elements_.size()); }
 
   /// The element at Index (the array's own index); error 9 outside LBound..UBound.
+  ///@{
   T& operator[](int32_t Index) { return elements_[Position(Index)]; }
   const T& operator[](int32_t Index) const { return elements_[Position(Index)]; }
+  ///@}
 
   /// The elements in order, for block operations.
+  ///@{
   T* data() noexcept { return elements_.data(); }
   const T* data() const noexcept { return elements_.data(); }
+  ///@}
 
   /// Changes the number of elements, keeping the first ones and
   /// value-initialising the new ones; error 7 leaves the array as it was.
@@ -76,6 +81,7 @@ class SafeArray {
     allocated_ = false;
   }
 
+  /// True when both hold no array, or arrays with the same bounds and elements.
   friend bool operator==(const SafeArray& a, const SafeArray& b) {
     return a.allocated_ == b.allocated_ && a.lower_bound_ == b.lower_bound_ &&
            a.elements_ == b.elements_;

@@ -12,6 +12,7 @@
 
 namespace ombrix {
 
+/// A value of one of several kinds, converted on demand.
 class Variant {
  public:
   /// The kinds of value a Variant holds.
@@ -36,6 +37,9 @@ class Variant {
   /// A Date, given as days since 30 December 1899 (the fraction is the time of day).
   static Variant Date(double days);
 
+  /// A variant of the kind the C++ type names: Boolean, Byte, Integer,
+  /// Long, Double, String, an array of bytes or of variants.
+  ///@{
   explicit Variant(bool value);
   explicit Variant(uint8_t value);
   explicit Variant(int16_t value);
@@ -45,8 +49,10 @@ class Variant {
   explicit Variant(const char* value);
   explicit Variant(SafeArray<uint8_t> value);
   explicit Variant(SafeArray<Variant> value);
+  ///@}
 
   /// What the variant holds.
+  ///@{
   Kind GetKind() const noexcept { return static_cast<Kind>(value_.index()); }
   bool IsEmpty() const noexcept { return GetKind() == Kind::Empty; }
   bool IsNull() const noexcept { return GetKind() == Kind::Null; }
@@ -57,6 +63,7 @@ class Variant {
   bool IsDouble() const noexcept { return GetKind() == Kind::Double; }
   bool IsDate() const noexcept { return GetKind() == Kind::Date; }
   bool IsString() const noexcept { return GetKind() == Kind::String; }
+  ///@}
   /// True for a byte array or an array of variants.
   bool IsArray() const noexcept {
     return GetKind() == Kind::ByteArray || GetKind() == Kind::VariantArray;

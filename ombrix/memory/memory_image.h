@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <memory>
 
-#include "ombrix/bytes/detail/byte_access.h"
 #include "ombrix/bytes/byte_array.h"
+#include "ombrix/bytes/detail/byte_access.h"
 #include "ombrix/frame/enumerator.h"
 #include "ombrix/frame/property_bag.h"
 #include "ombrix/memory/detail/segment_list.h"
@@ -17,12 +17,14 @@ namespace ombrix {
 
 class MemoryMap;
 
+/// The known contents of a memory: byte arrays at addresses, never overlapping.
 class MemoryImage final {
   struct Private {
     explicit Private() = default;
   };
 
  public:
+  /// Made by New(): the tag keeps other code from making one.
   explicit MemoryImage(Private) {}
   MemoryImage(const MemoryImage&) = delete;
   MemoryImage& operator=(const MemoryImage&) = delete;
@@ -58,14 +60,18 @@ class MemoryImage final {
   /// The stored array that holds Address, itself, or an empty pointer.
   std::shared_ptr<ByteArray> Holding(int32_t Address) const;
   /// The stored array Index (1 for the lowest) itself; error 9 outside 1..Count.
+  ///@{
   std::shared_ptr<ByteArray> Item(int32_t Index) const;
   std::shared_ptr<ByteArray> operator[](int32_t Index) const { return Item(Index); }
+  ///@}
   /// An enumerator over the stored arrays, lowest first, as they are now.
   std::shared_ptr<Enumerator<std::shared_ptr<ByteArray>>> NewEnum() const;
   /// Range-for over the stored arrays, as they are when the loop starts
   /// (hold the collection in a variable: `for (x : *f())` loses f's result first).
+  ///@{
   Enumerator<std::shared_ptr<ByteArray>>::Iterator begin() const;
   std::default_sentinel_t end() const noexcept { return {}; }
+  ///@}
 
   /// Gives a new image its initial state: no arrays.
   void InitProperties() noexcept { Clear(); }

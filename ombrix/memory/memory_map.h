@@ -15,12 +15,14 @@ namespace ombrix {
 
 class MemoryImage;
 
+/// Segments of addresses: touching ones merge, overlapping ones are refused.
 class MemoryMap final {
   struct Private {
     explicit Private() = default;
   };
 
  public:
+  /// Made by New(): the tag keeps other code from making one.
   explicit MemoryMap(Private) {}
   MemoryMap(const MemoryMap&) = delete;
   MemoryMap& operator=(const MemoryMap&) = delete;
@@ -52,8 +54,10 @@ class MemoryMap final {
   std::shared_ptr<Enumerator<std::shared_ptr<ArrayBounds>>> NewEnum() const;
   /// Range-for over the stored segments, as they are when the loop starts
   /// (hold the collection in a variable: `for (x : *f())` loses f's result first).
+  ///@{
   Enumerator<std::shared_ptr<ArrayBounds>>::Iterator begin() const;
   std::default_sentinel_t end() const noexcept { return {}; }
+  ///@}
   /// Not available: error 1000 "non encore implémenté".
   [[noreturn]] void Remove(int32_t StartAddress, int32_t Count);
   /// The sum of the segments' counts (wrapping in 32 bits).
