@@ -4,10 +4,11 @@
 #include <cstring>
 #include <limits>
 
-#include "ombrix/bytes/detail/byte_access.h"
 #include "ombrix/bytes/byte_array_interval.h"
 #include "ombrix/bytes/byte_array_trail.h"
 #include "ombrix/bytes/byte_kernels_internal.h"
+#include "ombrix/bytes/detail/byte_access.h"
+#include "ombrix/frame/allocation_internal.h"
 #include "ombrix/frame/text_encoding_internal.h"
 #include "ombrix/frame/wrap_internal.h"
 
@@ -117,8 +118,9 @@ void ByteArray::AssignBytes(const uint8_t* bytes, int32_t count) {
     ++generation_;
     return;
   }
-  SafeArray<uint8_t> store(0, count);
-  std::memcpy(store.data(), bytes, static_cast<size_t>(count));
+  // Copied straight in: no zeroing first.
+  SafeArray<uint8_t> store(
+      0, detail::OrOutOfMemory([&] { return std::vector<uint8_t>(bytes, bytes + count); }));
   store_ = std::move(store);
   ++generation_;
 }

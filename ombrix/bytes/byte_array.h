@@ -64,6 +64,16 @@ class ByteArray final : public IByteArray, public std::enable_shared_from_this<B
   uint8_t* data() noexcept { return store_.data(); }
   const uint8_t* data() const noexcept { return store_.data(); }
   size_t size() const noexcept { return static_cast<size_t>(store_.Count()); }
+  /// IByteArray::Bytes and its iterators, inline: an array's bytes always
+  /// exist, so these cannot fail.
+  ///@{
+  std::span<uint8_t> Bytes() noexcept { return {data(), size()}; }
+  std::span<const uint8_t> Bytes() const noexcept { return {data(), size()}; }
+  uint8_t* begin() noexcept { return data(); }
+  uint8_t* end() noexcept { return data() + size(); }
+  const uint8_t* begin() const noexcept { return data(); }
+  const uint8_t* end() const noexcept { return data() + size(); }
+  ///@}
   [[nodiscard]] bool Check(const IByteArray& V) const override;
   std::shared_ptr<ByteArray> Copy() const override;
   void Copy(const IByteArray& V) override;
