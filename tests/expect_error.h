@@ -35,6 +35,8 @@ inline const char* StandardText(int32_t number) {
       return "Out of memory";
     case 9:
       return "Subscript out of range";
+    case 10:
+      return "This array is fixed or temporarily locked";
     case 13:
       return "Type mismatch";
     case 91:

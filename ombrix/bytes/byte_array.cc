@@ -38,6 +38,8 @@ std::shared_ptr<ArrayBounds> ByteArray::Bounds() const {
 
 void ByteArray::Count(int32_t Value) {
   if (Value < 0) Raise(errors::kLibrary, messages::kNegativeCount);
+  if (Value == Count()) return;
+  if (pins_ != 0) Raise(errors::kArrayLocked);
   if (Value == 0) {
     store_.Release();
   } else {
@@ -113,14 +115,21 @@ Variant ByteArray::Value() const {
 }
 
 void ByteArray::AssignBytes(const uint8_t* bytes, int32_t count) {
+  // The same number of bytes go over the old ones: the store stays put.
+  if (count == Count()) {
+    if (count > 0) std::memmove(store_.data(), bytes, static_cast<size_t>(count));
+    return;
+  }
+  if (pins_ != 0) Raise(errors::kArrayLocked);
   if (count == 0) {
     store_.Release();
     ++generation_;
     return;
   }
   // Copied straight in: no zeroing first.
-  SafeArray<uint8_t> store(
-      0, detail::OrOutOfMemory([&] { return std::vector<uint8_t>(bytes, bytes + count); }));
+  SafeArray<uint8_t> store(0, detail::OrOutOfMemory([&] {
+                             return std::vector<uint8_t>(bytes, bytes + count);
+                           }));
   store_ = std::move(store);
   ++generation_;
 }

@@ -157,6 +157,9 @@ class ByteArray final : public IByteArray, public std::enable_shared_from_this<B
   // Changes whenever the store may have moved or changed size, so that a
   // reader may keep a pointer into it and check one number before use.
   uint64_t generation_ = 1;
+  // While above 0, the store may not move or change size (error 10): a
+  // caller holds a pointer into it (see ByteAccess::Pin).
+  mutable int32_t pins_ = 0;
 };
 
 }  // namespace ombrix

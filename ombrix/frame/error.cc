@@ -25,6 +25,8 @@ const char* StandardDescription(int32_t number) noexcept {
       return "Out of memory";
     case 9:
       return "Subscript out of range";
+    case 10:
+      return "This array is fixed or temporarily locked";
     case 13:
       return "Type mismatch";
     case 91:

@@ -57,6 +57,7 @@ inline constexpr int32_t kInvalidArgument = 5;
 inline constexpr int32_t kOverflow = 6;
 inline constexpr int32_t kOutOfMemory = 7;
 inline constexpr int32_t kSubscriptOutOfRange = 9;
+inline constexpr int32_t kArrayLocked = 10;
 inline constexpr int32_t kTypeMismatch = 13;
 inline constexpr int32_t kObjectNotSet = 91;
 inline constexpr int32_t kInvalidUseOfNull = 94;

@@ -47,6 +47,13 @@ class ByteAccess {
   /// changed size (never 0): a pointer from Reach stays valid while it holds.
   static uint64_t Generation(const ByteArray& array) noexcept { return array.generation_; }
 
+  /// Holds the array's store where it is: until the matching Unpin, every
+  /// change of its size raises error 10 "This array is fixed or
+  /// temporarily locked" and changes nothing. For a pointer lent outside
+  /// the library (a Python buffer).
+  static void Pin(const ByteArray& array) noexcept { ++array.pins_; }
+  static void Unpin(const ByteArray& array) noexcept { --array.pins_; }
+
   /// A new segment LowIndex..HighIndex, and a segment's new HighIndex.
   static std::shared_ptr<ArrayBounds> NewBounds(int32_t low_index, int32_t high_index) {
     auto bounds = ArrayBounds::Make();

@@ -1,0 +1,154 @@
+// Memory maps and images, their enumerators, and the frame check sequence.
+#include <pybind11/stl.h>
+
+#include <string>
+
+#include "ombrix/checksum/crc.h"
+#include "ombrix/frame/enumerator.h"
+#include "ombrix/memory/memory_image.h"
+#include "ombrix/memory/memory_map.h"
+#include "python/bindings.h"
+
+namespace ombrix::python {
+namespace {
+
+// An enumerator is a Python iterator, and keeps its members.
+template <typename T>
+void BindEnumerator(py::module_& m, const char* name) {
+  using Walk = Enumerator<T>;
+  py::class_<Walk, std::shared_ptr<Walk>>(m, name,
+                                          "An iterator over a snapshot of a collection's items.")
+      .def("__iter__", [](const std::shared_ptr<Walk>& walk) { return walk; })
+      .def("__next__",
+           [](Walk& walk) {
+             T item{};
+             if (!walk.Next(item)) throw py::stop_iteration();
+             return item;
+           })
+      .def(
+          "Next",
+          [](Walk& walk) -> py::object {
+            T item{};
+            if (!walk.Next(item)) return py::none();
+            return py::cast(item);
+          },
+          "The next item, or None past the last one.")
+      .def(
+          "Skip", [](Walk& walk, Long count) { return walk.Skip(count.value); }, py::arg("Count"),
+          "Passes over Count items; False when fewer were left.")
+      .def("Reset", &Walk::Reset, "Back to the first item.");
+}
+
+void BindMap(py::module_& m) {
+  py::class_<MemoryMap, std::shared_ptr<MemoryMap>>(
+      m, "MemoryMap", "Segments of addresses: touching ones merge, overlapping ones are refused.")
+      .def(py::init([] { return MemoryMap::New(); }))
+      .def_static("Load", &MemoryMap::Load, py::arg("Bag"))
+      .def(
+          "Add", [](MemoryMap& map, Long start, Long count) { map.Add(start.value, count.value); },
+          py::arg("StartAddress"), py::arg("Count"),
+          "Adds StartAddress..StartAddress+Count-1 (error 1000 on an overlap).")
+      .def("Check", &MemoryMap::Check, py::arg("S"), "True when one segment covers S wholly.")
+      .def("Clear", &MemoryMap::Clear)
+      .def_property_readonly("Count", &MemoryMap::Count)
+      .def("Exclude", &MemoryMap::Exclude, py::arg("MM"),
+           "A new map of the addresses of this one that MM lacks.")
+      .def(
+          "Item", [](const MemoryMap& map, Long index) { return map.Item(index.value); },
+          py::arg("Index"), "The stored segment Index (1 for the lowest).")
+      .def(
+          "MemoryImage",
+          [](const MemoryMap& map, Byte pattern) { return map.MemoryImage(pattern.value); },
+          py::arg("Pattern") = Byte{0}, "A new image with an array for each segment.")
+      .def("NewEnum", &MemoryMap::NewEnum)
+      .def(
+          "Remove", [](MemoryMap& map, Long start, Long count) { map.Remove(start.value, count.value); },
+          py::arg("StartAddress"), py::arg("Count"), "Not available: error 1000.")
+      .def_property_readonly("BytesCount", &MemoryMap::BytesCount)
+      .def("__len__", &MemoryMap::Count)
+      .def("__iter__", &MemoryMap::NewEnum)
+      .def("InitProperties", &MemoryMap::InitProperties)
+      .def("ReadProperties", &MemoryMap::ReadProperties, py::arg("Bag"))
+      .def("WriteProperties", &MemoryMap::WriteProperties, py::arg("Bag"));
+}
+
+void BindImage(py::module_& m) {
+  py::class_<MemoryImage, std::shared_ptr<MemoryImage>>(
+      m, "MemoryImage",
+      "The known contents of a memory: byte arrays at addresses (their LowIndex); touching "
+      "arrays join, overlapping ones are refused.")
+      .def(py::init([] { return MemoryImage::New(); }))
+      .def_static("Load", &MemoryImage::Load, py::arg("Bag"))
+      .def_property_readonly("Count", &MemoryImage::Count)
+      .def_property_readonly("BytesCount", &MemoryImage::BytesCount)
+      .def("Add", &MemoryImage::Add, py::arg("B"),
+           "Places a copy of B's bytes at B.LowIndex..B.HighIndex.")
+      .def(
+          "add_bytes",
+          [](MemoryImage& image, Long address, py::handle data) {
+            const PyBytes bytes(data, "data");
+            image.Add(*ByteArray::New(bytes.Span(), address.value));
+          },
+          py::arg("address"), py::arg("data"),
+          "Add of a bytes-like object placed at address, without making a ByteArray first.")
+      .def("Clear", &MemoryImage::Clear)
+      .def_property_readonly("Map", &MemoryImage::Map, "A new map of the stored arrays' bounds.")
+      .def("GetMap", &MemoryImage::Map, "A new map of the stored arrays' bounds.")
+      .def(
+          "MemoryRead",
+          [](const MemoryImage& image, Long start, Long count) {
+            return image.MemoryRead(start.value, count.value);
+          },
+          py::arg("StartAddress"), py::arg("Count"),
+          "A new array with the bytes from StartAddress, or None unless one array holds them.")
+      .def("MemoryWrite", &MemoryImage::MemoryWrite, py::arg("B"),
+           "Writes B's bytes over the image (error 9 unless one array holds them all).")
+      .def(
+          "Item", [](const MemoryImage& image, Long index) { return image.Item(index.value); },
+          py::arg("Index"), "The stored array Index (1 for the lowest) itself.")
+      .def(
+          "Holding", [](const MemoryImage& image, Long address) { return image.Holding(address.value); },
+          py::arg("Address"), "The stored array that holds Address, or None.")
+      .def("NewEnum", &MemoryImage::NewEnum)
+      .def("__len__", &MemoryImage::Count)
+      .def("__iter__", &MemoryImage::NewEnum)
+      .def("InitProperties", &MemoryImage::InitProperties)
+      .def("ReadProperties", &MemoryImage::ReadProperties, py::arg("Bag"))
+      .def("WriteProperties", &MemoryImage::WriteProperties, py::arg("Bag"));
+}
+
+void BindCrc(py::module_& m) {
+  py::class_<CRC, std::shared_ptr<CRC>>(
+      m, "CRC", "The 16-bit HDLC frame check sequence (CRC-16/X.25), computed and checked.")
+      .def(py::init([] { return CRC::New(); }))
+      .def("Append", &CRC::Append, py::arg("B"), "Runs B's bytes through the register.")
+      .def("Clear", &CRC::Clear, "Sets the register to FFFF.")
+      .def_property_readonly("Check", &CRC::Check,
+                             "True when the register holds an intact frame's residue.")
+      .def("Send", &CRC::Send, py::arg("B"), "Writes the check bytes into B's last two bytes.")
+      .def_property_readonly("Register", &CRC::Register, "The register as it stands.")
+      .def_static(
+          "Of",
+          [](py::handle data) {
+            const PyBytes bytes(data, "data");
+            return CRC::Of(bytes.Span());
+          },
+          py::arg("data"), "The check sequence of a bytes-like object, as an int.")
+      .def_static("Stamp", &CRC::Stamp, py::arg("Frame"),
+                  "Grows Frame by two bytes and writes its check sequence there.")
+      .def_static("Intact", &CRC::Intact, py::arg("Frame"),
+                  "True when Frame, its check bytes included, is intact.");
+}
+
+}  // namespace
+
+void BindMemory(py::module_& m) {
+  BindEnumerator<std::string>(m, "TextEnumerator");
+  BindEnumerator<std::shared_ptr<ByteArray>>(m, "ByteArrayEnumerator");
+  BindEnumerator<std::shared_ptr<ArrayBounds>>(m, "ArrayBoundsEnumerator");
+  BindMap(m);
+  BindImage(m);
+  BindCrc(m);
+}
+
+}  // namespace ombrix::python

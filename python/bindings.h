@@ -1,0 +1,90 @@
+// The pieces of the Python module `ombrix._ombrix`, one per subsystem, and
+// what they share: Variant conversion both ways and the translation of the
+// library's errors into ombrix.Error.
+#pragma once
+
+#include <pybind11/pybind11.h>
+
+#include <cstdint>
+#include <span>
+
+#include "ombrix/frame/variant.h"
+
+namespace ombrix::python {
+
+namespace py = pybind11;
+
+/// A 32-bit signed argument: a Python int outside its range is the
+/// library's error 6 (Overflow), never a silent wrap.
+struct Long {
+  int32_t value;
+};
+/// A byte argument: a Python int outside 0..255 is error 6.
+struct Byte {
+  uint8_t value;
+};
+
+/// The bytes of a bytes-like Python object (bytes, bytearray, memoryview,
+/// any contiguous buffer), held while this lives. TypeError naming
+/// `parameter` for anything else.
+class PyBytes {
+ public:
+  PyBytes(py::handle object, const char* parameter);
+  PyBytes(const PyBytes&) = delete;
+  PyBytes& operator=(const PyBytes&) = delete;
+  ~PyBytes() { PyBuffer_Release(&view_); }
+  std::span<const uint8_t> Span() const noexcept {
+    return {static_cast<const uint8_t*>(view_.buf), static_cast<size_t>(view_.len)};
+  }
+
+ private:
+  Py_buffer view_{};
+};
+
+/// ombrix.Error and ombrix.FileError, and the translation of every C++
+/// error the library throws into one of them.
+void BindErrors(py::module_& m);
+/// ByteArray, its views, ArrayBounds, and their buffer protocol.
+void BindBytes(py::module_& m);
+/// NumericItem, LittleEndian, BigEndian, ScaledValue, Enumeration, RegionalSettings.
+void BindFields(py::module_& m);
+/// MemoryMap, MemoryImage, CRC.
+void BindMemory(py::module_& m);
+/// PropertyBag, MemoryPropertyBag, JsonPropertyBag; ImageFile, read_image, write_image.
+void BindFiles(py::module_& m);
+
+/// A Python value as a Variant: None Empty, ombrix.Null Null, bool, int
+/// (Long; error 6 beyond 32 bits), float, str, bytes-like (an array of
+/// bytes), datetime (Date), list or tuple (an array of variants).
+/// TypeError naming `parameter` for anything else.
+Variant ToVariant(py::handle value, const char* parameter);
+/// A Variant as a Python value, the other way round.
+py::object FromVariant(const Variant& value);
+
+/// Raises the error `error` (an ombrix::Error) as ombrix.Error in Python:
+/// for code that runs outside pybind11's own translation.
+void SetPythonError(std::exception_ptr error);
+
+}  // namespace ombrix::python
+
+namespace pybind11::detail {
+
+// Python ints into Long and Byte, range-checked by the library's rule.
+template <>
+struct type_caster<ombrix::python::Long> {
+  PYBIND11_TYPE_CASTER(ombrix::python::Long, const_name("int"));
+  bool load(handle source, bool convert);
+  static handle cast(ombrix::python::Long value, return_value_policy, handle) {
+    return PyLong_FromLong(value.value);
+  }
+};
+template <>
+struct type_caster<ombrix::python::Byte> {
+  PYBIND11_TYPE_CASTER(ombrix::python::Byte, const_name("int"));
+  bool load(handle source, bool convert);
+  static handle cast(ombrix::python::Byte value, return_value_policy, handle) {
+    return PyLong_FromLong(value.value);
+  }
+};
+
+}  // namespace pybind11::detail
