@@ -81,13 +81,13 @@ void BindImage(py::module_& m) {
       .def_static("Load", &MemoryImage::Load, py::arg("Bag"))
       .def_property_readonly("Count", &MemoryImage::Count)
       .def_property_readonly("BytesCount", &MemoryImage::BytesCount)
-      .def("Add", &MemoryImage::Add, py::arg("B"),
+      .def("Add", py::overload_cast<const IByteArray&>(&MemoryImage::Add), py::arg("B"),
            "Places a copy of B's bytes at B.LowIndex..B.HighIndex.")
       .def(
           "add_bytes",
           [](MemoryImage& image, Long address, py::handle data) {
             const PyBytes bytes(data, "data");
-            image.Add(*ByteArray::New(bytes.Span(), address.value));
+            image.Add(address.value, bytes.Span());
           },
           py::arg("address"), py::arg("data"),
           "Add of a bytes-like object placed at address, without making a ByteArray first.")
@@ -101,6 +101,21 @@ void BindImage(py::module_& m) {
           },
           py::arg("StartAddress"), py::arg("Count"),
           "A new array with the bytes from StartAddress, or None unless one array holds them.")
+      .def(
+          "read_bytes",
+          [](const MemoryImage& image, Long start, Long count) -> py::object {
+            // MemoryRead's bytes as bytes, without an array in between.
+            const auto holder = image.Holding(start.value);
+            if (!holder) return py::none();
+            const int64_t offset = int64_t{start.value} - holder->LowIndex();
+            const int64_t wanted = count.value == 0 ? holder->Count() - offset : count.value;
+            if (count.value < 0) (void)image.MemoryRead(start.value, count.value);  // its error
+            if (offset + wanted > holder->Count()) return py::none();
+            return py::bytes(reinterpret_cast<const char*>(holder->data() + offset),
+                             static_cast<size_t>(wanted));
+          },
+          py::arg("address"), py::arg("count"),
+          "MemoryRead's bytes as bytes, or None unless one stored array holds them all.")
       .def("MemoryWrite", &MemoryImage::MemoryWrite, py::arg("B"),
            "Writes B's bytes over the image (error 9 unless one array holds them all).")
       .def(

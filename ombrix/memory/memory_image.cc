@@ -1,5 +1,6 @@
 #include "ombrix/memory/memory_image.h"
 
+#include <algorithm>
 #include <limits>
 #include <string>
 
@@ -67,6 +68,32 @@ void MemoryImage::Add(const IByteArray& B) {
     const int32_t holder_count = holder.Count();
     try {
       if (previous != nullptr) detail::ByteAccess::Append(holder, B);
+      if (following != nullptr) detail::ByteAccess::Append(holder, *following);
+    } catch (...) {
+      holder.Count(holder_count);
+      throw;
+    }
+    return added;
+  });
+}
+
+void MemoryImage::Add(int32_t Address, std::span<const uint8_t> Bytes) {
+  if (Bytes.size() > static_cast<size_t>(std::numeric_limits<int32_t>::max())) {
+    Raise(errors::kInvalidArgument);
+  }
+  const auto count = static_cast<int32_t>(Bytes.size());
+  arrays_.Merge(Address, count, [&](ByteArray* previous, ByteArray* following) {
+    // As Add of an array holding Bytes: the lower neighbour grows, or a new
+    // array takes them; the following neighbour's bytes go behind.
+    std::shared_ptr<ByteArray> added;
+    if (previous == nullptr) added = ByteArray::New(Bytes, Address);
+    ByteArray& holder = previous != nullptr ? *previous : *added;
+    const int32_t holder_count = holder.Count();
+    try {
+      if (previous != nullptr) {
+        holder.Count(holder_count + count);
+        std::copy(Bytes.begin(), Bytes.end(), holder.data() + holder_count);
+      }
       if (following != nullptr) detail::ByteAccess::Append(holder, *following);
     } catch (...) {
       holder.Count(holder_count);

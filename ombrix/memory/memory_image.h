@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 
 #include "ombrix/bytes/byte_array.h"
 #include "ombrix/bytes/detail/byte_access.h"
@@ -44,6 +45,9 @@ class MemoryImage final {
   /// address or count or an end past the 32-bit range; B's own errors when
   /// its bytes cannot be read. Nothing changes on an error.
   void Add(const IByteArray& B);
+  /// Add of Bytes placed at Address, without an array to hold them first;
+  /// the same errors and the same result as Add of such an array.
+  void Add(int32_t Address, std::span<const uint8_t> Bytes);
   /// Removes every array.
   void Clear() noexcept;
   /// A new map of the stored arrays' bounds.

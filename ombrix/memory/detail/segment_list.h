@@ -163,7 +163,8 @@ class SegmentList {
       found.previous = Previous(found.at);
     } else {
       // Lows and highs both ascend, so the scan's stopping test is monotone.
-      found.at = FindFirst([&](const auto& e) { return end <= e.low || start <= e.high; });
+      // Bitwise, so that each step of the search selects rather than branches.
+      found.at = FindFirst([&](const auto& e) { return (end <= e.low) | (start <= e.high); });
       const EntryRef stop = at(found.at);
       if (end > stop.low) Raise(errors::kLibrary, messages::kOverlap);
       found.following = end == stop.low;
