@@ -64,6 +64,17 @@ check_cmake_client "$prefix" installed
 check_pkg_config_client "$prefix" installed
 [ -f "$prefix/share/man/man1/ombrix.1" ] || fail "no man page installed"
 [ -z "$(find "$prefix/include" -name '*_internal.h')" ] || fail "internal headers installed"
+# The Python package, when the build made one, imports from where it was
+# installed and reads the installed sample through the formats library.
+if [ -f "$build/python/ombrix/__init__.py" ]; then
+  site=$(find "$prefix/lib" -path '*dist-packages/ombrix' -type d | head -n 1)
+  [ -n "$site" ] || fail "Python package not installed"
+  PYTHONPATH=$(dirname "$site") /usr/bin/python3 -c '
+import sys, ombrix
+image = ombrix.read_image(sys.argv[1]).Image
+print(f"check-install: Python reads {len(image)} arrays, {image.BytesCount} bytes from ombrix in {ombrix.__file__}")
+' "$prefix/share/ombrix/samples/firmware.hex" || fail "installed Python package does not work"
+fi
 
 # 2. The Debian package.
 (cd "$build" && cpack -G DEB -B "$scratch/deb" >/dev/null)

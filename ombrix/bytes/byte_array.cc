@@ -8,7 +8,7 @@
 #include "ombrix/bytes/byte_array_trail.h"
 #include "ombrix/bytes/byte_kernels_internal.h"
 #include "ombrix/bytes/detail/byte_access.h"
-#include "ombrix/frame/allocation_internal.h"
+#include "ombrix/frame/detail/allocation.h"
 #include "ombrix/frame/text_encoding_internal.h"
 #include "ombrix/frame/wrap_internal.h"
 

@@ -5,7 +5,7 @@
 #include "ombrix/bytes/byte_array.h"
 #include "ombrix/bytes/hex_codec.h"
 #include "ombrix/bytes/hex_text_internal.h"
-#include "ombrix/frame/allocation_internal.h"
+#include "ombrix/frame/detail/allocation.h"
 #include "ombrix/frame/text_encoding_internal.h"
 
 #if defined(__SSE2__)

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "ombrix/frame/allocation_internal.h"
+#include "ombrix/frame/detail/allocation.h"
 #include "ombrix/frame/error.h"
 
 namespace ombrix {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "ombrix/frame/allocation_internal.h"
+#include "ombrix/frame/detail/allocation.h"
 #include "ombrix/frame/error.h"
 #include "ombrix/frame/regional_settings.h"
 

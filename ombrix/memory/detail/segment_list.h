@@ -22,7 +22,7 @@
 #include <emmintrin.h>
 #endif
 
-#include "ombrix/frame/allocation_internal.h"
+#include "ombrix/frame/detail/allocation.h"
 #include "ombrix/frame/error.h"
 
 namespace ombrix::detail {
