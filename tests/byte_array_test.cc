@@ -20,16 +20,27 @@ using testing::MakeArray;
 constexpr int32_t kMin = std::numeric_limits<int32_t>::min();
 constexpr int32_t kMax = std::numeric_limits<int32_t>::max();
 
-TEST(ByteArrayTest, NewArrayIsEmptyWithLowIndexOne) {
+TEST(ByteArrayTest, NewArrayCountAndHighIndex) {
   auto a = ByteArray::New();
-  EXPECT_EQ(a->Count(), 0);
-  EXPECT_EQ(a->LowIndex(), 1);
-  EXPECT_EQ(a->HighIndex(), 0);
+  EXPECT_EQ((std::vector<int32_t>{a->Count(), a->LowIndex(), a->HighIndex(), a->Sum()}),
+            (std::vector<int32_t>{0, 1, 0, 0}));
   EXPECT_TRUE(a->Value().IsEmpty());
-  EXPECT_EQ(a->Sum(), 0);
-  EXPECT_EQ(a->Bounds()->Count(), 0);
   EXPECT_EQ(a->Bounds()->LowIndex(), 1);
   ExpectError([&] { a->Item(1); }, 9);
+  a->Count(3);
+  a->Item(2, 256);  // Item keeps the low 8 bits
+  a->Item(3, -1);
+  a->Item(1, 7);
+  a->Count(5);  // kept bytes stay, new ones are 0
+  EXPECT_EQ(Bytes(*a), (std::vector<uint8_t>{7, 0, 255, 0, 0}));
+  a->HighIndex(2);
+  EXPECT_EQ(Bytes(*a), (std::vector<uint8_t>{7, 0}));
+  ExpectError([&] { a->Count(-1); }, 1000, "La propriété ByteAray.Count ne peut pas être négative");
+  ExpectError([&] { a->HighIndex(-1); }, 1000,
+              "La propriété ByteAray.Count ne peut pas être négative");
+  EXPECT_EQ(Bytes(*a), (std::vector<uint8_t>{7, 0}));
+  a->HighIndex(0);
+  EXPECT_TRUE(a->Value().IsEmpty());
 }
 
 // Made from a span or a list: the same as Count and Value let.
@@ -43,36 +54,6 @@ TEST(ByteArrayTest, NewFromBytesIsCountAndValueLet) {
   auto empty = ByteArray::New(std::span<const uint8_t>(), kMin);
   EXPECT_EQ(empty->Count(), 0);
   EXPECT_TRUE(empty->Value().IsEmpty());
-}
-
-TEST(ByteArrayTest, CountResizesKeepingBytesAndRefusesNegative) {
-  auto a = ByteArray::New();
-  a->Count(3);
-  EXPECT_EQ(Bytes(*a), (std::vector<uint8_t>{0, 0, 0}));
-  a->Item(2, 256);  // Item keeps the low 8 bits
-  a->Item(3, -1);
-  EXPECT_EQ(Bytes(*a), (std::vector<uint8_t>{0, 0, 255}));
-  a->Item(1, 7);
-  a->Count(5);
-  EXPECT_EQ(Bytes(*a), (std::vector<uint8_t>{7, 0, 255, 0, 0}));
-  a->Count(2);
-  EXPECT_EQ(Bytes(*a), (std::vector<uint8_t>{7, 0}));
-  ExpectError([&] { a->Count(-1); }, 1000, "La propriété ByteAray.Count ne peut pas être négative");
-  EXPECT_EQ(Bytes(*a), (std::vector<uint8_t>{7, 0}));
-  a->Count(0);
-  EXPECT_EQ(a->Count(), 0);
-  EXPECT_TRUE(a->Value().IsEmpty());
-}
-
-TEST(ByteArrayTest, HighIndexSetsCount) {
-  auto a = MakeArray({1, 2, 3, 4});
-  a->HighIndex(2);
-  EXPECT_EQ(Bytes(*a), (std::vector<uint8_t>{1, 2}));
-  ExpectError([&] { a->HighIndex(-1); }, 1000,
-              "La propriété ByteAray.Count ne peut pas être négative");
-  EXPECT_EQ(a->Count(), 2);
-  a->HighIndex(0);
-  EXPECT_EQ(a->Count(), 0);
 }
 
 TEST(ByteArrayTest, LowIndexMovesIndexesNotBytes) {

@@ -77,22 +77,6 @@ TEST(MemoryMapTest, OverlapsAndBadStretchesChangeNothing) {
   EXPECT_EQ(Layout(*MapOf({{10, 10}, {20, 1}})), (Bounds{{10, 20}}));
 }
 
-TEST(MemoryMapTest, ZeroByteStretches) {
-  auto map = MapOf({{10, 10}});
-  map->Add(20, 0);  // at EndAddress: nothing
-  map->Add(10, 0);  // at a segment's start: a new object with the same bounds
-  EXPECT_EQ(Layout(*map), (Bounds{{10, 19}}));
-  map->Add(30, 0);  // beyond: a segment of zero bytes
-  EXPECT_EQ(Layout(*map), (Bounds{{10, 19}, {30, 29}}));
-  EXPECT_EQ(map->BytesCount(), 10);
-  map->Add(25, 0);  // in a gap
-  EXPECT_EQ(map->Count(), 3);
-  map->Add(30, 4);
-  EXPECT_EQ(Layout(*map), (Bounds{{10, 19}, {25, 24}, {30, 33}}));
-  map->Add(20, 5);  // grows 10..19 over 20..24 and the empty segment at 25
-  EXPECT_EQ(Layout(*map), (Bounds{{10, 24}, {30, 33}}));
-}
-
 TEST(MemoryMapTest, CheckExcludeAndImages) {
   auto map = MapOf({{10, 10}});
   const auto covers = [&](int32_t start, int32_t count) {
