@@ -24,7 +24,8 @@ bool LoadInteger(handle source, long long& number) {
 bool type_caster<ombrix::python::Long>::load(handle source, bool) {
   long long number = 0;
   if (!LoadInteger(source, number)) return false;
-  if (number < std::numeric_limits<int32_t>::min() || number > std::numeric_limits<int32_t>::max()) {
+  if (number < std::numeric_limits<int32_t>::min() ||
+      number > std::numeric_limits<int32_t>::max()) {
     ombrix::Raise(ombrix::errors::kOverflow);
   }
   value.value = static_cast<int32_t>(number);

@@ -73,7 +73,8 @@ void BindInterface(py::module_& m) {
           [](IByteArray& a, Long v) { a.HighIndex(v.value); },
           "LowIndex + Count - 1; setting it sets Count.")
       .def(
-          "Interval", [](IByteArray& a, Long index, Long count) {
+          "Interval",
+          [](IByteArray& a, Long index, Long count) {
             return a.Interval(index.value, count.value);
           },
           py::arg("Index"), py::arg("Count") = Long{0},
@@ -82,8 +83,7 @@ void BindInterface(py::module_& m) {
           "Item", [](const IByteArray& a, Long index) { return a.Item(index.value); },
           py::arg("Index"), "The byte at Index, 0..255; error 9 outside the bytes.")
       .def(
-          "Item",
-          [](IByteArray& a, Long index, Long value) { a.Item(index.value, value.value); },
+          "Item", [](IByteArray& a, Long index, Long value) { a.Item(index.value, value.value); },
           py::arg("Index"), py::arg("Value"), "Stores the low 8 bits of Value at Index.")
       .def_property(
           "LowIndex", [](const IByteArray& a) { return a.LowIndex(); },
@@ -121,7 +121,8 @@ void BindInterface(py::module_& m) {
           "The bytes as bytes (None when there are none); setting it takes None, str "
           "(code page 1252), bytes-like, a list, or an int 0..255.")
       .def(
-          "Skip", [](const IByteArray& a, Byte pattern, Long start) {
+          "Skip",
+          [](const IByteArray& a, Byte pattern, Long start) {
             return a.Skip(pattern.value, start.value);
           },
           py::arg("Pattern"), py::arg("Start"),
@@ -161,7 +162,8 @@ void BindBytes(py::module_& m) {
           m, "ByteArray", py::buffer_protocol(),
           "Bytes with a movable lower index, owning its bytes. memoryview(a) lends them "
           "without a copy, writable; while it is out, the array cannot change size (error 10).")
-          .def(py::init([] { return ByteArray::New(); }), "A new, empty array: Count 0, LowIndex 1.")
+          .def(py::init([] { return ByteArray::New(); }),
+               "A new, empty array: Count 0, LowIndex 1.")
           .def_static(
               "from_bytes",
               [](py::handle data, Long low_index) {
@@ -191,7 +193,8 @@ void BindBytes(py::module_& m) {
       .def_property_readonly("LowIndex", &ArrayBounds::LowIndex)
       .def_property_readonly("HighIndex", &ArrayBounds::HighIndex)
       .def(
-          "ByteArray", [](const ArrayBounds& b, Byte pattern) { return b.ByteArray(pattern.value); },
+          "ByteArray",
+          [](const ArrayBounds& b, Byte pattern) { return b.ByteArray(pattern.value); },
           py::arg("Pattern") = Byte{0}, "A new array over the segment, every byte Pattern.")
       .def("__repr__", [](const ArrayBounds& b) {
         return "<ArrayBounds LowIndex=" + std::to_string(b.LowIndex()) +

@@ -54,11 +54,13 @@ void BindSettings(py::module_& m) {
       .def_readwrite("Grouping", &RegionalSettings::Grouping)
       .def_readwrite("DefaultDecimals", &RegionalSettings::DefaultDecimals)
       .def(
-          "Format", [](const RegionalSettings& s, double value, Long decimals) {
+          "Format",
+          [](const RegionalSettings& s, double value, Long decimals) {
             return s.Format(value, decimals.value);
           },
           py::arg("Value"), py::arg("Decimals"), "Value with exactly Decimals decimals.")
-      .def("Parse", &RegionalSettings::Parse, py::arg("Text"), "A number written in these settings.")
+      .def("Parse", &RegionalSettings::Parse, py::arg("Text"),
+           "A number written in these settings.")
       .def("ParseStrict", &RegionalSettings::ParseStrict, py::arg("Text"),
            "Parse for typed text: group separators only at every group boundary.");
 }
@@ -74,7 +76,8 @@ void BindScaledValue(py::module_& m) {
       .def_property("CoeffA", py::overload_cast<>(&ScaledValue::CoeffA, py::const_),
                     py::overload_cast<double>(&ScaledValue::CoeffA), "Multiplies the raw value.")
       .def_property("CoeffB", py::overload_cast<>(&ScaledValue::CoeffB, py::const_),
-                    py::overload_cast<double>(&ScaledValue::CoeffB), "Added after the multiplication.")
+                    py::overload_cast<double>(&ScaledValue::CoeffB),
+                    "Added after the multiplication.")
       .def_property("CoeffC", py::overload_cast<>(&ScaledValue::CoeffC, py::const_),
                     py::overload_cast<double>(&ScaledValue::CoeffC), "Divides the sum.")
       .def_property(
@@ -106,8 +109,8 @@ void BindScaledValue(py::module_& m) {
 }
 
 void BindEnumeration(py::module_& m) {
-  py::class_<Enumeration, std::shared_ptr<Enumeration>>(m, "Enumeration",
-                                                        "Text and value pairs, looked up both ways.")
+  py::class_<Enumeration, std::shared_ptr<Enumeration>>(
+      m, "Enumeration", "Text and value pairs, looked up both ways.")
       .def(py::init([] { return Enumeration::New(); }))
       .def_static("Load", &Enumeration::Load, py::arg("Bag"))
       .def_property_readonly("Count", &Enumeration::Count)
@@ -118,9 +121,8 @@ void BindEnumeration(py::module_& m) {
           "Remove", [](Enumeration& e, Long index) { e.Remove(index.value); }, py::arg("Index"))
       .def("Clear", &Enumeration::Clear)
       .def(
-          "Add", [](Enumeration& e, std::string text, Long value) {
-            e.Add(std::move(text), value.value);
-          },
+          "Add",
+          [](Enumeration& e, std::string text, Long value) { e.Add(std::move(text), value.value); },
           py::arg("Text"), py::arg("Value"), "Appends a pair.")
       .def(
           "Text", [](const Enumeration& e, Long value) { return e.Text(value.value); },

@@ -76,9 +76,9 @@ void BindBags(py::module_& m) {
       .def("Keys", &MemoryPropertyBag::Keys, "The keys, in the order first written.")
       .def("keys", &MemoryPropertyBag::Keys)
       .def("__len__", [](const MemoryPropertyBag& bag) { return bag.Keys().size(); })
-      .def("__iter__",
-           [](const MemoryPropertyBag& bag) { return py::iter(py::cast(bag.Keys())); });
-  py::class_<formats::JsonPropertyBag, MemoryPropertyBag, std::shared_ptr<formats::JsonPropertyBag>>(
+      .def("__iter__", [](const MemoryPropertyBag& bag) { return py::iter(py::cast(bag.Keys())); });
+  py::class_<formats::JsonPropertyBag, MemoryPropertyBag,
+             std::shared_ptr<formats::JsonPropertyBag>>(
       m, "JsonPropertyBag", "A property bag read from and written to JSON.")
       .def(py::init([] { return formats::JsonPropertyBag::New(); }))
       .def_static("Load", &formats::JsonPropertyBag::Load, py::arg("path"))

@@ -62,7 +62,8 @@ void BindMap(py::module_& m) {
           py::arg("Pattern") = Byte{0}, "A new image with an array for each segment.")
       .def("NewEnum", &MemoryMap::NewEnum)
       .def(
-          "Remove", [](MemoryMap& map, Long start, Long count) { map.Remove(start.value, count.value); },
+          "Remove",
+          [](MemoryMap& map, Long start, Long count) { map.Remove(start.value, count.value); },
           py::arg("StartAddress"), py::arg("Count"), "Not available: error 1000.")
       .def_property_readonly("BytesCount", &MemoryMap::BytesCount)
       .def("__len__", &MemoryMap::Count)
@@ -122,7 +123,8 @@ void BindImage(py::module_& m) {
           "Item", [](const MemoryImage& image, Long index) { return image.Item(index.value); },
           py::arg("Index"), "The stored array Index (1 for the lowest) itself.")
       .def(
-          "Holding", [](const MemoryImage& image, Long address) { return image.Holding(address.value); },
+          "Holding",
+          [](const MemoryImage& image, Long address) { return image.Holding(address.value); },
           py::arg("Address"), "The stored array that holds Address, or None.")
       .def("NewEnum", &MemoryImage::NewEnum)
       .def("__len__", &MemoryImage::Count)

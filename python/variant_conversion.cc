@@ -13,9 +13,7 @@ namespace ombrix::python {
 namespace {
 
 // Dates count days from 30 December 1899, the fraction being the time of day.
-py::object DateOrigin() {
-  return py::module_::import("datetime").attr("datetime")(1899, 12, 30);
-}
+py::object DateOrigin() { return py::module_::import("datetime").attr("datetime")(1899, 12, 30); }
 
 }  // namespace
 
