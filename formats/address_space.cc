@@ -9,8 +9,10 @@
 namespace ombrix::formats {
 
 namespace {
-constexpr uint64_t kImageTop = std::numeric_limits<int32_t>::max();  // the highest image address
-}
+// The highest address an image holds: its arrays end (one past their last
+// byte) at 2^31 - 1 at most.
+constexpr uint64_t kImageTop = std::numeric_limits<int32_t>::max() - 1;
+}  // namespace
 
 void Include(std::optional<std::pair<uint32_t, uint32_t>>& extent, uint32_t low, uint32_t high) {
   if (!extent) extent.emplace(low, high);

@@ -66,6 +66,24 @@ TEST(ImageFormatsTest, EveryFormatRoundTripsRandomImages) {
 
 // Readers take their text in chunks of a mebibyte: records cut by a chunk's
 // end, runs that grow over many blocks, and a line longer than a chunk.
+// An image holds addresses up to 7FFFFFFE: data reaching 7FFFFFFF is based
+// at its lowest address, and 2^31 addresses from 0 are one too many.
+TEST(ImageFormatsTest, TheLastAddressBelow2GiBMovesTheBase) {
+  const ImageFile top = ParseBinary("binary, the top!", 0x7FFFFFF0, "top.bin");
+  EXPECT_EQ(top.Base, 0x7FFFFFF0u);
+  EXPECT_EQ(FormatBinary(top), "binary, the top!");
+  const std::string low = ":0100000001FE\n:020000047FFF7C\n:01FFFE00AA58\n";
+  const ImageFile fits = ParseIntelHex(low + ":00000001FF\n", "fits.hex");
+  EXPECT_EQ(fits.Base, 0u);
+  EXPECT_EQ(fits.Image->Item(2)->LowIndex(), 0x7FFFFFFE);
+  try {
+    ParseIntelHex(low + ":01FFFF00BB46\n:00000001FF\n", "2GiB.hex");
+    ADD_FAILURE() << "2^31 addresses accepted";
+  } catch (const FileError& error) {
+    EXPECT_NE(error.Message().find("from 00000000 to 7FFFFFFF spans 2 GiB"), std::string::npos);
+  }
+}
+
 TEST(ImageFormatsTest, LargeFilesReadInChunks) {
   std::mt19937 random(8);
   ImageFile file;
