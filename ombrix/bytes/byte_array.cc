@@ -127,9 +127,8 @@ void ByteArray::AssignBytes(const uint8_t* bytes, int32_t count) {
     return;
   }
   // Copied straight in: no zeroing first.
-  SafeArray<uint8_t> store(0, detail::OrOutOfMemory([&] {
-                             return std::vector<uint8_t>(bytes, bytes + count);
-                           }));
+  SafeArray<uint8_t> store(
+      0, detail::OrOutOfMemory([&] { return std::vector<uint8_t>(bytes, bytes + count); }));
   store_ = std::move(store);
   ++generation_;
 }
