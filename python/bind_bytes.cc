@@ -171,11 +171,8 @@ void BindBytes(py::module_& m) {
                 return ByteArray::New(bytes.Span(), low_index.value);
               },
               py::arg("data"), py::arg("low_index") = Long{1},
-              "A new array holding a copy of a bytes-like object, indexed from low_index.")
-          .def_static("Load", &ByteArray::Load, py::arg("Bag"), "A new array read from Bag.")
-          .def("InitProperties", &ByteArray::InitProperties)
-          .def("ReadProperties", &ByteArray::ReadProperties, py::arg("Bag"))
-          .def("WriteProperties", &ByteArray::WriteProperties, py::arg("Bag"));
+              "A new array holding a copy of a bytes-like object, indexed from low_index.");
+  BindPersistence(byte_array);
   LendBytes(byte_array);
   auto interval = py::class_<ByteArrayInterval, IByteArray, std::shared_ptr<ByteArrayInterval>>(
       m, "ByteArrayInterval", py::buffer_protocol(),

@@ -109,37 +109,37 @@ void BindScaledValue(py::module_& m) {
 }
 
 void BindEnumeration(py::module_& m) {
-  py::class_<Enumeration, std::shared_ptr<Enumeration>>(
-      m, "Enumeration", "Text and value pairs, looked up both ways.")
-      .def(py::init([] { return Enumeration::New(); }))
-      .def_static("Load", &Enumeration::Load, py::arg("Bag"))
-      .def_property_readonly("Count", &Enumeration::Count)
-      .def(
-          "Item", [](const Enumeration& e, Long index) { return e.Item(index.value); },
-          py::arg("Index"), "The text of pair Index (1..Count).")
-      .def(
-          "Remove", [](Enumeration& e, Long index) { e.Remove(index.value); }, py::arg("Index"))
-      .def("Clear", &Enumeration::Clear)
-      .def(
-          "Add",
-          [](Enumeration& e, std::string text, Long value) { e.Add(std::move(text), value.value); },
-          py::arg("Text"), py::arg("Value"), "Appends a pair.")
-      .def(
-          "Text", [](const Enumeration& e, Long value) { return e.Text(value.value); },
-          py::arg("Value"), "The text of the first pair with this value; error 9 when none.")
-      .def("Value", &Enumeration::Value, py::arg("Text"),
-           "The value of the first pair with this text; error 9 when none.")
-      .def(
-          "FindText", [](const Enumeration& e, Long value) { return e.FindText(value.value); },
-          py::arg("Value"), "The text of the first pair with this value, or None.")
-      .def("FindValue", &Enumeration::FindValue, py::arg("Text"),
-           "The value of the first pair with this text, or None.")
-      .def("NewEnum", &Enumeration::NewEnum, "An enumerator over the texts.")
-      .def("__len__", &Enumeration::Count)
-      .def("__iter__", &Enumeration::NewEnum)
-      .def("InitProperties", &Enumeration::InitProperties)
-      .def("ReadProperties", &Enumeration::ReadProperties, py::arg("Bag"))
-      .def("WriteProperties", &Enumeration::WriteProperties, py::arg("Bag"));
+  auto enumeration_class =
+      py::class_<Enumeration, std::shared_ptr<Enumeration>>(
+          m, "Enumeration", "Text and value pairs, looked up both ways.")
+          .def(py::init([] { return Enumeration::New(); }))
+          .def_property_readonly("Count", &Enumeration::Count)
+          .def(
+              "Item", [](const Enumeration& e, Long index) { return e.Item(index.value); },
+              py::arg("Index"), "The text of pair Index (1..Count).")
+          .def(
+              "Remove", [](Enumeration& e, Long index) { e.Remove(index.value); }, py::arg("Index"))
+          .def("Clear", &Enumeration::Clear)
+          .def(
+              "Add",
+              [](Enumeration& e, std::string text, Long value) {
+                e.Add(std::move(text), value.value);
+              },
+              py::arg("Text"), py::arg("Value"), "Appends a pair.")
+          .def(
+              "Text", [](const Enumeration& e, Long value) { return e.Text(value.value); },
+              py::arg("Value"), "The text of the first pair with this value; error 9 when none.")
+          .def("Value", &Enumeration::Value, py::arg("Text"),
+               "The value of the first pair with this text; error 9 when none.")
+          .def(
+              "FindText", [](const Enumeration& e, Long value) { return e.FindText(value.value); },
+              py::arg("Value"), "The text of the first pair with this value, or None.")
+          .def("FindValue", &Enumeration::FindValue, py::arg("Text"),
+               "The value of the first pair with this text, or None.")
+          .def("NewEnum", &Enumeration::NewEnum, "An enumerator over the texts.")
+          .def("__len__", &Enumeration::Count)
+          .def("__iter__", &Enumeration::NewEnum);
+  BindPersistence(enumeration_class);
 }
 
 }  // namespace

@@ -40,98 +40,97 @@ void BindEnumerator(py::module_& m, const char* name) {
 }
 
 void BindMap(py::module_& m) {
-  py::class_<MemoryMap, std::shared_ptr<MemoryMap>>(
-      m, "MemoryMap", "Segments of addresses: touching ones merge, overlapping ones are refused.")
-      .def(py::init([] { return MemoryMap::New(); }))
-      .def_static("Load", &MemoryMap::Load, py::arg("Bag"))
-      .def(
-          "Add", [](MemoryMap& map, Long start, Long count) { map.Add(start.value, count.value); },
-          py::arg("StartAddress"), py::arg("Count"),
-          "Adds StartAddress..StartAddress+Count-1 (error 1000 on an overlap).")
-      .def("Check", &MemoryMap::Check, py::arg("S"), "True when one segment covers S wholly.")
-      .def("Clear", &MemoryMap::Clear)
-      .def_property_readonly("Count", &MemoryMap::Count)
-      .def("Exclude", &MemoryMap::Exclude, py::arg("MM"),
-           "A new map of the addresses of this one that MM lacks.")
-      .def(
-          "Item", [](const MemoryMap& map, Long index) { return map.Item(index.value); },
-          py::arg("Index"), "The stored segment Index (1 for the lowest).")
-      .def(
-          "MemoryImage",
-          [](const MemoryMap& map, Byte pattern) { return map.MemoryImage(pattern.value); },
-          py::arg("Pattern") = Byte{0}, "A new image with an array for each segment.")
-      .def("NewEnum", &MemoryMap::NewEnum)
-      .def(
-          "Remove",
-          [](MemoryMap& map, Long start, Long count) { map.Remove(start.value, count.value); },
-          py::arg("StartAddress"), py::arg("Count"), "Not available: error 1000.")
-      .def_property_readonly("BytesCount", &MemoryMap::BytesCount)
-      .def("__len__", &MemoryMap::Count)
-      .def("__iter__", &MemoryMap::NewEnum)
-      .def("InitProperties", &MemoryMap::InitProperties)
-      .def("ReadProperties", &MemoryMap::ReadProperties, py::arg("Bag"))
-      .def("WriteProperties", &MemoryMap::WriteProperties, py::arg("Bag"));
+  auto map_class =
+      py::class_<MemoryMap, std::shared_ptr<MemoryMap>>(
+          m, "MemoryMap",
+          "Segments of addresses: touching ones merge, overlapping ones are refused.")
+          .def(py::init([] { return MemoryMap::New(); }))
+          .def(
+              "Add",
+              [](MemoryMap& map, Long start, Long count) { map.Add(start.value, count.value); },
+              py::arg("StartAddress"), py::arg("Count"),
+              "Adds StartAddress..StartAddress+Count-1 (error 1000 on an overlap).")
+          .def("Check", &MemoryMap::Check, py::arg("S"), "True when one segment covers S wholly.")
+          .def("Clear", &MemoryMap::Clear)
+          .def_property_readonly("Count", &MemoryMap::Count)
+          .def("Exclude", &MemoryMap::Exclude, py::arg("MM"),
+               "A new map of the addresses of this one that MM lacks.")
+          .def(
+              "Item", [](const MemoryMap& map, Long index) { return map.Item(index.value); },
+              py::arg("Index"), "The stored segment Index (1 for the lowest).")
+          .def(
+              "MemoryImage",
+              [](const MemoryMap& map, Byte pattern) { return map.MemoryImage(pattern.value); },
+              py::arg("Pattern") = Byte{0}, "A new image with an array for each segment.")
+          .def("NewEnum", &MemoryMap::NewEnum)
+          .def(
+              "Remove",
+              [](MemoryMap& map, Long start, Long count) { map.Remove(start.value, count.value); },
+              py::arg("StartAddress"), py::arg("Count"), "Not available: error 1000.")
+          .def_property_readonly("BytesCount", &MemoryMap::BytesCount)
+          .def("__len__", &MemoryMap::Count)
+          .def("__iter__", &MemoryMap::NewEnum);
+  BindPersistence(map_class);
 }
 
 void BindImage(py::module_& m) {
-  py::class_<MemoryImage, std::shared_ptr<MemoryImage>>(
-      m, "MemoryImage",
-      "The known contents of a memory: byte arrays at addresses (their LowIndex); touching "
-      "arrays join, overlapping ones are refused.")
-      .def(py::init([] { return MemoryImage::New(); }))
-      .def_static("Load", &MemoryImage::Load, py::arg("Bag"))
-      .def_property_readonly("Count", &MemoryImage::Count)
-      .def_property_readonly("BytesCount", &MemoryImage::BytesCount)
-      .def("Add", py::overload_cast<const IByteArray&>(&MemoryImage::Add), py::arg("B"),
-           "Places a copy of B's bytes at B.LowIndex..B.HighIndex.")
-      .def(
-          "add_bytes",
-          [](MemoryImage& image, Long address, py::handle data) {
-            const PyBytes bytes(data, "data");
-            image.Add(address.value, bytes.Span());
-          },
-          py::arg("address"), py::arg("data"),
-          "Add of a bytes-like object placed at address, without making a ByteArray first.")
-      .def("Clear", &MemoryImage::Clear)
-      .def_property_readonly("Map", &MemoryImage::Map, "A new map of the stored arrays' bounds.")
-      .def("GetMap", &MemoryImage::Map, "A new map of the stored arrays' bounds.")
-      .def(
-          "MemoryRead",
-          [](const MemoryImage& image, Long start, Long count) {
-            return image.MemoryRead(start.value, count.value);
-          },
-          py::arg("StartAddress"), py::arg("Count"),
-          "A new array with the bytes from StartAddress, or None unless one array holds them.")
-      .def(
-          "read_bytes",
-          [](const MemoryImage& image, Long start, Long count) -> py::object {
-            // MemoryRead's bytes as bytes, without an array in between.
-            const auto holder = image.Holding(start.value);
-            if (!holder) return py::none();
-            const int64_t offset = int64_t{start.value} - holder->LowIndex();
-            const int64_t wanted = count.value == 0 ? holder->Count() - offset : count.value;
-            if (count.value < 0) (void)image.MemoryRead(start.value, count.value);  // its error
-            if (offset + wanted > holder->Count()) return py::none();
-            return py::bytes(reinterpret_cast<const char*>(holder->data() + offset),
-                             static_cast<size_t>(wanted));
-          },
-          py::arg("address"), py::arg("count"),
-          "MemoryRead's bytes as bytes, or None unless one stored array holds them all.")
-      .def("MemoryWrite", &MemoryImage::MemoryWrite, py::arg("B"),
-           "Writes B's bytes over the image (error 9 unless one array holds them all).")
-      .def(
-          "Item", [](const MemoryImage& image, Long index) { return image.Item(index.value); },
-          py::arg("Index"), "The stored array Index (1 for the lowest) itself.")
-      .def(
-          "Holding",
-          [](const MemoryImage& image, Long address) { return image.Holding(address.value); },
-          py::arg("Address"), "The stored array that holds Address, or None.")
-      .def("NewEnum", &MemoryImage::NewEnum)
-      .def("__len__", &MemoryImage::Count)
-      .def("__iter__", &MemoryImage::NewEnum)
-      .def("InitProperties", &MemoryImage::InitProperties)
-      .def("ReadProperties", &MemoryImage::ReadProperties, py::arg("Bag"))
-      .def("WriteProperties", &MemoryImage::WriteProperties, py::arg("Bag"));
+  auto image_class =
+      py::class_<MemoryImage, std::shared_ptr<MemoryImage>>(
+          m, "MemoryImage",
+          "The known contents of a memory: byte arrays at addresses (their LowIndex); touching "
+          "arrays join, overlapping ones are refused.")
+          .def(py::init([] { return MemoryImage::New(); }))
+          .def_property_readonly("Count", &MemoryImage::Count)
+          .def_property_readonly("BytesCount", &MemoryImage::BytesCount)
+          .def("Add", py::overload_cast<const IByteArray&>(&MemoryImage::Add), py::arg("B"),
+               "Places a copy of B's bytes at B.LowIndex..B.HighIndex.")
+          .def(
+              "add_bytes",
+              [](MemoryImage& image, Long address, py::handle data) {
+                const PyBytes bytes(data, "data");
+                image.Add(address.value, bytes.Span());
+              },
+              py::arg("address"), py::arg("data"),
+              "Add of a bytes-like object placed at address, without making a ByteArray first.")
+          .def("Clear", &MemoryImage::Clear)
+          .def_property_readonly("Map", &MemoryImage::Map,
+                                 "A new map of the stored arrays' bounds.")
+          .def("GetMap", &MemoryImage::Map, "A new map of the stored arrays' bounds.")
+          .def(
+              "MemoryRead",
+              [](const MemoryImage& image, Long start, Long count) {
+                return image.MemoryRead(start.value, count.value);
+              },
+              py::arg("StartAddress"), py::arg("Count"),
+              "A new array with the bytes from StartAddress, or None unless one array holds them.")
+          .def(
+              "read_bytes",
+              [](const MemoryImage& image, Long start, Long count) -> py::object {
+                // MemoryRead's bytes as bytes, without an array in between.
+                const auto holder = image.Holding(start.value);
+                if (!holder) return py::none();
+                const int64_t offset = int64_t{start.value} - holder->LowIndex();
+                const int64_t wanted = count.value == 0 ? holder->Count() - offset : count.value;
+                if (count.value < 0) Raise(errors::kLibrary, messages::kNegativeCount);
+                if (offset + wanted > holder->Count()) return py::none();
+                return py::bytes(reinterpret_cast<const char*>(holder->data() + offset),
+                                 static_cast<size_t>(wanted));
+              },
+              py::arg("address"), py::arg("count"),
+              "MemoryRead's bytes as bytes, or None unless one stored array holds them all.")
+          .def("MemoryWrite", &MemoryImage::MemoryWrite, py::arg("B"),
+               "Writes B's bytes over the image (error 9 unless one array holds them all).")
+          .def(
+              "Item", [](const MemoryImage& image, Long index) { return image.Item(index.value); },
+              py::arg("Index"), "The stored array Index (1 for the lowest) itself.")
+          .def(
+              "Holding",
+              [](const MemoryImage& image, Long address) { return image.Holding(address.value); },
+              py::arg("Address"), "The stored array that holds Address, or None.")
+          .def("NewEnum", &MemoryImage::NewEnum)
+          .def("__len__", &MemoryImage::Count)
+          .def("__iter__", &MemoryImage::NewEnum);
+  BindPersistence(image_class);
 }
 
 void BindCrc(py::module_& m) {

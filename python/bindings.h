@@ -61,6 +61,17 @@ Variant ToVariant(py::handle value, const char* parameter);
 /// A Variant as a Python value, the other way round.
 py::object FromVariant(const Variant& value);
 
+/// Load, InitProperties, ReadProperties and WriteProperties: the members
+/// every class saved to a property bag has.
+template <typename Class>
+void BindPersistence(Class& cls) {
+  using T = typename Class::type;
+  cls.def_static("Load", &T::Load, py::arg("Bag"), "A new object read from Bag.")
+      .def("InitProperties", &T::InitProperties, "Gives a new object its initial state.")
+      .def("ReadProperties", &T::ReadProperties, py::arg("Bag"), "Reads the state from Bag.")
+      .def("WriteProperties", &T::WriteProperties, py::arg("Bag"), "Writes the state to Bag.");
+}
+
 /// Raises the error `error` (an ombrix::Error) as ombrix.Error in Python:
 /// for code that runs outside pybind11's own translation.
 void SetPythonError(std::exception_ptr error);
