@@ -45,18 +45,15 @@ TEST(MemoryImageTest, TouchingArraysJoinAndOverlapsAreRefused) {
   image->Add(*MakeArray({3, 4}, 102));
   EXPECT_EQ(Describe(*image), "100:010203040506 ");
   EXPECT_EQ(image->Item(1), lower);  // the lower array grew in place
-  ExpectError(
-      [&] {
-        image->Add(*MakeArray({0, 0}, 101));
-      },
-      1000, "Segments mémoire en recouvrement");
-  ExpectError(
-      [&] {
-        image->Add(*MakeArray({0, 0}, 99));
-      },
-      1000, "Segments mémoire en recouvrement");
-  ExpectError([&] { image->Add(*MakeArray({0}, -1)); }, 5);
-  ExpectError([&] { image->Add(*MakeArray({0, 0}, INT32_MAX)); }, 5);
+  for (const int32_t at : {101, 99}) {
+    ExpectError(
+        [&] {
+          image->Add(*MakeArray({0, 0}, at));
+        },
+        1000, "Segments mémoire en recouvrement");
+  }
+  for (const int32_t at : {-1, INT32_MAX})
+    ExpectError([&] { image->Add(*MakeArray({0, 0}, at)); }, 5);
   // A view whose bytes are gone fails while being read, before anything changes.
   auto parent = MakeArray({1, 2});
   ExpectError([&] { image->Add(*parent->Interval(2, 3)); }, 9);

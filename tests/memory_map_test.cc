@@ -30,32 +30,19 @@ std::shared_ptr<MemoryMap> MapOf(const Bounds& stretches) {
   return map;
 }
 
-TEST(MemoryMapTest, TouchingStretchesMergeIntoTheLowerSegment) {
-  auto map = MemoryMap::New();
-  EXPECT_EQ(map->Count(), 0);
-  EXPECT_EQ(map->BytesCount(), 0);
-  map->Add(10, 5);
-  auto first = map->Item(1);
-  map->Add(15, 5);
-  EXPECT_EQ(Layout(*map), (Bounds{{10, 19}}));
-  EXPECT_EQ(first->HighIndex(), 19);  // the object handed out grew
-  EXPECT_EQ(map->BytesCount(), 10);
-
-  map = MapOf({{20, 5}, {10, 5}});
+// Which object takes a merge the random test below checks against the plain
+// scan; here, what the objects handed out before a merge then show.
+TEST(MemoryMapTest, SegmentsHandedOutSeeMergesAndLeaveWithTheirBounds) {
+  auto map = MapOf({{20, 5}, {10, 5}});
   EXPECT_EQ(Layout(*map), (Bounds{{10, 14}, {20, 24}}));
   auto lower = map->Item(1), upper = map->Item(2);
-  map->Add(15, 5);  // closes the gap: the upper object leaves with its bounds
+  map->Add(15, 5);  // closes the gap: the lower object grows over the upper one
   EXPECT_EQ(Layout(*map), (Bounds{{10, 24}}));
   EXPECT_EQ(map->Item(1), lower);
+  EXPECT_EQ(lower->HighIndex(), 24);
   EXPECT_EQ(upper->LowIndex(), 20);
   EXPECT_EQ(upper->HighIndex(), 24);
-
-  map = MapOf({{30, 5}});
-  auto old = map->Item(1);
-  map->Add(25, 5);  // touches only its upper neighbour: a new object takes it over
-  EXPECT_EQ(Layout(*map), (Bounds{{25, 34}}));
-  EXPECT_NE(map->Item(1), old);
-  EXPECT_EQ(Layout(*MapOf({{0, 4}, {8, 4}, {4, 4}})), (Bounds{{0, 11}}));
+  EXPECT_EQ(map->BytesCount(), 15);
 }
 
 TEST(MemoryMapTest, OverlapsAndBadStretchesChangeNothing) {
