@@ -10,7 +10,6 @@ namespace ombrix::detail {
 namespace {
 
 using testing::Bytes;
-using testing::MakeArray;
 
 // What the seam gives of an array's bytes from index `low` on, `count` of
 // them: the store's bytes up to the first one missing.
@@ -23,7 +22,7 @@ std::vector<uint8_t> ThroughSeam(const IByteArray& array, int32_t low, int64_t c
 
 // For every kind of array, the seam agrees with reading Item by Item.
 TEST(ByteAccessTest, GivesWhatItemGivesForEveryKindOfArray) {
-  auto array = MakeArray({10, 11, 12, 13, 14, 15, 16, 17}, -3);
+  auto array = ByteArray::New({10, 11, 12, 13, 14, 15, 16, 17}, -3);
   const auto interval = array->Interval(-1, 4);
   const auto trail = array->Interval(2);
   const auto view_of_view = interval->Interval(2, 2);

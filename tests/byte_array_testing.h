@@ -1,7 +1,6 @@
 // Helpers to build arrays and read their bytes in tests and fuzz targets.
 #pragma once
 
-#include <initializer_list>
 #include <memory>
 #include <string>
 #include <vector>
@@ -10,14 +9,6 @@
 #include "ombrix/memory/memory_image.h"
 
 namespace ombrix::testing {
-
-inline std::shared_ptr<ByteArray> MakeArray(std::initializer_list<uint8_t> bytes,
-                                            int32_t low_index = 1) {
-  auto array = ByteArray::New();
-  array->Value(Variant(SafeArray<uint8_t>(0, std::vector<uint8_t>(bytes))));
-  array->LowIndex(low_index);
-  return array;
-}
 
 // The bytes of any array, view or not, read through Item.
 inline std::vector<uint8_t> Bytes(const IByteArray& array) {

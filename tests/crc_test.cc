@@ -16,7 +16,6 @@ namespace {
 
 using testing::Bytes;
 using testing::ExpectError;
-using testing::MakeArray;
 
 std::vector<uint8_t> RandomBytes(std::mt19937& random, size_t count) {
   std::vector<uint8_t> bytes(count);
@@ -75,7 +74,7 @@ TYPED_TEST(Crc16KernelTest, MatchesTheBitLoopAtEveryLengthAndSplit) {
 // interface with the same results.
 TEST(CrcTest, AbcFrameStampedAndChecked) {
   for (const bool client : {false, true}) {
-    auto frame = MakeArray({0x61, 0x62, 0x63, 0, 0}, -2);
+    auto frame = ByteArray::New({0x61, 0x62, 0x63, 0, 0}, -2);
     testing::ClientArray client_frame(frame);
     IByteArray& target = client ? static_cast<IByteArray&>(client_frame) : *frame;
     auto crc = CRC::New();
@@ -95,12 +94,12 @@ TEST(CrcTest, EmptyArraysAndShortFrames) {
   auto crc = CRC::New();
   crc->Append(*ByteArray::New());
   EXPECT_EQ(crc->Register(), 0xFFFF);
-  auto two = MakeArray({7, 7});
+  auto two = ByteArray::New({7, 7});
   crc->Send(*two);
   EXPECT_EQ(two->Text(), "0000");
   crc->Append(*two);
   EXPECT_TRUE(crc->Check());
-  auto one = MakeArray({5});
+  auto one = ByteArray::New({5});
   ExpectError([&] { crc->Send(*one); }, 9);
   EXPECT_EQ(one->Text(), "05");
 }

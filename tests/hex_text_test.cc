@@ -19,10 +19,9 @@ namespace {
 
 using testing::Bytes;
 using testing::ExpectError;
-using testing::MakeArray;
 
 TEST(HexTextTest, ReadsAndWritesPairs) {
-  auto a = MakeArray({10, 255, 0}, -4);
+  auto a = ByteArray::New({10, 255, 0}, -4);
   EXPECT_EQ(a->Text(), "0AFF00");
   EXPECT_EQ(ByteArray::New()->Text(), "");
   a->Text("0aff00");
@@ -102,7 +101,7 @@ TEST(HexTextTest, TextTooLargeForMemoryRaisesOutOfMemory) {
                             [&] {
                               std::string accented(static_cast<size_t>(kBytes), 'e');
                               accented.replace(0, 2, "é");
-                              auto array = MakeArray({1, 2});
+                              auto array = ByteArray::New({1, 2});
                               const int text = raises_7([&] { array->Text(accented); });
                               return text != 0 ? text : array->Text() == "0102" ? 0 : 3;
                             }),
@@ -115,12 +114,12 @@ class HexTextRejectTest : public ::testing::TestWithParam<std::string> {};
 // The pairs before the bad one are written, later bytes keep their values,
 // and bytes the array grew by are 0.
 TEST_P(HexTextRejectTest, RaisesAtTheBadPairKeepingLaterBytes) {
-  auto a = MakeArray({7});
+  auto a = ByteArray::New({7});
   const std::string text = "0102" + GetParam() + "04";
   a->Text("AABBCCDD");
   ExpectError([&] { a->Text(text); }, 13);
   EXPECT_EQ(Bytes(*a), (std::vector<uint8_t>{1, 2, 0xCC, 0xDD}));
-  auto one = MakeArray({7});
+  auto one = ByteArray::New({7});
   ExpectError([&] { one->Text(GetParam()); }, 13);
   EXPECT_EQ(Bytes(*one), (std::vector<uint8_t>{7}));
 }
@@ -154,7 +153,7 @@ TEST(HexTextTest, FastKernelsMatchTableLoops) {
     ASSERT_EQ(decoded_fast, decoded_plain);
   }
   std::string all;
-  for (int b = 0; b < 256; ++b) all += MakeArray({static_cast<uint8_t>(b)})->Text();
+  for (int b = 0; b < 256; ++b) all += ByteArray::New({static_cast<uint8_t>(b)})->Text();
   auto round = ByteArray::New();
   round->Text(all);
   EXPECT_EQ(round->Text(), all);

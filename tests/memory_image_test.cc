@@ -16,17 +16,16 @@ namespace {
 using ombrix::testing::Describe;
 
 using testing::ExpectError;
-using testing::MakeArray;
 
 TEST(MemoryImageTest, TouchingArraysJoinAndOverlapsAreRefused) {
   auto image = MemoryImage::New();
   EXPECT_EQ(image->Map()->Count(), 0);
   EXPECT_EQ(image->MemoryRead(0, 1), nullptr);
-  ExpectError([&] { image->MemoryWrite(*MakeArray({1}, 0)); }, 9);
+  ExpectError([&] { image->MemoryWrite(*ByteArray::New({1}, 0)); }, 9);
 
-  auto first = MakeArray({1, 2, 3}, 100);
+  auto first = ByteArray::New({1, 2, 3}, 100);
   image->Add(*first);
-  image->Add(*MakeArray({4, 5}, 103));
+  image->Add(*ByteArray::New({4, 5}, 103));
   EXPECT_EQ(Describe(*image), "100:0102030405 ");
   EXPECT_EQ(image->BytesCount(), 5);
   first->Item(100, 9);  // the caller's array is not the image's
@@ -34,35 +33,35 @@ TEST(MemoryImageTest, TouchingArraysJoinAndOverlapsAreRefused) {
   EXPECT_EQ(Describe(*image), "100:0102030405 ");
 
   image->Clear();
-  image->Add(*MakeArray({4, 5}, 103));
-  image->Add(*MakeArray({1, 2, 3}, 100));
+  image->Add(*ByteArray::New({4, 5}, 103));
+  image->Add(*ByteArray::New({1, 2, 3}, 100));
   EXPECT_EQ(Describe(*image), "100:0102030405 ");
 
   image->Clear();
-  image->Add(*MakeArray({1, 2}, 100));
-  image->Add(*MakeArray({5, 6}, 104));
+  image->Add(*ByteArray::New({1, 2}, 100));
+  image->Add(*ByteArray::New({5, 6}, 104));
   auto lower = image->Item(1);
-  image->Add(*MakeArray({3, 4}, 102));
+  image->Add(*ByteArray::New({3, 4}, 102));
   EXPECT_EQ(Describe(*image), "100:010203040506 ");
   EXPECT_EQ(image->Item(1), lower);  // the lower array grew in place
   for (const int32_t at : {101, 99}) {
     ExpectError(
         [&] {
-          image->Add(*MakeArray({0, 0}, at));
+          image->Add(*ByteArray::New({0, 0}, at));
         },
         1000, "Segments mémoire en recouvrement");
   }
   for (const int32_t at : {-1, INT32_MAX})
-    ExpectError([&] { image->Add(*MakeArray({0, 0}, at)); }, 5);
+    ExpectError([&] { image->Add(*ByteArray::New({0, 0}, at)); }, 5);
   // A view whose bytes are gone fails while being read, before anything changes.
-  auto parent = MakeArray({1, 2});
+  auto parent = ByteArray::New({1, 2});
   ExpectError([&] { image->Add(*parent->Interval(2, 3)); }, 9);
   EXPECT_EQ(Describe(*image), "100:010203040506 ");
 }
 
 TEST(MemoryImageTest, ReadsAndWritesByAddress) {
   auto image = MemoryImage::New();
-  image->Add(*MakeArray({1, 2, 3, 4, 5, 6}, 100));
+  image->Add(*ByteArray::New({1, 2, 3, 4, 5, 6}, 100));
   auto read = image->MemoryRead(101, 3);
   ASSERT_NE(read, nullptr);
   EXPECT_EQ(read->LowIndex(), 101);
@@ -74,17 +73,17 @@ TEST(MemoryImageTest, ReadsAndWritesByAddress) {
   ExpectError([&] { (void)image->MemoryRead(101, -2); }, 1000,
               "La propriété ByteAray.Count ne peut pas être négative");
   // A trail whose parent has shrunk has a negative Count: the copy Add makes refuses it.
-  auto parent = MakeArray({1, 2, 3, 4});
+  auto parent = ByteArray::New({1, 2, 3, 4});
   auto tail = parent->Interval(4);
   parent->Count(1);
   ExpectError([&] { image->Add(*tail); }, 1000,
               "La propriété ByteAray.Count ne peut pas être négative");
   EXPECT_EQ(Describe(*image), "100:010203040506 ");
 
-  image->MemoryWrite(*MakeArray({0xAA, 0xBB}, 102));
+  image->MemoryWrite(*ByteArray::New({0xAA, 0xBB}, 102));
   EXPECT_EQ(Describe(*image), "100:0102AABB0506 ");
-  ExpectError([&] { image->MemoryWrite(*MakeArray({0, 0}, 105)); }, 9);
-  ExpectError([&] { image->MemoryWrite(*MakeArray({0}, 200)); }, 9);
+  ExpectError([&] { image->MemoryWrite(*ByteArray::New({0, 0}, 105)); }, 9);
+  ExpectError([&] { image->MemoryWrite(*ByteArray::New({0}, 200)); }, 9);
   auto none = ByteArray::New();
   none->LowIndex(101);
   image->MemoryWrite(*none);  // no bytes: nothing written
@@ -97,8 +96,8 @@ TEST(MemoryImageTest, ReadsAndWritesByAddress) {
 
 TEST(MemoryImageTest, MapsAndPersistence) {
   auto image = MemoryImage::New();
-  image->Add(*MakeArray({1, 2, 3, 4}, 0));
-  image->Add(*MakeArray({5, 6, 7, 8, 9, 10, 11, 12}, 16));
+  image->Add(*ByteArray::New({1, 2, 3, 4}, 0));
+  image->Add(*ByteArray::New({5, 6, 7, 8, 9, 10, 11, 12}, 16));
   std::shared_ptr<MemoryMap> map;
   image->GetMap(map);
   ASSERT_EQ(map->Count(), 2);

@@ -14,7 +14,6 @@ namespace {
 
 using testing::Bytes;
 using testing::ExpectError;
-using testing::MakeArray;
 
 enum class Order { kIntel, kMotorola };
 
@@ -132,7 +131,7 @@ TEST(NumericFieldTest, EveryGeometryMatchesABitByBitReference) {
 }
 
 TEST(NumericFieldTest, RefersToChecksGeometryInOrderAndKeepsTheOldBinding) {
-  auto array = MakeArray({1, 2, 3, 4, 5, 6});
+  auto array = ByteArray::New({1, 2, 3, 4, 5, 6});
   auto item = LittleEndian::New();
   EXPECT_EQ(item->Mask(), "");
   ExpectError([&] { item->Value(); }, 91);
@@ -176,7 +175,7 @@ TEST(NumericFieldTest, RefersToChecksGeometryInOrderAndKeepsTheOldBinding) {
 }
 
 TEST(NumericFieldTest, RangeErrorsWriteNothingAndFieldsStayOnTheirBytes) {
-  auto array = MakeArray({0x12, 0x34, 0x56});
+  auto array = ByteArray::New({0x12, 0x34, 0x56});
   auto item = BigEndian::New();
   item->RefersTo(*array, 4, 12, true);  // the low nibble of byte 1 and byte 2
   ExpectError([&] { item->Value(-2049); }, 2000, "Value too small");
@@ -196,7 +195,7 @@ TEST(NumericFieldTest, RangeErrorsWriteNothingAndFieldsStayOnTheirBytes) {
   EXPECT_EQ(array->Text(), "1FFF");
   // A field read once keeps finding its bytes as its array shrinks, grows
   // into a new store and has its store replaced.
-  auto frame = MakeArray({1, 2});
+  auto frame = ByteArray::New({1, 2});
   auto word = LittleEndian::New();
   word->RefersTo(*frame, 0, 16, false);
   EXPECT_EQ(word->Value(), 0x0201);
@@ -207,7 +206,7 @@ TEST(NumericFieldTest, RangeErrorsWriteNothingAndFieldsStayOnTheirBytes) {
   EXPECT_EQ(frame->Interval(1, 3)->Text(), "EFBE00");
   frame->Text("A1B2");
   EXPECT_EQ(word->Value(), 0xB2A1);
-  frame->Copy(*MakeArray({7}));
+  frame->Copy(*ByteArray::New({7}));
   ExpectError([&] { word->Value(1); }, 9);
   // A field on a view reaches the view's parent through the view's mapping.
   auto view = array->Interval(-6, 1);

@@ -12,7 +12,6 @@ namespace ombrix {
 namespace {
 
 using testing::ExpectError;
-using testing::MakeArray;
 
 class ScaledValueTest : public ::testing::Test {
  protected:
@@ -21,7 +20,7 @@ class ScaledValueTest : public ::testing::Test {
     scaled_->RefersTo(item_);
     scaled_->Settings(RegionalSettings::English());
   }
-  std::shared_ptr<ByteArray> frame_ = MakeArray({0x80, 0, 0, 0});
+  std::shared_ptr<ByteArray> frame_ = ByteArray::New({0x80, 0, 0, 0});
   std::shared_ptr<LittleEndian> item_ = LittleEndian::New();
   std::shared_ptr<ScaledValue> scaled_ = ScaledValue::New();
 };
