@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 
 #include "ombrix/frame/error.h"
 
@@ -25,29 +26,21 @@ void ExpectError(Statement&& statement, int32_t number, const std::string& descr
 
 // The standard descriptions, written out here rather than taken from the
 // library's table, so that a typo there fails a test.
-inline const char* StandardText(int32_t number) {
-  switch (number) {
-    case 5:
-      return "Invalid procedure call or argument";
-    case 6:
-      return "Overflow";
-    case 7:
-      return "Out of memory";
-    case 9:
-      return "Subscript out of range";
-    case 10:
-      return "This array is fixed or temporarily locked";
-    case 13:
-      return "Type mismatch";
-    case 91:
-      return "Object variable or With block variable not set";
-    case 94:
-      return "Invalid use of Null";
-    case 97:
-      return "Can not call friend function on object which is not an instance of defining class";
-    default:
-      return "Application-defined or object-defined error";
+inline std::string StandardText(int32_t number) {
+  constexpr std::pair<int32_t, const char*> kTexts[] = {
+      {5, "Invalid procedure call or argument"},
+      {6, "Overflow"},
+      {7, "Out of memory"},
+      {9, "Subscript out of range"},
+      {10, "This array is fixed or temporarily locked"},
+      {13, "Type mismatch"},
+      {91, "Object variable or With block variable not set"},
+      {94, "Invalid use of Null"},
+      {97, "Can not call friend function on object which is not an instance of defining class"}};
+  for (const auto& [known, text] : kTexts) {
+    if (known == number) return text;
   }
+  return "Application-defined or object-defined error";
 }
 
 // An error whose description is the standard one for its number.
