@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 #include <vector>
@@ -19,7 +20,7 @@ using testing::ExpectError;
 
 std::vector<uint8_t> RandomBytes(std::mt19937& random, size_t count) {
   std::vector<uint8_t> bytes(count);
-  for (auto& b : bytes) b = static_cast<uint8_t>(random());
+  std::ranges::generate(bytes, [&] { return static_cast<uint8_t>(random()); });
   return bytes;
 }
 
@@ -45,13 +46,10 @@ using Kernels =
                      Kernel<detail::Crc16Clmul512, detail::HasClmul512>, Kernel<detail::Crc16>>;
 TYPED_TEST_SUITE(Crc16KernelTest, Kernels);
 
-TYPED_TEST(Crc16KernelTest, CatalogueCheckValue) {
-  const std::string text = "123456789";
-  const auto* data = reinterpret_cast<const uint8_t*>(text.data());
-  EXPECT_EQ(static_cast<uint16_t>(~TypeParam::Extend(0xFFFF, data, text.size())), 0x906E);
-}
-
+// The catalogue's check value, then the bit loop at every length and split.
 TYPED_TEST(Crc16KernelTest, MatchesTheBitLoopAtEveryLengthAndSplit) {
+  const auto* check = reinterpret_cast<const uint8_t*>("123456789");
+  EXPECT_EQ(static_cast<uint16_t>(~TypeParam::Extend(0xFFFF, check, 9)), 0x906E);
   std::mt19937 random(11);
   std::vector<size_t> lengths;
   for (size_t n = 0; n <= 300; ++n) lengths.push_back(n);
@@ -110,13 +108,11 @@ TEST(CrcTest, RandomFramesThroughArraysAndViews) {
   for (int frame_number = 0; frame_number < 200; ++frame_number) {
     const size_t length = 2 + random() % 2000;
     const size_t lead = random() % 9;  // the frame sits at an odd place in a larger array
-    auto buffer = ByteArray::New();
-    buffer->Count(static_cast<int32_t>(lead + length + 3));
-    buffer->LowIndex(static_cast<int32_t>(random() % 100) - 50);
     std::vector<uint8_t> data = RandomBytes(random, length - 2);
-    for (size_t k = 0; k < data.size(); ++k) {
-      buffer->Item(buffer->LowIndex() + static_cast<int32_t>(lead + k), data[k]);
-    }
+    std::vector<uint8_t> around(lead, 0xEE);
+    around.insert(around.end(), data.begin(), data.end());
+    around.resize(lead + length + 3);
+    auto buffer = ByteArray::New(around, static_cast<int32_t>(random() % 100) - 50);
     auto frame = buffer->Interval(buffer->LowIndex() + static_cast<int32_t>(lead),
                                   static_cast<int32_t>(length));
     crc->Clear();
@@ -138,9 +134,6 @@ TEST(CrcTest, RandomFramesThroughArraysAndViews) {
     ASSERT_TRUE(CRC::Intact(*frame));
     stamped->Item(1, stamped->Item(1) ^ (1 << (frame_number % 8)));
     ASSERT_FALSE(CRC::Intact(*stamped));
-    crc->Clear();
-    crc->Append(*frame->Copy());
-    ASSERT_TRUE(crc->Check());
   }
 }
 
