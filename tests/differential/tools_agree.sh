@@ -1,13 +1,10 @@
 #!/usr/bin/env bash
-# ombrix against GNU objcopy and srec_cat (Debian packages binutils and
-# srecord): the tools make Intel HEX and S-record files from random data at
-# addresses below and above 2 GiB, across 64 KiB boundaries, sparse, with and
-# without a start address, with several record lengths and address sizes;
-# ombrix converts each into every format, and the tools read the results
-# back: the same data (srec_cmp), the same start address (srec_info), and
-# the same bytes as objcopy's binary output.
-#
-#   tests/differential/tools_agree.sh PATH/TO/ombrix
+# ombrix against GNU objcopy and srec_cat (binutils, srecord): the tools write
+# Intel HEX and S-records of random data (below and above 2 GiB, across 64 KiB
+# boundaries, sparse or not, with or without a start, several record lengths
+# and address sizes); ombrix converts each into every format and the tools
+# read them back: same data (srec_cmp), same start (srec_info), same binary
+# as objcopy's.   Usage: tests/differential/tools_agree.sh PATH/TO/ombrix
 set -uo pipefail
 program=$1
 for tool in objcopy srec_cat srec_cmp srec_info perl; do
@@ -19,10 +16,7 @@ cd "$work" || exit 1
 passes=0
 failures=0
 
-fail() {
-  echo "FAILED: $*" >&2
-  failures=$((failures + 1))
-}
+fail() { echo "FAILED: $*" >&2; failures=$((failures + 1)); }
 
 # random_bytes SEED COUNT FILE: the same bytes for the same seed, every run.
 random_bytes() {
@@ -48,18 +42,12 @@ compare() {
   local input=$1 output=$2 what=$3
   if ! srec_cmp "$input" "$(srec_format "$input")" "$output" "$(srec_format "$output")" \
       >compare.log 2>&1; then
-    fail "$what: srec_cmp finds different data in $output"
-    head -n 5 compare.log >&2
-    return
+    fail "$what: srec_cmp finds different data in $output" && head -n 5 compare.log >&2
+  elif [ "$(start_of "$input" "$(srec_format "$input")")" != "$(start_of "$output" "$(srec_format "$output")")" ]; then
+    fail "$what: the start address differs from the input's"
+  else
+    passes=$((passes + 1))
   fi
-  local want got
-  want=$(start_of "$input" "$(srec_format "$input")")
-  got=$(start_of "$output" "$(srec_format "$output")")
-  if [ "$want" != "$got" ]; then
-    fail "$what: start $got, the input says $want"
-    return
-  fi
-  passes=$((passes + 1))
 }
 
 # check_input INPUT WHAT: ombrix converts INPUT to every format.
