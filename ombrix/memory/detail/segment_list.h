@@ -417,7 +417,11 @@ class SegmentList {
     size_t found = index_nodes_.size();
     for (size_t k = 0; k < index_keys_.size();) {
       const size_t i = KeysBelow(index_keys_[k], address);
-      if (i < kFan) found = k * kFan + i;
+      if (i < kFan) {
+        found = k * kFan + i;
+        // The node is read at the end; start loading it while the walk goes on.
+        __builtin_prefetch(&index_nodes_[found]);
+      }
       k = k * (kFan + 1) + 1 + i;
     }
     if (found < index_nodes_.size() && index_nodes_[found].item == nullptr) {
