@@ -78,7 +78,10 @@ TEST(NumericFieldTest, EveryGeometryMatchesABitByBitReference) {
           SCOPED_TRACE(::testing::Message()
                        << (order == Order::kIntel ? "Intel" : "Motorola") << " skipped " << skipped
                        << " bits " << bits << (is_signed ? " signed" : " unsigned"));
-          std::vector<uint8_t> bytes(9);
+          // Up to two bytes after the field: fields at the very end of
+          // arrays of every size, from one byte up.
+          const int32_t field_bytes = (skipped % 8 + bits + 7) / 8;
+          std::vector<uint8_t> bytes(static_cast<size_t>(skipped / 8 + field_bytes) + random() % 3);
           for (auto& b : bytes) b = static_cast<uint8_t>(random());
           auto array = ByteArray::New(bytes);
           auto item = MakeItem(order);
@@ -90,7 +93,7 @@ TEST(NumericFieldTest, EveryGeometryMatchesABitByBitReference) {
           client->RefersTo(client_array, skipped, bits, is_signed);
           EXPECT_EQ(int64_t{item->Max()} - item->Min() + 1, int64_t{1} << bits);
           // The mask has exactly the field's bits set, over the bytes it touches.
-          std::vector<uint8_t> mask(static_cast<size_t>((skipped % 8 + bits + 7) / 8));
+          std::vector<uint8_t> mask(static_cast<size_t>(field_bytes));
           for (int32_t bit = skipped % 8; bit < skipped % 8 + bits; ++bit)
             mask[static_cast<size_t>(bit / 8)] |=
                 static_cast<uint8_t>(order == Order::kIntel ? 1 << (bit % 8) : 0x80 >> (bit % 8));
@@ -105,7 +108,7 @@ TEST(NumericFieldTest, EveryGeometryMatchesABitByBitReference) {
             ASSERT_EQ(ReferenceRead(order, now, skipped, bits, is_signed), value);
             ASSERT_EQ(item->Value(), value);
             ASSERT_EQ(client->Value(), value);
-            for (int32_t bit = 0; bit < 72; ++bit) {
+            for (int32_t bit = 0; bit < 8 * static_cast<int32_t>(bytes.size()); ++bit) {
               const bool inside = bit >= skipped && bit < skipped + bits;
               const int32_t shift = order == Order::kIntel ? bit % 8 : 7 - bit % 8;
               if (!inside) {

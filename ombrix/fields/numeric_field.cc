@@ -1,6 +1,8 @@
 #include "ombrix/fields/detail/numeric_field.h"
 
+#include <algorithm>
 #include <limits>
+#include <span>
 
 #include "ombrix/bytes/hex_text_internal.h"
 #include "ombrix/frame/wrap_internal.h"
@@ -23,6 +25,7 @@ void NumericField::RefersTo(IByteArray& I, int32_t SkippedBits, int32_t NumBits,
   array_ = window.array;
   offset_ = window.origin + view->LowIndex();
   generation_ = 0;
+  window_generation_ = 0;
   view_ = std::move(view);
   byte_count_ = count;
   // Intel counts the skipped bits from the low end of the first byte, so the
@@ -49,6 +52,18 @@ uint8_t* NumericField::ReachAgain() const {
   uint8_t* bytes = ByteAccess::Reach(*array_, offset_, byte_count_);  // error 9 first
   bytes_ = bytes;
   generation_ = ByteAccess::Generation(*array_);
+  // Four bytes from the field's first, or the store's last four when it
+  // ends sooner; none in a store of fewer than four.
+  const int64_t first = std::min<int64_t>(offset_, int64_t{array_->Count()} - 4);
+  const std::span<const uint8_t> window = ByteAccess::Available(*array_, first, 4);
+  if (window.size() == 4) {
+    window_ = bytes - (offset_ - first);
+    const auto before = static_cast<uint32_t>(offset_ - first);  // window bytes before the field
+    window_shift_ = order_ == ByteOrder::kIntel
+                        ? shift_ + 8 * before
+                        : shift_ + 8 * (4 - before - static_cast<uint32_t>(byte_count_));
+    window_generation_ = generation_;
+  }
   return bytes;
 }
 

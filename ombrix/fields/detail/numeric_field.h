@@ -47,6 +47,13 @@ class NumericField : public NumericItem {
     return ReachAgain();
   }
   uint8_t* ReachAgain() const;
+  // The four store bytes that hold the field (see window_), or nullptr when
+  // the store has fewer or has changed since they were found.
+  uint8_t* Window() const {
+    if (array_ != nullptr && ByteAccess::Generation(*array_) == window_generation_) [[likely]]
+      return window_;
+    return nullptr;
+  }
   // A client array's field bytes through its view's Item, all read before
   // any is written.
   void ReadItems(uint8_t* bytes) const;
@@ -84,6 +91,18 @@ class NumericField : public NumericItem {
   // then (0: not found since binding).
   mutable uint8_t* bytes_ = nullptr;
   mutable uint64_t generation_ = 0;
+
+ protected:
+  // Four store bytes around the field, for one whole-word load and store
+  // in place of a load per byte count: they start at the field's first
+  // byte, or earlier where the store ends within four bytes. window_shift_
+  // is the field's lowest bit in them as a word of the field's byte order.
+  // Valid while the array's generation is window_generation_ (0: never).
+  mutable uint8_t* window_ = nullptr;
+  mutable uint64_t window_generation_ = 0;
+  mutable uint32_t window_shift_ = 0;
+
+ private:
   int32_t min_ = 0;
   int32_t max_ = 0;
 };
@@ -93,6 +112,36 @@ template <ByteOrder kOrder>
 class OrderedField : public NumericField {
  public:
   int32_t Value() const final {
+    if (const uint8_t* window = Window()) [[likely]]
+      return Extend(Load<uint32_t>(window) >> window_shift_);
+    return ValueThroughBytes();
+  }
+  /// The whole field is checked before any byte changes; bits of its bytes
+  /// outside the field keep their values.
+  void Value(int32_t V) final {
+    CheckValue(V);
+    if (uint8_t* window = Window()) [[likely]] {
+      // The window's other bits are stored back as they were read.
+      const uint32_t field_mask = value_mask_ << window_shift_;
+      const uint32_t field_bits = (static_cast<uint32_t>(V) << window_shift_) & field_mask;
+      Store((Load<uint32_t>(window) & ~field_mask) | field_bits, window);
+      return;
+    }
+    ValueThroughBytes(V);
+  }
+  std::string Mask() const final {
+    uint8_t bytes[4] = {};
+    Spread(value_mask_ << shift_, bytes);
+    return MaskText(bytes);
+  }
+
+ protected:
+  OrderedField() : NumericField(kOrder) {}
+
+ private:
+  // The field's byte_count_ bytes one by one: a store of fewer than four
+  // bytes, a client's array, an unbound field (91) or a missing byte (9).
+  [[gnu::noinline]] int32_t ValueThroughBytes() const {
     const uint8_t* bytes = Reach();
     uint8_t items[4];
     if (bytes == nullptr) [[unlikely]] {
@@ -101,10 +150,7 @@ class OrderedField : public NumericField {
     }
     return Extend(Assemble(bytes) >> shift_);
   }
-  /// The whole field is checked before any byte changes; bits of its bytes
-  /// outside the field keep their values.
-  void Value(int32_t V) final {
-    CheckValue(V);
+  [[gnu::noinline]] void ValueThroughBytes(int32_t V) {
     uint8_t* bytes = Reach();
     uint8_t items[4];
     const bool through_items = bytes == nullptr;
@@ -118,16 +164,6 @@ class OrderedField : public NumericField {
     if (through_items) [[unlikely]]
       WriteItems(items);
   }
-  std::string Mask() const final {
-    uint8_t bytes[4] = {};
-    Spread(value_mask_ << shift_, bytes);
-    return MaskText(bytes);
-  }
-
- protected:
-  OrderedField() : NumericField(kOrder) {}
-
- private:
   // The field's bytes as one number, the first byte lowest (Intel) or
   // highest, and back. Multi-byte loads and stores of the same width keep a
   // read after a write forwarded from the store.
