@@ -47,12 +47,10 @@ class NumericField : public NumericItem {
     return ReachAgain();
   }
   uint8_t* ReachAgain() const;
-  // The four store bytes that hold the field (see window_), or nullptr when
-  // the store has fewer or has changed since they were found.
-  uint8_t* Window() const {
-    if (array_ != nullptr && ByteAccess::Generation(*array_) == window_generation_) [[likely]]
-      return window_;
-    return nullptr;
+  // True when window_ holds the field: the store has four bytes around it
+  // and has not changed since they were found.
+  bool WindowValid() const {
+    return array_ != nullptr && ByteAccess::Generation(*array_) == window_generation_;
   }
   // A client array's field bytes through its view's Item, all read before
   // any is written.
@@ -61,7 +59,9 @@ class NumericField : public NumericItem {
   // Errors 91, then 2000 when V is outside Min..Max. An unbound field's
   // limits are both 0, so 0 passes here and Reach raises 91 for it.
   void CheckValue(int32_t V) const {
-    if (V < min_ || V > max_) [[unlikely]]
+    // One unsigned comparison: below min_ wraps around above max_ - min_.
+    if (static_cast<uint32_t>(V) - static_cast<uint32_t>(min_) >
+        static_cast<uint32_t>(max_) - static_cast<uint32_t>(min_)) [[unlikely]]
       RaiseOutOfRange(V);
   }
   // The field's value from its bits shifted down to bit 0: masked, and
@@ -112,19 +112,19 @@ template <ByteOrder kOrder>
 class OrderedField : public NumericField {
  public:
   int32_t Value() const final {
-    if (const uint8_t* window = Window()) [[likely]]
-      return Extend(Load<uint32_t>(window) >> window_shift_);
+    if (WindowValid()) [[likely]]
+      return Extend(Load<uint32_t>(window_) >> window_shift_);
     return ValueThroughBytes();
   }
   /// The whole field is checked before any byte changes; bits of its bytes
   /// outside the field keep their values.
   void Value(int32_t V) final {
     CheckValue(V);
-    if (uint8_t* window = Window()) [[likely]] {
+    if (WindowValid()) [[likely]] {
       // The window's other bits are stored back as they were read.
       const uint32_t field_mask = value_mask_ << window_shift_;
       const uint32_t field_bits = (static_cast<uint32_t>(V) << window_shift_) & field_mask;
-      Store((Load<uint32_t>(window) & ~field_mask) | field_bits, window);
+      Store((Load<uint32_t>(window_) & ~field_mask) | field_bits, window_);
       return;
     }
     ValueThroughBytes(V);
