@@ -142,6 +142,13 @@ TEST(MemoryImageTest, MatchesAByteModelOnRandomOperations) {
           }
           image->MemoryWrite(*bytes);
           std::ranges::copy(data, stretch.begin());
+          if (step % 5 == 0) {
+            // The stored array moves its bytes elsewhere and back to its size.
+            const auto holder = image->Holding(start);
+            const int32_t count = holder->Count();
+            holder->Count(count + 4096);
+            holder->Count(count);
+          }
       }
     }
     // Layout: every array is a maximal run of held addresses, in order.

@@ -45,7 +45,7 @@ void ByteArray::Count(int32_t Value) {
   } else {
     store_.Resize(Value);
   }
-  ++generation_;
+  StoreChanged();
 }
 
 int32_t ByteArray::HighIndex() const { return detail::WrapHigh(low_index_, Count()); }
@@ -123,14 +123,14 @@ void ByteArray::AssignBytes(const uint8_t* bytes, int32_t count) {
   if (pins_ != 0) Raise(errors::kArrayLocked);
   if (count == 0) {
     store_.Release();
-    ++generation_;
+    StoreChanged();
     return;
   }
   // Copied straight in: no zeroing first.
   SafeArray<uint8_t> store(
       0, detail::OrOutOfMemory([&] { return std::vector<uint8_t>(bytes, bytes + count); }));
   store_ = std::move(store);
-  ++generation_;
+  StoreChanged();
 }
 
 void ByteArray::Value(const Variant& V) {

@@ -151,12 +151,21 @@ class ByteArray final : public IByteArray, public std::enable_shared_from_this<B
 
   // Replaces the store by a copy of count bytes (error 7 leaves it as it was).
   void AssignBytes(const uint8_t* bytes, int32_t count);
+  // After the store has moved or changed size.
+  void StoreChanged() noexcept {
+    ++generation_;
+    if (watch_) ++*watch_;
+  }
 
   SafeArray<uint8_t> store_;  // lower bound 0; no array while Count is 0
   int32_t low_index_ = 0;
   // Changes whenever the store may have moved or changed size, so that a
   // reader may keep a pointer into it and check one number before use.
   uint64_t generation_ = 1;
+  // A counter shared with the holder of many arrays (a memory image), which
+  // each of them increments along with its own generation: one number tells
+  // the holder that none of its arrays has changed.
+  std::shared_ptr<uint64_t> watch_;
   // While above 0, the store may not move or change size (error 10): a
   // caller holds a pointer into it (see ByteAccess::Pin).
   mutable int32_t pins_ = 0;

@@ -63,6 +63,7 @@ void MemoryImage::Add(const IByteArray& B) {
         added = B.Copy();
         added->LowIndex(start);
       }
+      detail::ByteAccess::Watch(*added, changes_);
     }
     ByteArray& holder = previous != nullptr ? *previous : *added;
     const int32_t holder_count = holder.Count();
@@ -86,7 +87,10 @@ void MemoryImage::Add(int32_t Address, std::span<const uint8_t> Bytes) {
     // As Add of an array holding Bytes: the lower neighbour grows, or a new
     // array takes them; the following neighbour's bytes go behind.
     std::shared_ptr<ByteArray> added;
-    if (previous == nullptr) added = ByteArray::New(Bytes, Address);
+    if (previous == nullptr) {
+      added = ByteArray::New(Bytes, Address);
+      detail::ByteAccess::Watch(*added, changes_);
+    }
     ByteArray& holder = previous != nullptr ? *previous : *added;
     const int32_t holder_count = holder.Count();
     try {
@@ -113,15 +117,23 @@ std::shared_ptr<MemoryMap> MemoryImage::Map() const {
 }
 
 std::shared_ptr<ByteArray> MemoryImage::MemoryRead(int32_t StartAddress, int32_t Count) const {
-  const auto holder = arrays_.Covering(StartAddress);
+  const auto holder = arrays_.Covering(StartAddress, *changes_);
   if (!holder || static_cast<int64_t>(StartAddress) + Count - 1 > holder->high) return nullptr;
   if (Count < 0) Raise(errors::kLibrary, messages::kNegativeCount);
   const int64_t position = static_cast<int64_t>(StartAddress) - holder->low;
-  // Start loading the bytes while the array itself is read.
-  if (holder->hint != 0) __builtin_prefetch(reinterpret_cast<const void*>(holder->hint + position));
   const int64_t wanted = Count == 0 ? int64_t{holder->high} - StartAddress + 1 : Count;
-  return ByteArray::New(detail::ByteAccess::Available(*holder->item, position, wanted),
-                        StartAddress);
+  // While no array of the image has changed its store, the index's view of
+  // the store serves, and the array itself is never read.
+  const std::span<const uint8_t> store = holder->hint;
+  if (store.empty()) {
+    return ByteArray::New(detail::ByteAccess::Available(*holder->item, position, wanted),
+                          StartAddress);
+  }
+  if (position >= static_cast<int64_t>(store.size())) return ByteArray::New({}, StartAddress);
+  return ByteArray::New(
+      store.subspan(static_cast<size_t>(position),
+                    static_cast<size_t>(std::min<int64_t>(wanted, std::ssize(store) - position))),
+      StartAddress);
 }
 
 std::shared_ptr<ByteArray> MemoryImage::Holding(int32_t Address) const {

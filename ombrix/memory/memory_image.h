@@ -26,7 +26,7 @@ class MemoryImage final {
 
  public:
   /// Made by New(): the tag keeps other code from making one.
-  explicit MemoryImage(Private) {}
+  explicit MemoryImage(Private) : changes_(std::make_shared<uint64_t>(0)) {}
   MemoryImage(const MemoryImage&) = delete;
   MemoryImage& operator=(const MemoryImage&) = delete;
 
@@ -88,6 +88,9 @@ class MemoryImage final {
 
  private:
   detail::SegmentList<ByteArray, detail::ByteArrayHint> arrays_;
+  // Incremented by every array of the image whenever its store moves or
+  // changes size: the read index trusts the stores it saw while this holds.
+  std::shared_ptr<uint64_t> changes_;
 };
 
 }  // namespace ombrix

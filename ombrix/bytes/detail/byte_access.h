@@ -47,6 +47,12 @@ class ByteAccess {
   /// changed size (never 0): a pointer from Reach stays valid while it holds.
   static uint64_t Generation(const ByteArray& array) noexcept { return array.generation_; }
 
+  /// From now on, every change of the array's generation also increments
+  /// *changes, which many arrays may share.
+  static void Watch(ByteArray& array, std::shared_ptr<uint64_t> changes) noexcept {
+    array.watch_ = std::move(changes);
+  }
+
   /// Holds the array's store where it is: until the matching Unpin, every
   /// change of its size raises error 10 "This array is fixed or
   /// temporarily locked" and changes nothing. For a pointer lent outside
@@ -66,11 +72,11 @@ class ByteAccess {
   }
 };
 
-/// Where an array keeps its bytes now, as a number: a memory image's read
-/// index keeps it to prefetch from.
+/// Where an array keeps its bytes now and how many: a memory image's read
+/// index keeps them, to read from while none of its arrays has changed.
 struct ByteArrayHint {
-  uintptr_t operator()(const ByteArray& array) const noexcept {
-    return reinterpret_cast<uintptr_t>(ByteAccess::Available(array, 0, 1).data());
+  std::span<const uint8_t> operator()(const ByteArray& array) const noexcept {
+    return ByteAccess::Available(array, 0, array.Count());
   }
 };
 

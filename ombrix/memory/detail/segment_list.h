@@ -15,6 +15,7 @@
 #include <memory>
 #include <new>
 #include <optional>
+#include <span>
 #include <utility>
 #include <vector>
 
@@ -27,15 +28,16 @@
 
 namespace ombrix::detail {
 
-/// No prefetch address for an object: the default for SegmentList's HintOf.
+/// No data for an object: the default for SegmentList's HintOf.
 struct NoHint {
   template <typename T>
-  uintptr_t operator()(const T&) const noexcept {
-    return 0;
+  std::span<const uint8_t> operator()(const T&) const noexcept {
+    return {};
   }
 };
 
-/// `HintOf(object)` gives the address the read index keeps for prefetching.
+/// `HintOf(object)` gives the object's data as bytes, which the read index
+/// keeps (see Covering).
 template <typename T, typename HintOf = NoHint>
 class SegmentList {
  public:
@@ -45,14 +47,15 @@ class SegmentList {
     int32_t high;
     std::shared_ptr<T> object;
   };
-  /// A stored entry as the list shows it; `hint` is where the object kept
-  /// its data when the read index was built (see Covering), or null.
+  /// A stored entry as the list shows it; `hint` is the object's data as
+  /// HintOf gave it when the read index was built, when the caller's stamp
+  /// then and now agree (see Covering); otherwise empty.
   struct EntryRef {
     int32_t low;
     int32_t high;
     const std::shared_ptr<T>& object;
     T* item;  // object.get(), read without loading the shared pointer
-    uintptr_t hint = 0;
+    std::span<const uint8_t> hint = {};
   };
   /// Where an entry stands, or where one would be inserted.
   struct Place {
@@ -118,20 +121,23 @@ class SegmentList {
   /// addresses includes none). After many lookups without a change, this
   /// builds a read index, so that a read-mostly list answers in a few
   /// cache misses rather than one per step of a binary search. The index
-  /// also keeps HintOf(object) from when it was built: an address that
-  /// may be stale by now, only fit to prefetch from.
-  std::optional<EntryRef> Covering(int32_t address) const {
+  /// also keeps HintOf(object) and `stamp` from when it was built; the
+  /// entry carries the hint while `stamp` is the same, so a caller whose
+  /// stamp changes with every change of its objects' data may trust it.
+  std::optional<EntryRef> Covering(int32_t address, uint64_t stamp = 0) const {
     // With ascending, disjoint entries whose high is at least low - 1, the
     // first entry reaching `address` is the only one that may cover it.
     if (index_keys_.empty() && ++lookups_ >= std::max<size_t>(kIndexFrom, size_ / 4)) {
       BuildIndex();
+      index_stamp_ = stamp;
     }
     if (!index_keys_.empty()) {
       const size_t found = Indexed(address);
       if (found == index_nodes_.size() || address < index_nodes_[found].low) return std::nullopt;
       const IndexNode& node = index_nodes_[found];
       const int32_t high = index_keys_[found / kFan].key[found % kFan];
-      return EntryRef{node.low, high, *node.object, node.item, node.hint};
+      if (stamp != index_stamp_) return EntryRef{node.low, high, *node.object, node.item};
+      return EntryRef{node.low, high, *node.object, node.item, {node.hint, node.hint_count}};
     }
     const Place place = FindFirst([&](const auto& e) { return address <= e.high; });
     if (IsEnd(place) || address < at(place).low) return std::nullopt;
@@ -363,9 +369,10 @@ class SegmentList {
   // layout, read once at the end.
   struct alignas(32) IndexNode {  // never across two cache lines
     int32_t low;
+    uint32_t hint_count;
     T* item;
     const std::shared_ptr<T>* object;
-    uintptr_t hint;
+    const uint8_t* hint;
   };
   static constexpr size_t kFan = 16;
   static constexpr size_t kIndexFrom = 256;  // lookups before a first index
@@ -383,7 +390,9 @@ class SegmentList {
       for (const Block& block : blocks_) {
         for (size_t k = 0; k < block.size(); ++k) {
           T* item = block.objects[k].get();
-          sorted.push_back({{block.bounds[k].low, item, &block.objects[k], HintOf{}(*item)},
+          const std::span<const uint8_t> hint = HintOf{}(*item);
+          sorted.push_back({{block.bounds[k].low, static_cast<uint32_t>(hint.size()), item,
+                             &block.objects[k], hint.data()},
                             block.bounds[k].high});
         }
       }
@@ -478,7 +487,8 @@ class SegmentList {
   size_t size_ = 0;
   mutable std::vector<Keys> index_keys_;  // the read index; empty when out of step
   mutable std::vector<IndexNode> index_nodes_;
-  mutable size_t lookups_ = 0;  // lookups since the last change
+  mutable size_t lookups_ = 0;        // lookups since the last change
+  mutable uint64_t index_stamp_ = 0;  // the caller's stamp when the index was built
 };
 
 }  // namespace ombrix::detail
