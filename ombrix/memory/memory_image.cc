@@ -126,7 +126,7 @@ std::shared_ptr<ByteArray> MemoryImage::MemoryRead(int32_t StartAddress, int32_t
   // the store serves, and the array itself is never read.
   const std::span<const uint8_t> store = holder->hint;
   if (store.empty()) {
-    return ByteArray::New(detail::ByteAccess::Available(*holder->item, position, wanted),
+    return ByteArray::New(detail::ByteAccess::Available(*holder->object, position, wanted),
                           StartAddress);
   }
   if (position >= static_cast<int64_t>(store.size())) return ByteArray::New({}, StartAddress);

@@ -54,7 +54,6 @@ class SegmentList {
     int32_t low;
     int32_t high;
     const std::shared_ptr<T>& object;
-    T* item;  // object.get(), read without loading the shared pointer
     std::span<const uint8_t> hint = {};
   };
   /// Where an entry stands, or where one would be inserted.
@@ -136,8 +135,9 @@ class SegmentList {
       if (found == index_nodes_.size() || address < index_nodes_[found].low) return std::nullopt;
       const IndexNode& node = index_nodes_[found];
       const int32_t high = index_keys_[found / kFan].key[found % kFan];
-      if (stamp != index_stamp_) return EntryRef{node.low, high, *node.object, node.item};
-      return EntryRef{node.low, high, *node.object, node.item, {node.hint, node.hint_count}};
+      const std::shared_ptr<T>& object = *index_objects_[found];
+      if (stamp != index_stamp_) return EntryRef{node.low, high, object};
+      return EntryRef{node.low, high, object, {node.hint, node.hint_count}};
     }
     const Place place = FindFirst([&](const auto& e) { return address <= e.high; });
     if (IsEnd(place) || address < at(place).low) return std::nullopt;
@@ -269,9 +269,7 @@ class SegmentList {
     std::vector<std::shared_ptr<T>> objects;
 
     size_t size() const noexcept { return bounds.size(); }
-    EntryRef At(size_t k) const {
-      return {bounds[k].low, bounds[k].high, objects[k], objects[k].get()};
-    }
+    EntryRef At(size_t k) const { return {bounds[k].low, bounds[k].high, objects[k]}; }
     void Reserve(size_t count) {
       bounds.reserve(count);
       objects.reserve(count);
@@ -366,12 +364,13 @@ class SegmentList {
   // 1 + i; keys past the last entry are INT32_MAX. A search reads one line
   // per level, a handful for a million entries, and compares a node's keys
   // in one step. The rest of each entry sits in a node array of the same
-  // layout, read once at the end.
-  struct alignas(32) IndexNode {  // never across two cache lines
+  // layout, read once at the end: the low address and the hint in 16 bytes,
+  // so that the nodes of many entries stay in cache, and the object apart.
+  // Entries' highs stay below INT32_MAX (Merge keeps start + count within
+  // the 32-bit range), so a key of INT32_MAX is always past the last entry.
+  struct alignas(16) IndexNode {
     int32_t low;
     uint32_t hint_count;
-    T* item;
-    const std::shared_ptr<T>* object;
     const uint8_t* hint;
   };
   static constexpr size_t kFan = 16;
@@ -380,42 +379,41 @@ class SegmentList {
   void Changed() noexcept {
     index_keys_.clear();
     index_nodes_.clear();
+    index_objects_.clear();
     lookups_ = 0;
   }
 
   void BuildIndex() const {
     try {
-      std::vector<std::pair<IndexNode, int32_t>> sorted;  // and the entry's high
+      std::vector<EntryRef> sorted;
       sorted.reserve(size_);
-      for (const Block& block : blocks_) {
-        for (size_t k = 0; k < block.size(); ++k) {
-          T* item = block.objects[k].get();
-          const std::span<const uint8_t> hint = HintOf{}(*item);
-          sorted.push_back({{block.bounds[k].low, static_cast<uint32_t>(hint.size()), item,
-                             &block.objects[k], hint.data()},
-                            block.bounds[k].high});
-        }
-      }
+      ForEach([&](const EntryRef& entry) { sorted.push_back(entry); });
       const size_t nodes = (size_ + kFan - 1) / kFan;
       index_keys_.assign(nodes, Keys{});
       index_nodes_.assign(nodes * kFan, IndexNode{});
+      index_objects_.assign(nodes * kFan, nullptr);
       size_t next = 0;
       FillIndex(sorted, next, 0);
     } catch (const std::bad_alloc&) {
       index_keys_.clear();  // searched without the index
       index_nodes_.clear();
+      index_objects_.clear();
     }
   }
 
   // Fills node k and its subtrees in key order.
-  void FillIndex(const std::vector<std::pair<IndexNode, int32_t>>& sorted, size_t& next,
-                 size_t k) const {
+  void FillIndex(const std::vector<EntryRef>& sorted, size_t& next, size_t k) const {
     if (k >= index_keys_.size()) return;
     for (size_t i = 0; i < kFan; ++i) {
       FillIndex(sorted, next, k * (kFan + 1) + 1 + i);
       const bool real = next < sorted.size();
-      index_keys_[k].key[i] = real ? sorted[next].second : std::numeric_limits<int32_t>::max();
-      if (real) index_nodes_[k * kFan + i] = sorted[next++].first;
+      index_keys_[k].key[i] = real ? sorted[next].high : std::numeric_limits<int32_t>::max();
+      if (real) {
+        const EntryRef& entry = sorted[next++];
+        const std::span<const uint8_t> hint = HintOf{}(*entry.object);
+        index_nodes_[k * kFan + i] = {entry.low, static_cast<uint32_t>(hint.size()), hint.data()};
+        index_objects_[k * kFan + i] = &entry.object;
+      }
     }
     FillIndex(sorted, next, k * (kFan + 1) + 1 + kFan);
   }
@@ -433,7 +431,8 @@ class SegmentList {
       }
       k = k * (kFan + 1) + 1 + i;
     }
-    if (found < index_nodes_.size() && index_nodes_[found].item == nullptr) {
+    if (found < index_nodes_.size() &&
+        index_keys_[found / kFan].key[found % kFan] == std::numeric_limits<int32_t>::max()) {
       found = index_nodes_.size();  // a key past the last entry
     }
     return found;
@@ -487,6 +486,7 @@ class SegmentList {
   size_t size_ = 0;
   mutable std::vector<Keys> index_keys_;  // the read index; empty when out of step
   mutable std::vector<IndexNode> index_nodes_;
+  mutable std::vector<const std::shared_ptr<T>*> index_objects_;
   mutable size_t lookups_ = 0;        // lookups since the last change
   mutable uint64_t index_stamp_ = 0;  // the caller's stamp when the index was built
 };
