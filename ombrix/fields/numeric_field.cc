@@ -1,6 +1,7 @@
 #include "ombrix/fields/detail/numeric_field.h"
 
 #include <algorithm>
+#include <bit>
 #include <limits>
 #include <span>
 
@@ -23,6 +24,7 @@ void NumericField::RefersTo(IByteArray& I, int32_t SkippedBits, int32_t NumBits,
   // The library's own views are read in place; a client's through Item.
   const StoreWindow window = ByteAccess::WindowOf(*view);
   array_ = window.array;
+  array_generation_ = array_ != nullptr ? ByteAccess::GenerationAddress(*array_) : &kNoGeneration;
   offset_ = window.origin + view->LowIndex();
   generation_ = 0;
   window_generation_ = 0;
@@ -62,6 +64,11 @@ uint8_t* NumericField::ReachAgain() const {
     window_shift_ = order_ == ByteOrder::kIntel
                         ? shift_ + 8 * before
                         : shift_ + 8 * (4 - before - static_cast<uint32_t>(byte_count_));
+    window_mask_ = value_mask_ << window_shift_;
+    // The mask as the window's bytes in memory hold it, native order.
+    const bool swapped =
+        (order_ == ByteOrder::kIntel) != (std::endian::native == std::endian::little);
+    if (swapped) window_mask_ = __builtin_bswap32(window_mask_);
     window_generation_ = generation_;
   }
   return bytes;

@@ -49,9 +49,7 @@ class NumericField : public NumericItem {
   uint8_t* ReachAgain() const;
   // True when window_ holds the field: the store has four bytes around it
   // and has not changed since they were found.
-  bool WindowValid() const {
-    return array_ != nullptr && ByteAccess::Generation(*array_) == window_generation_;
-  }
+  bool WindowValid() const { return *array_generation_ == window_generation_; }
   // A client array's field bytes through its view's Item, all read before
   // any is written.
   void ReadItems(uint8_t* bytes) const;
@@ -59,9 +57,10 @@ class NumericField : public NumericItem {
   // Errors 91, then 2000 when V is outside Min..Max. An unbound field's
   // limits are both 0, so 0 passes here and Reach raises 91 for it.
   void CheckValue(int32_t V) const {
-    // One unsigned comparison: below min_ wraps around above max_ - min_.
-    if (static_cast<uint32_t>(V) - static_cast<uint32_t>(min_) >
-        static_cast<uint32_t>(max_) - static_cast<uint32_t>(min_)) [[unlikely]]
+    // One unsigned comparison with the masks a write loads anyway: adding
+    // the sign bit maps Min..Max onto 0..value_mask_, and everything else
+    // above it.
+    if (static_cast<uint32_t>(V) + sign_bit_ > value_mask_) [[unlikely]]
       RaiseOutOfRange(V);
   }
   // The field's value from its bits shifted down to bit 0: masked, and
@@ -100,7 +99,12 @@ class NumericField : public NumericItem {
   // Valid while the array's generation is window_generation_ (0: never).
   mutable uint8_t* window_ = nullptr;
   mutable uint64_t window_generation_ = 0;
+  // The array's generation, or kNoGeneration (which no window_generation_
+  // equals) without a library array: one load and no test for null.
+  static constexpr uint64_t kNoGeneration = UINT64_MAX;
+  const uint64_t* array_generation_ = &kNoGeneration;
   mutable uint32_t window_shift_ = 0;
+  mutable uint32_t window_mask_ = 0;  // value_mask_ << window_shift_, as the window's bytes hold it
 
  private:
   int32_t min_ = 0;
@@ -122,9 +126,12 @@ class OrderedField : public NumericField {
     CheckValue(V);
     if (WindowValid()) [[likely]] {
       // The window's other bits are stored back as they were read.
-      const uint32_t field_mask = value_mask_ << window_shift_;
-      const uint32_t field_bits = (static_cast<uint32_t>(V) << window_shift_) & field_mask;
-      Store((Load<uint32_t>(window_) & ~field_mask) | field_bits, window_);
+      // In the bytes' own order, so that only V needs reordering.
+      uint32_t word;
+      std::memcpy(&word, window_, sizeof word);
+      const uint32_t field_bits = InOrder(static_cast<uint32_t>(V) << window_shift_);
+      word = (word & ~window_mask_) | (field_bits & window_mask_);
+      std::memcpy(window_, &word, sizeof word);
       return;
     }
     ValueThroughBytes(V);
