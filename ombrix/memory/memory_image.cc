@@ -13,6 +13,33 @@ namespace {
 
 constexpr const char* kCountKey = "Count";
 
+// A new, empty array of an image at LowIndex, watched by the image's counter.
+std::shared_ptr<ByteArray> NewArray(int32_t LowIndex, const std::shared_ptr<uint64_t>& changes) {
+  auto array = ByteArray::New();
+  array->LowIndex(LowIndex);
+  detail::ByteAccess::Watch(*array, changes);
+  return array;
+}
+
+// Grows holder over a stretch of count bytes, which place(at) writes, and
+// the following neighbour's bytes.
+template <typename PlaceStretch>
+void GrowOver(ByteArray& holder, int32_t count, const ByteArray* following, PlaceStretch place) {
+  // One resize for the stretch and the following neighbour's bytes; a
+  // failure part way (the stretch unreadable, memory short) shrinks the
+  // holder back, so nothing changes.
+  const int32_t at = holder.Count();
+  const int32_t following_count = following != nullptr ? following->Count() : 0;
+  try {
+    holder.Count(at + count + following_count);
+    place(at);
+    if (following != nullptr) detail::ByteAccess::Place(holder, at + count, *following);
+  } catch (...) {
+    holder.Count(at);
+    throw;
+  }
+}
+
 }  // namespace
 
 std::shared_ptr<MemoryImage> MemoryImage::New() {
@@ -42,37 +69,30 @@ void MemoryImage::Add(const IByteArray& B) {
   if (count < 0) (void)B.Copy();
   arrays_.Merge(start, count, [&](ByteArray* previous, ByteArray* following) {
     // The lower neighbour takes B's bytes at its end (what assigning its
-    // trail just past its last byte does); otherwise a copy of B is the new
-    // array. The
-    // following neighbour's bytes go behind, and its object leaves the
-    // image. A failure part way (B unreadable, memory short) shrinks the
-    // holder back: nothing changes.
-    std::shared_ptr<ByteArray> added;
-    if (previous == nullptr) {
-      // A library array's bytes are copied straight from its store; any
-      // other array, or a view whose bytes are not all there, makes its own
-      // copy (and raises its own errors).
-      const auto window = detail::ByteAccess::WindowOf(B);
-      if (window.array != nullptr) {
-        const auto bytes =
-            detail::ByteAccess::Available(*window.array, window.origin + start, count);
-        if (bytes.size() == static_cast<size_t>(count) && count > 0)
-          added = ByteArray::New(bytes, start);
-      }
-      if (added == nullptr) {
-        added = B.Copy();
-        added->LowIndex(start);
-      }
-      detail::ByteAccess::Watch(*added, changes_);
+    // trail just past its last byte does).
+    if (previous != nullptr) {
+      GrowOver(*previous, count, following,
+               [&](int32_t at) { detail::ByteAccess::Place(*previous, at, B); });
+      return std::shared_ptr<ByteArray>();
     }
-    ByteArray& holder = previous != nullptr ? *previous : *added;
-    const int32_t holder_count = holder.Count();
-    try {
-      if (previous != nullptr) detail::ByteAccess::Append(holder, B);
-      if (following != nullptr) detail::ByteAccess::Append(holder, *following);
-    } catch (...) {
-      holder.Count(holder_count);
-      throw;
+    // Otherwise a library array's bytes are copied straight from its store;
+    // any other array, or a view whose bytes are not all there, makes its
+    // own copy (and raises its own errors).
+    const auto window = detail::ByteAccess::WindowOf(B);
+    std::span<const uint8_t> bytes;
+    if (window.array != nullptr) {
+      bytes = detail::ByteAccess::Available(*window.array, window.origin + start, count);
+    }
+    std::shared_ptr<ByteArray> added;
+    if (count > 0 && bytes.size() == static_cast<size_t>(count)) {
+      added = NewArray(start, changes_);
+      GrowOver(*added, count, following,
+               [&](int32_t at) { std::ranges::copy(bytes, added->data() + at); });
+    } else {
+      added = B.Copy();
+      added->LowIndex(start);
+      detail::ByteAccess::Watch(*added, changes_);
+      GrowOver(*added, 0, following, [](int32_t) {});
     }
     return added;
   });
@@ -84,25 +104,12 @@ void MemoryImage::Add(int32_t Address, std::span<const uint8_t> Bytes) {
   }
   const auto count = static_cast<int32_t>(Bytes.size());
   arrays_.Merge(Address, count, [&](ByteArray* previous, ByteArray* following) {
-    // As Add of an array holding Bytes: the lower neighbour grows, or a new
-    // array takes them; the following neighbour's bytes go behind.
+    // As Add of an array holding Bytes.
     std::shared_ptr<ByteArray> added;
-    if (previous == nullptr) {
-      added = ByteArray::New(Bytes, Address);
-      detail::ByteAccess::Watch(*added, changes_);
-    }
+    if (previous == nullptr) added = NewArray(Address, changes_);
     ByteArray& holder = previous != nullptr ? *previous : *added;
-    const int32_t holder_count = holder.Count();
-    try {
-      if (previous != nullptr) {
-        holder.Count(holder_count + count);
-        std::copy(Bytes.begin(), Bytes.end(), holder.data() + holder_count);
-      }
-      if (following != nullptr) detail::ByteAccess::Append(holder, *following);
-    } catch (...) {
-      holder.Count(holder_count);
-      throw;
-    }
+    GrowOver(holder, count, following,
+             [&](int32_t at) { std::ranges::copy(Bytes, holder.data() + at); });
     return added;
   });
 }

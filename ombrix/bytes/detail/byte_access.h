@@ -34,12 +34,11 @@ class ByteAccess {
     return const_cast<ByteArray&>(array).Reach(position, count);
   }
 
-  /// Appends source's bytes at the array's end: what assigning the array's
-  /// trail just past its last byte does, without making the view. Errors
-  /// 7 and source's own; the caller restores Count after one.
-  static void Append(ByteArray& array, const IByteArray& source) {
-    const int32_t at = array.Count();
-    array.Count(at + source.Count());
+  /// Writes source's bytes over the array's from store position `at` on,
+  /// as assigning the array's trail there does, without making the view
+  /// or changing the array's size. Error 9 unless the array has room;
+  /// source's own errors.
+  static void Place(ByteArray& array, int32_t at, const IByteArray& source) {
     array.ReadBytes(source, source.LowIndex(), at, source.Count());
   }
 
