@@ -67,13 +67,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
           memory[start + k] = static_cast<uint8_t>(bytes->Item(start + k));
       }
     } else if (op == 2) {
-      const auto read = image->MemoryRead(start, count);
-      if (count > 0) {
-        FUZZ_CHECK((read != nullptr) == held);
-        if (read) {
-          for (int32_t a = start; a < start + count; ++a) FUZZ_CHECK(read->Item(a) == memory[a]);
+      // Read many times, so that a few reads build the image's read index.
+      for (int repeat = 0; repeat < 64; ++repeat) {
+        const auto read = image->MemoryRead(start, count);
+        if (count > 0) {
+          FUZZ_CHECK((read != nullptr) == held);
+          if (read) {
+            for (int32_t a = start; a < start + count; ++a) FUZZ_CHECK(read->Item(a) == memory[a]);
+          }
         }
       }
+    } else if (count > 0 && held && in.Byte() % 4 == 0) {
+      // The stored array's bytes move elsewhere and it keeps its size.
+      const auto holder = image->Holding(start);
+      const int32_t kept = holder->Count();
+      holder->Count(kept + 1000);
+      holder->Count(kept);
     } else if (count > 0) {
       FUZZ_CHECK(fuzz::ErrorOf([&] { image->MemoryWrite(*bytes); }) == (held ? 0 : 9));
       if (held) {
