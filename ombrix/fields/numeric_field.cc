@@ -26,7 +26,6 @@ void NumericField::RefersTo(IByteArray& I, int32_t SkippedBits, int32_t NumBits,
   array_ = window.array;
   array_generation_ = array_ != nullptr ? ByteAccess::GenerationAddress(*array_) : &kNoGeneration;
   offset_ = window.origin + view->LowIndex();
-  generation_ = 0;
   window_generation_ = 0;
   view_ = std::move(view);
   byte_count_ = count;
@@ -46,14 +45,12 @@ void NumericField::RefersTo(IByteArray& I, int32_t SkippedBits, int32_t NumBits,
   sign_bit_ = static_cast<uint32_t>(min_) & value_mask_;
 }
 
-uint8_t* NumericField::ReachAgain() const {
+uint8_t* NumericField::Reach() const {
   if (array_ == nullptr) {
     if (!view_) RaiseUnbound();
     return nullptr;
   }
   uint8_t* bytes = ByteAccess::Reach(*array_, offset_, byte_count_);  // error 9 first
-  bytes_ = bytes;
-  generation_ = ByteAccess::Generation(*array_);
   // Four bytes from the field's first, or the store's last four when it
   // ends sooner; none in a store of fewer than four.
   const int64_t first = std::min<int64_t>(offset_, int64_t{array_->Count()} - 4);
@@ -69,7 +66,7 @@ uint8_t* NumericField::ReachAgain() const {
     const bool swapped =
         (order_ == ByteOrder::kIntel) != (std::endian::native == std::endian::little);
     if (swapped) window_mask_ = __builtin_bswap32(window_mask_);
-    window_generation_ = generation_;
+    window_generation_ = ByteAccess::Generation(*array_);
   }
   return bytes;
 }

@@ -37,16 +37,10 @@ class NumericField : public NumericItem {
   explicit NumericField(ByteOrder order) : order_(order) {}
 
   // The field's bytes in a library array, checked as a whole (9 from the
-  // array unless every byte exists); nullptr for a client's own array, whose
-  // bytes go through ReadItems and WriteItems. Error 91 while unbound.
-  uint8_t* Reach() const {
-    // The pointer found last time serves while the array's store has not
-    // changed since.
-    if (array_ != nullptr && ByteAccess::Generation(*array_) == generation_) [[likely]]
-      return bytes_;
-    return ReachAgain();
-  }
-  uint8_t* ReachAgain() const;
+  // array unless every byte exists), and the window found again; nullptr
+  // for a client's own array, whose bytes go through ReadItems and
+  // WriteItems. Error 91 while unbound.
+  uint8_t* Reach() const;
   // True when window_ holds the field: the store has four bytes around it
   // and has not changed since they were found.
   bool WindowValid() const { return *array_generation_ == window_generation_; }
@@ -86,17 +80,14 @@ class NumericField : public NumericItem {
   // never change once it is made; the view keeps the array alive.
   const ByteArray* array_ = nullptr;
   int64_t offset_ = 0;
-  // The field's bytes as Reach last found them, and the array's generation
-  // then (0: not found since binding).
-  mutable uint8_t* bytes_ = nullptr;
-  mutable uint64_t generation_ = 0;
 
  protected:
   // Four store bytes around the field, for one whole-word load and store
   // in place of a load per byte count: they start at the field's first
   // byte, or earlier where the store ends within four bytes. window_shift_
   // is the field's lowest bit in them as a word of the field's byte order.
-  // Valid while the array's generation is window_generation_ (0: never).
+  // Valid while the array's generation is window_generation_ (0: never):
+  // Reach finds them again after any change of the store.
   mutable uint8_t* window_ = nullptr;
   mutable uint64_t window_generation_ = 0;
   // The array's generation, or kNoGeneration (which no window_generation_
