@@ -74,6 +74,9 @@ TEST(MemoryImageTest, ReadsAndWritesByAddress) {
   image->MemoryWrite(*none);  // no bytes: nothing written
   EXPECT_EQ(Describe(*image), "100:0102AABB0506 ");
 
+  // Bytes from the stored array that grows to take them.
+  image->Add(106, image->Item(1)->Bytes());
+  EXPECT_EQ(Describe(*image), "100:0102AABB05060102AABB0506 ");
   image->Holding(101)->Item(100, 0x77);  // stored arrays are the image's own
   EXPECT_EQ(image->MemoryRead(100, 1)->Text(), "77");
   EXPECT_EQ(image->Holding(101), image->Item(1));

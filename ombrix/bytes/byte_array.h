@@ -9,6 +9,7 @@
 #include <span>
 
 #include "ombrix/bytes/array_bounds.h"
+#include "ombrix/bytes/detail/byte_span.h"
 #include "ombrix/bytes/i_byte_array.h"
 #include "ombrix/frame/property_bag.h"
 
@@ -130,9 +131,7 @@ class ByteArray final : public IByteArray, public std::enable_shared_from_this<B
   // Of the count bytes from store position `position` on, those the store
   // holds before the first one it lacks (none when position is negative).
   std::span<const uint8_t> Available(int64_t position, int64_t count) const {
-    if (position < 0 || position >= Count() || count <= 0) return {};
-    return {store_.data() + position,
-            static_cast<size_t>(std::min<int64_t>(count, Count() - position))};
+    return detail::Within({store_.data(), size()}, position, count);
   }
   // The bytes at positions position..position+count-1; error 9 unless all exist.
   uint8_t* Reach(int64_t position, int32_t count) {

@@ -1,10 +1,14 @@
 #include "ombrix/memory/memory_image.h"
 
 #include <algorithm>
+#include <functional>
 #include <limits>
 #include <string>
+#include <vector>
 
 #include "ombrix/bytes/detail/byte_access.h"
+#include "ombrix/bytes/detail/byte_span.h"
+#include "ombrix/frame/detail/allocation.h"
 #include "ombrix/frame/wrap_internal.h"
 #include "ombrix/memory/memory_map.h"
 
@@ -13,12 +17,20 @@ namespace {
 
 constexpr const char* kCountKey = "Count";
 
-// A new, empty array of an image at LowIndex, watched by the image's counter.
-std::shared_ptr<ByteArray> NewArray(int32_t LowIndex, const std::shared_ptr<uint64_t>& changes) {
-  auto array = ByteArray::New();
+// An array made for an image: at LowIndex, and watched by the image's
+// change counter.
+std::shared_ptr<ByteArray> Adopt(std::shared_ptr<ByteArray> array, int32_t LowIndex,
+                                 const std::shared_ptr<uint64_t>& changes) {
   array->LowIndex(LowIndex);
   detail::ByteAccess::Watch(*array, changes);
   return array;
+}
+
+// True when `byte` lies inside `bytes` (compared in the total pointer order).
+bool Inside(const uint8_t* byte, std::span<const uint8_t> bytes) {
+  const std::less_equal<const uint8_t*> at_or_before;
+  return !bytes.empty() && at_or_before(bytes.data(), byte) &&
+         std::less<const uint8_t*>()(byte, bytes.data() + bytes.size());
 }
 
 // Grows holder over a stretch of count bytes, which place(at) writes, and
@@ -67,33 +79,24 @@ void MemoryImage::Add(const IByteArray& B) {
   // A view whose window has slipped past its parent's end has a negative
   // Count; the copy of it that Add makes raises its own error (1000).
   if (count < 0) (void)B.Copy();
+  // A library array's bytes, all there, are copied straight from its store.
+  const auto window = detail::ByteAccess::WindowOf(B);
+  if (window.array != nullptr && count > 0) {
+    const auto bytes = detail::ByteAccess::Available(*window.array, window.origin + start, count);
+    if (bytes.size() == static_cast<size_t>(count)) return Add(start, bytes);
+  }
+  // Any other array, or a view whose bytes are not all there, is read
+  // through its interface and raises its own errors: the lower neighbour
+  // takes B's bytes at its end (what assigning its trail just past its last
+  // byte does), or a copy of B is the new array.
   arrays_.Merge(start, count, [&](ByteArray* previous, ByteArray* following) {
-    // The lower neighbour takes B's bytes at its end (what assigning its
-    // trail just past its last byte does).
     if (previous != nullptr) {
       GrowOver(*previous, count, following,
                [&](int32_t at) { detail::ByteAccess::Place(*previous, at, B); });
       return std::shared_ptr<ByteArray>();
     }
-    // Otherwise a library array's bytes are copied straight from its store;
-    // any other array, or a view whose bytes are not all there, makes its
-    // own copy (and raises its own errors).
-    const auto window = detail::ByteAccess::WindowOf(B);
-    std::span<const uint8_t> bytes;
-    if (window.array != nullptr) {
-      bytes = detail::ByteAccess::Available(*window.array, window.origin + start, count);
-    }
-    std::shared_ptr<ByteArray> added;
-    if (count > 0 && bytes.size() == static_cast<size_t>(count)) {
-      added = NewArray(start, changes_);
-      GrowOver(*added, count, following,
-               [&](int32_t at) { std::ranges::copy(bytes, added->data() + at); });
-    } else {
-      added = B.Copy();
-      added->LowIndex(start);
-      detail::ByteAccess::Watch(*added, changes_);
-      GrowOver(*added, 0, following, [](int32_t) {});
-    }
+    auto added = Adopt(B.Copy(), start, changes_);
+    GrowOver(*added, 0, following, [](int32_t) {});
     return added;
   });
 }
@@ -104,12 +107,19 @@ void MemoryImage::Add(int32_t Address, std::span<const uint8_t> Bytes) {
   }
   const auto count = static_cast<int32_t>(Bytes.size());
   arrays_.Merge(Address, count, [&](ByteArray* previous, ByteArray* following) {
-    // As Add of an array holding Bytes.
-    std::shared_ptr<ByteArray> added;
-    if (previous == nullptr) added = NewArray(Address, changes_);
+    // The lower neighbour grows, or a new array takes the bytes. Bytes
+    // taken from the lower neighbour's own store are copied first, since
+    // growing it may move them.
+    std::vector<uint8_t> own;
+    std::span<const uint8_t> bytes = Bytes;
+    if (previous != nullptr && !bytes.empty() && Inside(bytes.data(), previous->Bytes())) {
+      own = detail::OrOutOfMemory([&] { return std::vector<uint8_t>(bytes.begin(), bytes.end()); });
+      bytes = own;
+    }
+    auto added = previous != nullptr ? nullptr : Adopt(ByteArray::New(), Address, changes_);
     ByteArray& holder = previous != nullptr ? *previous : *added;
     GrowOver(holder, count, following,
-             [&](int32_t at) { std::ranges::copy(Bytes, holder.data() + at); });
+             [&](int32_t at) { std::ranges::copy(bytes, holder.data() + at); });
     return added;
   });
 }
@@ -131,16 +141,9 @@ std::shared_ptr<ByteArray> MemoryImage::MemoryRead(int32_t StartAddress, int32_t
   const int64_t wanted = Count == 0 ? int64_t{holder->high} - StartAddress + 1 : Count;
   // While no array of the image has changed its store, the index's view of
   // the store serves, and the array itself is never read.
-  const std::span<const uint8_t> store = holder->hint;
-  if (store.empty()) {
-    return ByteArray::New(detail::ByteAccess::Available(*holder->object, position, wanted),
-                          StartAddress);
-  }
-  if (position >= static_cast<int64_t>(store.size())) return ByteArray::New({}, StartAddress);
-  return ByteArray::New(
-      store.subspan(static_cast<size_t>(position),
-                    static_cast<size_t>(std::min<int64_t>(wanted, std::ssize(store) - position))),
-      StartAddress);
+  std::span<const uint8_t> store = holder->hint;
+  if (store.empty()) store = detail::ByteArrayHint{}(*holder->object);
+  return ByteArray::New(detail::Within(store, position, wanted), StartAddress);
 }
 
 std::shared_ptr<ByteArray> MemoryImage::Holding(int32_t Address) const {
