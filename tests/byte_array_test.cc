@@ -106,8 +106,8 @@ TEST(ByteArrayTest, WriteBytesChecksBothRangesBeforeCopying) {
   EXPECT_EQ(dest[10], 2);
   EXPECT_EQ(dest[12], 4);
   const SafeArray<uint8_t> before = dest;
-  for (const auto& [to, from, count] : {std::array{9, 0, 1}, {11, 0, 3}, {10, -1, 1}, {10, 2, 3},
-                                       {kMax, 0, 2}}) {
+  for (const auto& [to, from, count] :
+       {std::array{9, 0, 1}, {11, 0, 3}, {10, -1, 1}, {10, 2, 3}, {kMax, 0, 2}}) {
     ExpectError([&] { a->WriteBytes(dest, to, from, count); }, 9);
   }
   SafeArray<uint8_t> none;

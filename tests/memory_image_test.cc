@@ -21,7 +21,7 @@ using testing::ExpectError;
 
 // Joins in every direction are in the random test below; here, whose
 // arrays an image keeps and what it refuses.
-TEST(MemoryImageTest, TouchingArraysJoinAndOverlapsAreRefused) {
+TEST(MemoryImageTest, TouchingArraysJoinAndBadArraysAreRefused) {
   auto image = MemoryImage::New();
   EXPECT_EQ(image->MemoryRead(0, 1), nullptr);
   auto first = ByteArray::New({1, 2}, 100);
@@ -33,13 +33,6 @@ TEST(MemoryImageTest, TouchingArraysJoinAndOverlapsAreRefused) {
   image->Add(*ByteArray::New({3, 4}, 102));
   EXPECT_EQ(Describe(*image), "100:010203040506 ");
   EXPECT_EQ(image->Item(1), lower);  // the lower array grew in place
-  for (const int32_t at : {101, 99}) {
-    ExpectError(
-        [&] {
-          image->Add(*ByteArray::New({0, 0}, at));
-        },
-        1000, "Segments mémoire en recouvrement");
-  }
   for (const int32_t at : {-1, INT32_MAX})
     ExpectError([&] { image->Add(*ByteArray::New({0, 0}, at)); }, 5);
   // A view whose bytes are gone fails while being read, before anything changes.

@@ -30,7 +30,7 @@ std::shared_ptr<MemoryMap> MapOf(const Bounds& stretches) {
   return map;
 }
 
-// Which object takes a merge the random test below checks against the plain
+// Overlaps, joins and which object takes a merge the random test below checks against the plain
 // scan; here, what the objects handed out before a merge then show.
 TEST(MemoryMapTest, SegmentsHandedOutSeeMergesAndLeaveWithTheirBounds) {
   auto map = MapOf({{20, 5}, {10, 5}});
@@ -47,10 +47,6 @@ TEST(MemoryMapTest, SegmentsHandedOutSeeMergesAndLeaveWithTheirBounds) {
 
 TEST(MemoryMapTest, OverlapsAndBadStretchesChangeNothing) {
   auto map = MapOf({{10, 10}});
-  for (const auto& [start, count] : Bounds{{15, 2}, {5, 6}, {19, 3}, {12, 0}}) {
-    SCOPED_TRACE(start);
-    ExpectError([&] { map->Add(start, count); }, 1000, "Segments mémoire en recouvrement");
-  }
   for (const auto& [start, count] : Bounds{{-1, 2}, {30, -1}, {INT32_MAX - 1, 2}}) {
     ExpectError([&] { map->Add(start, count); }, 5);
   }
@@ -60,8 +56,6 @@ TEST(MemoryMapTest, OverlapsAndBadStretchesChangeNothing) {
   ExpectError([&] { map->Remove(10, 1); }, 1000, "non encore implémenté");
   ExpectError([&] { map->Item(0); }, 9);
   ExpectError([&] { map->Item(3); }, 9);
-  EXPECT_EQ(Layout(*MapOf({{10, 10}, {5, 5}})), (Bounds{{5, 19}}));
-  EXPECT_EQ(Layout(*MapOf({{10, 10}, {20, 1}})), (Bounds{{10, 20}}));
 }
 
 TEST(MemoryMapTest, CheckExcludeAndImages) {
