@@ -42,6 +42,9 @@ TEST(RegionalSettingsTest, EveryNegativeFormRoundTrips) {
     EXPECT_EQ(settings.Parse(text), -1234.5);
     EXPECT_EQ(settings.Format(-0.001, 2), "0.00");
   }
+  RegionalSettings bare = RegionalSettings::English();
+  bare.LeadingZero = false;
+  EXPECT_EQ(bare.Format(-0.5, 3), "-.500");
   EXPECT_EQ(RegionalSettings::English().Format(2.5, 0), "2");  // exact binary halves go to even
   EXPECT_EQ(RegionalSettings::English().Format(1e300, 0).size(), 301u + 100u);
   testing::ExpectError([] { RegionalSettings::English().Format(1, -1); }, 5);
