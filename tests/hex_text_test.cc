@@ -35,9 +35,8 @@ TEST(HexTextTest, LengthsCountCharactersAndEmptyTextEmpties) {
 
 #if !defined(__SANITIZE_ADDRESS__)  // it reserves address space of its own
 // Runs `step` in a child process whose address space may grow by only
-// `room` bytes; the child's exit status (step's result, or 99 when
-// something other than the expected error escaped it).
-int InChildWithRoom(size_t room, const std::function<int()>& step) {
+// `room` bytes; true when the step returned true.
+bool InChildWithRoom(size_t room, const std::function<bool()>& step) {
   const pid_t child = fork();
   if (child == 0) {
     std::ifstream status("/proc/self/status");
@@ -47,16 +46,25 @@ int InChildWithRoom(size_t room, const std::function<int()>& step) {
     }
     const rlimit limit{used_kib * 1024 + room, used_kib * 1024 + room};
     setrlimit(RLIMIT_AS, &limit);
-    int code = 99;
+    bool passed = false;
     try {
-      code = step();
+      passed = step();
     } catch (...) {
     }
-    _exit(code);
+    _exit(passed ? 0 : 1);
   }
   int status = 0;
   waitpid(child, &status, 0);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+bool RaisesOutOfMemory(const std::function<void()>& statement) {
+  try {
+    statement();
+  } catch (const Error& error) {
+    return error.Number() == 7;
+  }
+  return false;
 }
 #endif
 
@@ -68,39 +76,25 @@ TEST(HexTextTest, TextTooLargeForMemoryRaisesOutOfMemory) {
   GTEST_SKIP() << "AddressSanitizer reserves address space of its own";
 #else
   constexpr int32_t kBytes = 256 << 20;
-  const auto raises_7 = [](auto&& statement) {
-    try {
-      statement();
-    } catch (const Error& error) {
-      return error.Number() == 7 ? 0 : 1;
-    }
-    return 2;
+  const auto big = [] {
+    auto array = ByteArray::New();
+    array->Count(kBytes);
+    array->Item(kBytes, 0xAB);
+    return array;
   };
-  EXPECT_EQ(InChildWithRoom(kBytes + (kBytes / 2),
-                            [&] {
-                              auto array = ByteArray::New();
-                              array->Count(kBytes);
-                              array->Item(kBytes, 0xAB);
-                              const int text = raises_7([&] { (void)array->Text(); });
-                              return text != 0 ? text : array->Item(kBytes) == 0xAB ? 0 : 3;
-                            }),
-            0);
-  EXPECT_EQ(InChildWithRoom(2 * kBytes + (kBytes / 2),
-                            [&] {
-                              auto array = ByteArray::New();
-                              array->Count(kBytes);
-                              return raises_7([&] { (void)array->Interval(1)->Text(); });
-                            }),
-            0);
-  EXPECT_EQ(InChildWithRoom(kBytes + (kBytes / 2),
-                            [&] {
-                              std::string accented(static_cast<size_t>(kBytes), 'e');
-                              accented.replace(0, 2, "é");
-                              auto array = ByteArray::New({1, 2});
-                              const int text = raises_7([&] { array->Text(accented); });
-                              return text != 0 ? text : array->Text() == "0102" ? 0 : 3;
-                            }),
-            0);
+  EXPECT_TRUE(InChildWithRoom(kBytes * 3 / 2, [&] {
+    auto array = big();
+    return RaisesOutOfMemory([&] { (void)array->Text(); }) && array->Item(kBytes) == 0xAB;
+  }));
+  EXPECT_TRUE(InChildWithRoom(kBytes * 5 / 2, [&] {
+    return RaisesOutOfMemory([&] { (void)big()->Interval(1)->Text(); });
+  }));
+  EXPECT_TRUE(InChildWithRoom(kBytes * 3 / 2, [&] {
+    std::string accented(static_cast<size_t>(kBytes), 'e');
+    accented.replace(0, 2, "é");
+    auto array = ByteArray::New({1, 2});
+    return RaisesOutOfMemory([&] { array->Text(accented); }) && array->Text() == "0102";
+  }));
 #endif
 }
 

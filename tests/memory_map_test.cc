@@ -65,11 +65,10 @@ TEST(MemoryMapTest, CheckExcludeAndImages) {
     probe->Add(start, count);
     return map->Check(*probe->Item(1));
   };
-  EXPECT_TRUE(covers(10, 10));
-  EXPECT_TRUE(covers(12, 4));
-  EXPECT_FALSE(covers(9, 4));
-  EXPECT_FALSE(covers(15, 6));
-  EXPECT_TRUE(covers(20, 0));
+  for (const auto& [start, count, covered] :
+       {std::tuple{10, 10, true}, {12, 4, true}, {9, 4, false}, {15, 6, false}, {20, 0, true}}) {
+    EXPECT_EQ(covers(start, count), covered) << start << "+" << count;
+  }
   EXPECT_FALSE(MemoryMap::New()->Check(*map->Item(1)));
 
   auto whole = MapOf({{0, 100}});
