@@ -35,9 +35,8 @@ TEST(ByteArrayTest, NewArrayCountAndHighIndex) {
   EXPECT_EQ(Bytes(*a), (std::vector<uint8_t>{7, 0, 255, 0, 0}));
   a->HighIndex(2);
   EXPECT_EQ(Bytes(*a), (std::vector<uint8_t>{7, 0}));
-  ExpectError([&] { a->Count(-1); }, 1000, "La propriété ByteAray.Count ne peut pas être négative");
-  ExpectError([&] { a->HighIndex(-1); }, 1000,
-              "La propriété ByteAray.Count ne peut pas être négative");
+  ExpectError([&] { a->Count(-1); }, 1000, testing::kNegativeCount);
+  ExpectError([&] { a->HighIndex(-1); }, 1000, testing::kNegativeCount);
   EXPECT_EQ(Bytes(*a), (std::vector<uint8_t>{7, 0}));
   // Made from bytes: those bytes from the given LowIndex.
   const std::vector<uint8_t> bytes = {0, 0x7F, 0xFF};

@@ -135,7 +135,7 @@ TEST(CrcTest, StampGrowsTheFrameOrChangesNothing) {
   EXPECT_EQ(frame->Text(), "616263259E");
   EXPECT_TRUE(CRC::Intact(client));
   ExpectError([&] { CRC::Stamp(*frame->Interval(1, 3)); }, 1000,
-              "Application-defined or object-defined error", "Propriété Count en lecture seule");
+              "Application-defined or object-defined error", testing::kReadOnlyCount);
   EXPECT_EQ(frame->Text(), "616263259E");
   // Too short to take the check bytes: error 9, nothing written.
   auto one = ByteArray::New({5});

@@ -43,6 +43,13 @@ inline std::string StandardText(int32_t number) {
   return "Application-defined or object-defined error";
 }
 
+// The library's own error 1000 texts, written out for the same reason.
+inline constexpr const char* kNegativeCount =
+    "La propriété ByteAray.Count ne peut pas être négative";
+inline constexpr const char* kOverlap = "Segments mémoire en recouvrement";
+inline constexpr const char* kOddText = "la propriété Text doit être de longueur paire";
+inline constexpr const char* kReadOnlyCount = "Propriété Count en lecture seule";
+
 // An error whose description is the standard one for its number.
 template <typename Statement>
 void ExpectError(Statement&& statement, int32_t number) {

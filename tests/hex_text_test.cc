@@ -29,7 +29,7 @@ TEST(HexTextTest, LengthsCountCharactersAndEmptyTextEmpties) {
   EXPECT_EQ(a->LowIndex(), -4);
   a->Text("0102");
   // "é" is one character, so "é12" is odd.
-  ExpectError([&] { a->Text("é12"); }, 1000, "la propriété Text doit être de longueur paire");
+  ExpectError([&] { a->Text("é12"); }, 1000, testing::kOddText);
   EXPECT_EQ(Bytes(*a), (std::vector<uint8_t>{1, 2}));
 }
 
