@@ -4,10 +4,12 @@
 #include <functional>
 #include <limits>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "ombrix/bytes/detail/byte_access.h"
 #include "ombrix/bytes/detail/byte_span.h"
+#include "ombrix/bytes/hex_codec.h"
 #include "ombrix/frame/detail/allocation.h"
 #include "ombrix/frame/wrap_internal.h"
 #include "ombrix/memory/memory_map.h"
@@ -17,15 +19,6 @@ namespace {
 
 constexpr const char* kCountKey = "Count";
 
-// An array made for an image: at LowIndex, and watched by the image's
-// change counter.
-std::shared_ptr<ByteArray> Adopt(std::shared_ptr<ByteArray> array, int32_t LowIndex,
-                                 const std::shared_ptr<uint64_t>& changes) {
-  array->LowIndex(LowIndex);
-  detail::ByteAccess::Watch(*array, changes);
-  return array;
-}
-
 // True when `byte` lies inside `bytes` (compared in the total pointer order).
 bool Inside(const uint8_t* byte, std::span<const uint8_t> bytes) {
   const std::less_equal<const uint8_t*> at_or_before;
@@ -33,23 +26,35 @@ bool Inside(const uint8_t* byte, std::span<const uint8_t> bytes) {
          std::less<const uint8_t*>()(byte, bytes.data() + bytes.size());
 }
 
-// Grows holder over a stretch of count bytes, which place(at) writes, and
-// the following neighbour's bytes.
-template <typename PlaceStretch>
-void GrowOver(ByteArray& holder, int32_t count, const ByteArray* following, PlaceStretch place) {
-  // One resize for the stretch and the following neighbour's bytes; a
-  // failure part way (the stretch unreadable, memory short) shrinks the
-  // holder back, so nothing changes.
-  const int32_t at = holder.Count();
-  const int32_t following_count = following != nullptr ? following->Count() : 0;
-  try {
-    holder.Count(at + count + following_count);
-    place(at);
-    if (following != nullptr) detail::ByteAccess::Place(holder, at + count, *following);
-  } catch (...) {
-    holder.Count(at);
-    throw;
+// Appends a stretch and the bytes after it; error 7, nothing changed, when
+// memory runs out. Room grows geometrically, as an array's store does, so
+// that a run of appends costs linear time.
+void GrowBytes(std::vector<uint8_t>& bytes, std::span<const uint8_t> stretch,
+               std::span<const uint8_t> after) {
+  const size_t needed = bytes.size() + stretch.size() + after.size();
+  if (needed > bytes.capacity()) {
+    detail::OrOutOfMemory([&] { bytes.reserve(std::max(needed, 2 * bytes.capacity())); });
   }
+  bytes.insert(bytes.end(), stretch.begin(), stretch.end());
+  bytes.insert(bytes.end(), after.begin(), after.end());
+}
+
+// The same for an array handed out: one resize for both, which changes
+// nothing when it fails (memory short: 7; the array pinned: 10).
+void GrowArray(ByteArray& array, std::span<const uint8_t> stretch, std::span<const uint8_t> after) {
+  const int32_t at = array.Count();
+  array.Count(at + static_cast<int32_t>(stretch.size() + after.size()));
+  std::ranges::copy(stretch, array.data() + at);
+  std::ranges::copy(after, array.data() + at + stretch.size());
+}
+
+// Where an entry's array starts and the bytes it holds: an array handed out
+// may have been moved or resized by its holder since it was stored.
+template <typename Entry>
+std::pair<int32_t, std::span<const uint8_t>> Placed(const Entry& entry) {
+  const auto& array = entry.object.array;
+  if (array) return {array->LowIndex(), detail::ByteArrayHint{}(*array)};
+  return {entry.low, entry.object.bytes};
 }
 
 }  // namespace
@@ -68,8 +73,9 @@ std::shared_ptr<MemoryImage> MemoryImage::Load(const PropertyBag& Bag) {
 
 int32_t MemoryImage::BytesCount() const {
   int32_t total = 0;
-  arrays_.ForEach(
-      [&](const auto& entry) { total = detail::WrapAdd(total, entry.object->Count()); });
+  arrays_.ForEach([&](const auto& entry) {
+    total = detail::WrapAdd(total, static_cast<int32_t>(Placed(entry).second.size()));
+  });
   return total;
 }
 
@@ -86,18 +92,12 @@ void MemoryImage::Add(const IByteArray& B) {
     if (bytes.size() == static_cast<size_t>(count)) return Add(start, bytes);
   }
   // Any other array, or a view whose bytes are not all there, is read
-  // through its interface and raises its own errors: the lower neighbour
-  // takes B's bytes at its end (what assigning its trail just past its last
-  // byte does), or a copy of B is the new array.
-  arrays_.Merge(start, count, [&](ByteArray* previous, ByteArray* following) {
-    if (previous != nullptr) {
-      GrowOver(*previous, count, following,
-               [&](int32_t at) { detail::ByteAccess::Place(*previous, at, B); });
-      return std::shared_ptr<ByteArray>();
-    }
-    auto added = Adopt(B.Copy(), start, changes_);
-    GrowOver(*added, 0, following, [](int32_t) {});
-    return added;
+  // through its interface once the stretch is known to fit, raising its own
+  // errors before anything changes.
+  arrays_.Merge(start, count, [&](Stored* previous, Stored* following) {
+    SafeArray<uint8_t> bytes(0, count);
+    if (count > 0) B.WriteBytes(bytes, 0, start, count);
+    return Join(previous, following, {bytes.data(), static_cast<size_t>(count)});
   });
 }
 
@@ -105,31 +105,65 @@ void MemoryImage::Add(int32_t Address, std::span<const uint8_t> Bytes) {
   if (Bytes.size() > static_cast<size_t>(std::numeric_limits<int32_t>::max())) {
     Raise(errors::kInvalidArgument);
   }
-  const auto count = static_cast<int32_t>(Bytes.size());
-  arrays_.Merge(Address, count, [&](ByteArray* previous, ByteArray* following) {
-    // The lower neighbour grows, or a new array takes the bytes. Bytes
-    // taken from the lower neighbour's own store are copied first, since
-    // growing it may move them.
-    std::vector<uint8_t> own;
-    std::span<const uint8_t> bytes = Bytes;
-    if (previous != nullptr && !bytes.empty() && Inside(bytes.data(), previous->Bytes())) {
-      own = detail::OrOutOfMemory([&] { return std::vector<uint8_t>(bytes.begin(), bytes.end()); });
-      bytes = own;
-    }
-    auto added = previous != nullptr ? nullptr : Adopt(ByteArray::New(), Address, changes_);
-    ByteArray& holder = previous != nullptr ? *previous : *added;
-    GrowOver(holder, count, following,
-             [&](int32_t at) { std::ranges::copy(bytes, holder.data() + at); });
+  arrays_.Merge(
+      Address, static_cast<int32_t>(Bytes.size()),
+      [&](Stored* previous, Stored* following) { return Join(previous, following, Bytes); });
+}
+
+MemoryImage::Stored MemoryImage::Join(Stored* previous, const Stored* following,
+                                      std::span<const uint8_t> stretch) {
+  const std::span<const uint8_t> after =
+      following != nullptr ? StoredBytes{}(*following) : std::span<const uint8_t>();
+  if (previous == nullptr) {
+    Stored added;
+    GrowBytes(added.bytes, stretch, after);
     return added;
-  });
+  }
+  // Bytes taken from the lower neighbour's own store are copied first,
+  // since growing it may move them.
+  std::vector<uint8_t> own;
+  if (Inside(stretch.data(), StoredBytes{}(*previous))) {
+    own =
+        detail::OrOutOfMemory([&] { return std::vector<uint8_t>(stretch.begin(), stretch.end()); });
+    stretch = own;
+  }
+  if (previous->array) {
+    GrowArray(*previous->array, stretch, after);
+  } else {
+    GrowBytes(previous->bytes, stretch, after);
+  }
+  return {};
+}
+
+const std::shared_ptr<ByteArray>& MemoryImage::ArrayOf(const Stored& stored, int32_t low) const {
+  if (!stored.array) {
+    // The array is made before it takes the bytes, so that a failure loses none.
+    auto array = detail::OrOutOfMemory([] { return ByteArray::New(); });
+    array->LowIndex(low);
+    detail::ByteAccess::TakeBytes(*array, std::move(stored.bytes));
+    detail::ByteAccess::Watch(*array, changes_);
+    stored.array = std::move(array);
+    stored.bytes = {};
+    ++*changes_;  // the read index saw the bytes, not the array's store
+  }
+  return stored.array;
+}
+
+std::vector<std::shared_ptr<ByteArray>> MemoryImage::Arrays() const {
+  std::vector<std::shared_ptr<ByteArray>> arrays;
+  arrays.reserve(arrays_.size());
+  arrays_.ForEach([&](const auto& entry) { arrays.push_back(ArrayOf(entry.object, entry.low)); });
+  return arrays;
 }
 
 void MemoryImage::Clear() noexcept { arrays_.clear(); }
 
 std::shared_ptr<MemoryMap> MemoryImage::Map() const {
   auto map = MemoryMap::New();
-  arrays_.ForEach(
-      [&](const auto& entry) { map->Add(entry.object->LowIndex(), entry.object->Count()); });
+  arrays_.ForEach([&](const auto& entry) {
+    const auto [low, bytes] = Placed(entry);
+    map->Add(low, static_cast<int32_t>(bytes.size()));
+  });
   return map;
 }
 
@@ -142,14 +176,14 @@ std::shared_ptr<ByteArray> MemoryImage::MemoryRead(int32_t StartAddress, int32_t
   // While no array of the image has changed its store, the index's view of
   // the store serves, and the array itself is never read.
   std::span<const uint8_t> store = holder->hint;
-  if (store.empty()) store = detail::ByteArrayHint{}(*holder->object);
+  if (store.empty()) store = StoredBytes{}(holder->object);
   return ByteArray::New(detail::Within(store, position, wanted), StartAddress);
 }
 
 std::shared_ptr<ByteArray> MemoryImage::Holding(int32_t Address) const {
   const auto holder = arrays_.Covering(Address);
   if (!holder) return nullptr;
-  return holder->object;
+  return ArrayOf(holder->object, holder->low);
 }
 
 void MemoryImage::MemoryWrite(const IByteArray& B) {
@@ -162,20 +196,31 @@ void MemoryImage::MemoryWrite(const IByteArray& B) {
   // No bytes, nothing to write (a view of no bytes would be a trail, whose
   // assignment would cut the array short).
   if (count <= 0) return;
-  holder->object->Interval(start, count)->Copy(B);
+  if (holder->object.array) {
+    holder->object.array->Interval(start, count)->Copy(B);
+    return;
+  }
+  // B's bytes are all read, raising its own errors, before any is written.
+  std::vector<uint8_t>& bytes = holder->object.bytes;
+  const auto offset = static_cast<size_t>(static_cast<int64_t>(start) - holder->low);
+  if (offset + static_cast<size_t>(count) > bytes.size()) Raise(errors::kSubscriptOutOfRange);
+  SafeArray<uint8_t> written(0, count);
+  B.WriteBytes(written, 0, start, count);
+  std::copy_n(written.data(), count, bytes.begin() + static_cast<ptrdiff_t>(offset));
 }
 
 std::shared_ptr<ByteArray> MemoryImage::Item(int32_t Index) const {
   if (Index < 1 || Index > Count()) Raise(errors::kSubscriptOutOfRange);
-  return arrays_[static_cast<size_t>(Index - 1)].object;
+  const auto entry = arrays_[static_cast<size_t>(Index - 1)];
+  return ArrayOf(entry.object, entry.low);
 }
 
 std::shared_ptr<Enumerator<std::shared_ptr<ByteArray>>> MemoryImage::NewEnum() const {
-  return std::make_shared<Enumerator<std::shared_ptr<ByteArray>>>(arrays_.Objects());
+  return std::make_shared<Enumerator<std::shared_ptr<ByteArray>>>(Arrays());
 }
 
 Enumerator<std::shared_ptr<ByteArray>>::Iterator MemoryImage::begin() const {
-  return Enumerator<std::shared_ptr<ByteArray>>(arrays_.Objects()).begin();
+  return Enumerator<std::shared_ptr<ByteArray>>(Arrays()).begin();
 }
 
 void MemoryImage::ReadProperties(const PropertyBag& Bag) {
@@ -193,8 +238,11 @@ void MemoryImage::WriteProperties(PropertyBag& Bag) const {
   Bag.WriteProperty(kCountKey, Variant(Count()), Variant(0));
   size_t k = 0;
   arrays_.ForEach([&](const auto& entry) {
-    Bag.WriteProperty(IndexedKey("Start", k), Variant(entry.object->LowIndex()));
-    Bag.WriteProperty(IndexedKey("Text", k), Variant(entry.object->Text()));
+    const auto [low, bytes] = Placed(entry);
+    std::string text = detail::OrOutOfMemory([&] { return std::string(2 * bytes.size(), '0'); });
+    EncodeHex(bytes.data(), bytes.size(), text.data());
+    Bag.WriteProperty(IndexedKey("Start", k), Variant(low));
+    Bag.WriteProperty(IndexedKey("Text", k), Variant(std::move(text)));
     ++k;
   });
 }

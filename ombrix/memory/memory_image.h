@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <span>
+#include <vector>
 
 #include "ombrix/bytes/byte_array.h"
 #include "ombrix/bytes/detail/byte_access.h"
@@ -87,7 +88,28 @@ class MemoryImage final {
   void WriteProperties(PropertyBag& Bag) const;
 
  private:
-  detail::SegmentList<ByteArray, detail::ByteArrayHint> arrays_;
+  // What the image keeps of an array: its bytes alone until a caller is
+  // given the array (Item, Holding, an enumeration), then the array, which
+  // has taken the bytes over. Callers see no difference.
+  struct Stored {
+    mutable std::shared_ptr<ByteArray> array;
+    mutable std::vector<uint8_t> bytes;  // while there is no array
+  };
+  // The bytes stored now, as the read index keeps them.
+  struct StoredBytes {
+    std::span<const uint8_t> operator()(const Stored& stored) const noexcept {
+      if (stored.array) return detail::ByteArrayHint{}(*stored.array);
+      return stored.bytes;
+    }
+  };
+  // What joins a stretch of bytes to its neighbours: the lower one grows
+  // over both, or the result is the new entry's.
+  static Stored Join(Stored* previous, const Stored* following, std::span<const uint8_t> stretch);
+  // The array of the entry at `low`, made from its bytes the first time.
+  const std::shared_ptr<ByteArray>& ArrayOf(const Stored& stored, int32_t low) const;
+  std::vector<std::shared_ptr<ByteArray>> Arrays() const;
+
+  detail::SegmentList<Stored, StoredBytes> arrays_;
   // Incremented by every array of the image whenever its store moves or
   // changes size: the read index trusts the stores it saw while this holds.
   std::shared_ptr<uint64_t> changes_;

@@ -27,17 +27,18 @@ std::shared_ptr<MemoryMap> MemoryMap::Load(const PropertyBag& Bag) {
 }
 
 void MemoryMap::Add(int32_t StartAddress, int32_t Count) {
-  segments_.Merge(
-      StartAddress, Count,
-      [&](ArrayBounds* previous, ArrayBounds* following) -> std::shared_ptr<ArrayBounds> {
-        // The lower segment takes the stretch and the following
-        // segment, whose object leaves the map with its old bounds.
-        const int32_t high =
-            following != nullptr ? following->HighIndex() : StartAddress + Count - 1;
-        if (previous == nullptr) return detail::ByteAccess::NewBounds(StartAddress, high);
-        detail::ByteAccess::SetHighIndex(*previous, high);
-        return nullptr;
-      });
+  segments_.Merge(StartAddress, Count,
+                  [&](std::shared_ptr<ArrayBounds>* previous,
+                      std::shared_ptr<ArrayBounds>* following) -> std::shared_ptr<ArrayBounds> {
+                    // The lower segment takes the stretch and the following
+                    // segment, whose object leaves the map with its old bounds.
+                    const int32_t high =
+                        following != nullptr ? (*following)->HighIndex() : StartAddress + Count - 1;
+                    if (previous == nullptr)
+                      return detail::ByteAccess::NewBounds(StartAddress, high);
+                    detail::ByteAccess::SetHighIndex(**previous, high);
+                    return nullptr;
+                  });
 }
 
 bool MemoryMap::Check(const ArrayBounds& S) const {

@@ -73,7 +73,7 @@ class MemoryMap final {
   void WriteProperties(PropertyBag& Bag) const;
 
  private:
-  detail::SegmentList<ArrayBounds> segments_;
+  detail::SegmentList<std::shared_ptr<ArrayBounds>> segments_;
 };
 
 }  // namespace ombrix

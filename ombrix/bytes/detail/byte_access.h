@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <span>
+#include <vector>
 
 #include "ombrix/bytes/array_bounds.h"
 #include "ombrix/bytes/byte_array.h"
@@ -48,6 +49,13 @@ class ByteAccess {
   /// Where the array keeps that number, for a reader that checks it often.
   static const uint64_t* GenerationAddress(const ByteArray& array) noexcept {
     return &array.generation_;
+  }
+
+  /// Gives an array of no bytes `bytes` as its store, without a copy.
+  static void TakeBytes(ByteArray& array, std::vector<uint8_t>&& bytes) {
+    if (bytes.empty()) return;
+    array.store_ = SafeArray<uint8_t>(0, std::move(bytes));
+    array.StoreChanged();
   }
 
   /// From now on, every change of the array's generation also increments

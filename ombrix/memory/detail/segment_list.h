@@ -36,16 +36,17 @@ struct NoHint {
   }
 };
 
-/// `HintOf(object)` gives the object's data as bytes, which the read index
+/// `Stored` is what the list keeps for each entry (a shared object, or a
+/// value); `HintOf(stored)` gives its data as bytes, which the read index
 /// keeps (see Covering).
-template <typename T, typename HintOf = NoHint>
+template <typename Stored, typename HintOf = NoHint>
 class SegmentList {
  public:
-  /// An object and the addresses it covers, low .. high.
+  /// What is stored and the addresses it covers, low .. high.
   struct Entry {
     int32_t low;
     int32_t high;
-    std::shared_ptr<T> object;
+    Stored object;
   };
   /// A stored entry as the list shows it; `hint` is the object's data as
   /// HintOf gave it when the read index was built, when the caller's stamp
@@ -53,7 +54,7 @@ class SegmentList {
   struct EntryRef {
     int32_t low;
     int32_t high;
-    const std::shared_ptr<T>& object;
+    const Stored& object;
     std::span<const uint8_t> hint = {};
   };
   /// Where an entry stands, or where one would be inserted.
@@ -79,6 +80,8 @@ class SegmentList {
   }
 
   EntryRef at(Place place) const { return blocks_[place.block].At(place.offset); }
+  /// What is stored at `place`, to change in place; its bounds stay.
+  Stored& ObjectAt(Place place) { return blocks_[place.block].objects[place.offset]; }
   /// Changes the high address of the entry at `place`.
   void SetHigh(Place place, int32_t high) {
     Changed();
@@ -135,7 +138,7 @@ class SegmentList {
       if (found == index_nodes_.size() || address < index_nodes_[found].low) return std::nullopt;
       const IndexNode& node = index_nodes_[found];
       const int32_t high = index_keys_[found / kFan].key[found % kFan];
-      const std::shared_ptr<T>& object = *index_objects_[found];
+      const Stored& object = *index_objects_[found];
       if (stamp != index_stamp_) return EntryRef{node.low, high, object};
       return EntryRef{node.low, high, object, {node.hint, node.hint_count}};
     }
@@ -201,10 +204,10 @@ class SegmentList {
     const int32_t end = start + count;
     const Neighbours where = Locate(start, end, EndAddress());
     const bool grows = where.previous && start == at(*where.previous).high + 1;
-    T* previous = grows ? at(*where.previous).object.get() : nullptr;
-    T* following = where.following ? at(where.at).object.get() : nullptr;
+    Stored* previous = grows ? &ObjectAt(*where.previous) : nullptr;
+    Stored* following = where.following ? &ObjectAt(where.at) : nullptr;
     const int32_t high = where.following ? at(where.at).high : end - 1;
-    std::shared_ptr<T> added = join(previous, following);
+    Stored added = join(previous, following);
     if (grows) {
       SetHigh(*where.previous, high);
       if (where.following) Erase(where.at);
@@ -251,8 +254,8 @@ class SegmentList {
   }
 
   /// The objects in ascending order.
-  std::vector<std::shared_ptr<T>> Objects() const {
-    std::vector<std::shared_ptr<T>> objects;
+  std::vector<Stored> Objects() const {
+    std::vector<Stored> objects;
     objects.reserve(size_);
     ForEach([&](const EntryRef& entry) { objects.push_back(entry.object); });
     return objects;
@@ -266,7 +269,7 @@ class SegmentList {
   // Entries k = 0.. of a block: bounds[k] and objects[k].
   struct Block {
     std::vector<Bounds> bounds;
-    std::vector<std::shared_ptr<T>> objects;
+    std::vector<Stored> objects;
 
     size_t size() const noexcept { return bounds.size(); }
     EntryRef At(size_t k) const { return {bounds[k].low, bounds[k].high, objects[k]}; }
@@ -410,7 +413,7 @@ class SegmentList {
       index_keys_[k].key[i] = real ? sorted[next].high : std::numeric_limits<int32_t>::max();
       if (real) {
         const EntryRef& entry = sorted[next++];
-        const std::span<const uint8_t> hint = HintOf{}(*entry.object);
+        const std::span<const uint8_t> hint = HintOf{}(entry.object);
         index_nodes_[k * kFan + i] = {entry.low, static_cast<uint32_t>(hint.size()), hint.data()};
         index_objects_[k * kFan + i] = &entry.object;
       }
@@ -486,7 +489,7 @@ class SegmentList {
   size_t size_ = 0;
   mutable std::vector<Keys> index_keys_;  // the read index; empty when out of step
   mutable std::vector<IndexNode> index_nodes_;
-  mutable std::vector<const std::shared_ptr<T>*> index_objects_;
+  mutable std::vector<const Stored*> index_objects_;
   mutable size_t lookups_ = 0;        // lookups since the last change
   mutable uint64_t index_stamp_ = 0;  // the caller's stamp when the index was built
 };
