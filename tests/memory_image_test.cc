@@ -95,9 +95,23 @@ TEST(MemoryImageTest, MapsAndPersistence) {
   EXPECT_EQ(Describe(*loaded), "0:01020304 ");
 }
 
+// The image a byte model describes: every array a maximal run of held
+// addresses, in order.
+std::string Layout(const std::vector<int>& model) {
+  std::string layout;
+  for (size_t a = 0; a < model.size(); ++a) {
+    if (model[a] < 0) continue;
+    if (a == 0 || model[a - 1] < 0) layout += std::to_string(a) + ":";
+    layout += ByteArray::New({static_cast<uint8_t>(model[a])})->Text();
+    if (model[a + 1] < 0) layout += " ";
+  }
+  return layout;
+}
+
 // Random adds, reads and writes against a map from address to byte; runs
 // of reads and writes without adds let the image index its arrays, and the
-// adds after them must drop that index.
+// adds after them must drop that index. Arrays are handed out at random
+// points (Holding, enumeration), and bytes then go through them.
 TEST(MemoryImageTest, MatchesAByteModelOnRandomOperations) {
   std::mt19937 random(23);
   for (int round = 0; round < 10; ++round) {
@@ -111,6 +125,10 @@ TEST(MemoryImageTest, MatchesAByteModelOnRandomOperations) {
       const bool free = std::ranges::all_of(stretch, [](int b) { return b < 0; });
       const bool held = std::ranges::none_of(stretch, [](int b) { return b < 0; });
       const auto bytes = ByteArray::New(data, start);
+      // Now and then every array is handed out (Describe enumerates them).
+      if (step % 250 == 125) {
+        ASSERT_EQ(Describe(*image), Layout(model));
+      }
       switch ((step / 300) % 2 == 0 ? random() % 3 : 1 + random() % 2) {
         case 0:
           if (!free) {
@@ -145,15 +163,7 @@ TEST(MemoryImageTest, MatchesAByteModelOnRandomOperations) {
           }
       }
     }
-    // Layout: every array is a maximal run of held addresses, in order.
-    std::string layout;
-    for (size_t a = 0; a < model.size(); ++a) {
-      if (model[a] < 0) continue;
-      if (a == 0 || model[a - 1] < 0) layout += std::to_string(a) + ":";
-      layout += ByteArray::New({static_cast<uint8_t>(model[a])})->Text();
-      if (model[a + 1] < 0) layout += " ";
-    }
-    ASSERT_EQ(Describe(*image), layout);
+    ASSERT_EQ(Describe(*image), Layout(model));
     ASSERT_EQ(image->BytesCount(), std::ranges::count_if(model, [](int b) { return b >= 0; }));
   }
 }

@@ -140,11 +140,14 @@ const std::shared_ptr<ByteArray>& MemoryImage::ArrayOf(const Stored& stored, int
     // The array is made before it takes the bytes, so that a failure loses none.
     auto array = detail::OrOutOfMemory([] { return ByteArray::New(); });
     array->LowIndex(low);
+    const uint8_t* const kept = stored.bytes.data();
     detail::ByteAccess::TakeBytes(*array, std::move(stored.bytes));
     detail::ByteAccess::Watch(*array, changes_);
+    // The store took the bytes where they were, so the read index's view
+    // of them holds; were they ever copied, it would not.
+    if (array->data() != kept) ++*changes_;
     stored.array = std::move(array);
     stored.bytes = {};
-    ++*changes_;  // the read index saw the bytes, not the array's store
   }
   return stored.array;
 }
@@ -238,10 +241,11 @@ void MemoryImage::WriteProperties(PropertyBag& Bag) const {
   Bag.WriteProperty(kCountKey, Variant(Count()), Variant(0));
   size_t k = 0;
   arrays_.ForEach([&](const auto& entry) {
-    const auto [low, bytes] = Placed(entry);
+    const auto placed = Placed(entry);
+    const std::span<const uint8_t> bytes = placed.second;
     std::string text = detail::OrOutOfMemory([&] { return std::string(2 * bytes.size(), '0'); });
     EncodeHex(bytes.data(), bytes.size(), text.data());
-    Bag.WriteProperty(IndexedKey("Start", k), Variant(low));
+    Bag.WriteProperty(IndexedKey("Start", k), Variant(placed.first));
     Bag.WriteProperty(IndexedKey("Text", k), Variant(std::move(text)));
     ++k;
   });
