@@ -114,6 +114,13 @@ MemoryImage::Stored MemoryImage::Join(Stored* previous, const Stored* following,
                                       std::span<const uint8_t> stretch) {
   const std::span<const uint8_t> after =
       following != nullptr ? StoredBytes{}(*following) : std::span<const uint8_t>();
+  // The bounds keep a join within the 32-bit range, but an array handed out
+  // may since have grown past them.
+  const size_t held = previous != nullptr ? StoredBytes{}(*previous).size() : 0;
+  if (held + stretch.size() + after.size() >
+      static_cast<size_t>(std::numeric_limits<int32_t>::max())) {
+    Raise(errors::kInvalidArgument);
+  }
   if (previous == nullptr) {
     Stored added;
     GrowBytes(added.bytes, stretch, after);
@@ -154,7 +161,7 @@ const std::shared_ptr<ByteArray>& MemoryImage::ArrayOf(const Stored& stored, int
 
 std::vector<std::shared_ptr<ByteArray>> MemoryImage::Arrays() const {
   std::vector<std::shared_ptr<ByteArray>> arrays;
-  arrays.reserve(arrays_.size());
+  detail::OrOutOfMemory([&] { arrays.reserve(arrays_.size()); });
   arrays_.ForEach([&](const auto& entry) { arrays.push_back(ArrayOf(entry.object, entry.low)); });
   return arrays;
 }
