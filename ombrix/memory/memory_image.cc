@@ -1,6 +1,7 @@
 #include "ombrix/memory/memory_image.h"
 
 #include <algorithm>
+#include <cstring>
 #include <functional>
 #include <limits>
 #include <string>
@@ -50,11 +51,26 @@ void GrowArray(ByteArray& array, std::span<const uint8_t> stretch, std::span<con
 
 // Where an entry's array starts and the bytes it holds: an array handed out
 // may have been moved or resized by its holder since it was stored.
-template <typename Entry>
-std::pair<int32_t, std::span<const uint8_t>> Placed(const Entry& entry) {
+template <typename Entry, typename BytesOfStored>
+std::pair<int32_t, std::span<const uint8_t>> Placed(const Entry& entry, BytesOfStored bytes) {
   const auto& array = entry.object.array;
-  if (array) return {array->LowIndex(), detail::ByteArrayHint{}(*array)};
-  return {entry.low, entry.object.bytes};
+  return {array ? array->LowIndex() : entry.low, bytes(entry.object)};
+}
+
+// B's `count` bytes from `start` on: a library array's own, when all are
+// there; otherwise read through B's interface into `buffer`, raising B's
+// own errors.
+std::span<const uint8_t> BytesOf(const IByteArray& B, int32_t start, int32_t count,
+                                 SafeArray<uint8_t>& buffer) {
+  if (count <= 0) return {};
+  const auto window = detail::ByteAccess::WindowOf(B);
+  if (window.array != nullptr) {
+    const auto bytes = detail::ByteAccess::Available(*window.array, window.origin + start, count);
+    if (bytes.size() == static_cast<size_t>(count)) return bytes;
+  }
+  buffer = SafeArray<uint8_t>(0, count);
+  B.WriteBytes(buffer, 0, start, count);
+  return {buffer.data(), static_cast<size_t>(count)};
 }
 
 }  // namespace
@@ -74,7 +90,8 @@ std::shared_ptr<MemoryImage> MemoryImage::Load(const PropertyBag& Bag) {
 int32_t MemoryImage::BytesCount() const {
   int32_t total = 0;
   arrays_.ForEach([&](const auto& entry) {
-    total = detail::WrapAdd(total, static_cast<int32_t>(Placed(entry).second.size()));
+    total =
+        detail::WrapAdd(total, static_cast<int32_t>(Placed(entry, StoredBytes{}).second.size()));
   });
   return total;
 }
@@ -85,19 +102,11 @@ void MemoryImage::Add(const IByteArray& B) {
   // A view whose window has slipped past its parent's end has a negative
   // Count; the copy of it that Add makes raises its own error (1000).
   if (count < 0) (void)B.Copy();
-  // A library array's bytes, all there, are copied straight from its store.
-  const auto window = detail::ByteAccess::WindowOf(B);
-  if (window.array != nullptr && count > 0) {
-    const auto bytes = detail::ByteAccess::Available(*window.array, window.origin + start, count);
-    if (bytes.size() == static_cast<size_t>(count)) return Add(start, bytes);
-  }
-  // Any other array, or a view whose bytes are not all there, is read
-  // through its interface once the stretch is known to fit, raising its own
-  // errors before anything changes.
+  // B is read once the stretch is known to fit, so that its own errors come
+  // after the image's and before anything changes.
+  SafeArray<uint8_t> buffer;
   arrays_.Merge(start, count, [&](Stored* previous, Stored* following) {
-    SafeArray<uint8_t> bytes(0, count);
-    if (count > 0) B.WriteBytes(bytes, 0, start, count);
-    return Join(previous, following, {bytes.data(), static_cast<size_t>(count)});
+    return Join(previous, following, BytesOf(B, start, count, buffer));
   });
 }
 
@@ -171,7 +180,7 @@ void MemoryImage::Clear() noexcept { arrays_.clear(); }
 std::shared_ptr<MemoryMap> MemoryImage::Map() const {
   auto map = MemoryMap::New();
   arrays_.ForEach([&](const auto& entry) {
-    const auto [low, bytes] = Placed(entry);
+    const auto [low, bytes] = Placed(entry, StoredBytes{});
     map->Add(low, static_cast<int32_t>(bytes.size()));
   });
   return map;
@@ -191,7 +200,7 @@ std::shared_ptr<ByteArray> MemoryImage::MemoryRead(int32_t StartAddress, int32_t
 }
 
 std::shared_ptr<ByteArray> MemoryImage::Holding(int32_t Address) const {
-  const auto holder = arrays_.Covering(Address);
+  const auto holder = arrays_.Covering(Address, *changes_);
   if (!holder) return nullptr;
   return ArrayOf(holder->object, holder->low);
 }
@@ -199,24 +208,29 @@ std::shared_ptr<ByteArray> MemoryImage::Holding(int32_t Address) const {
 void MemoryImage::MemoryWrite(const IByteArray& B) {
   const int32_t start = B.LowIndex();
   const int32_t count = B.Count();
-  const auto holder = arrays_.Covering(start);
+  const auto holder = arrays_.Covering(start, *changes_);
   if (!holder || static_cast<int64_t>(start) + count - 1 > holder->high) {
     Raise(errors::kSubscriptOutOfRange);
   }
   // No bytes, nothing to write (a view of no bytes would be a trail, whose
   // assignment would cut the array short).
   if (count <= 0) return;
-  if (holder->object.array) {
-    holder->object.array->Interval(start, count)->Copy(B);
-    return;
+  // B's bytes are all read, raising its own errors, before any is written;
+  // they go where MemoryRead finds them (B may be a view of the same store).
+  SafeArray<uint8_t> buffer;
+  const std::span<const uint8_t> bytes = BytesOf(B, start, count, buffer);
+  const Stored& stored = holder->object;
+  const int64_t position = static_cast<int64_t>(start) - holder->low;
+  uint8_t* target;
+  if (stored.array) {
+    target = detail::ByteAccess::Reach(*stored.array, position, count);
+  } else {
+    if (position + count > static_cast<int64_t>(stored.bytes.size())) {
+      Raise(errors::kSubscriptOutOfRange);
+    }
+    target = stored.bytes.data() + position;
   }
-  // B's bytes are all read, raising its own errors, before any is written.
-  std::vector<uint8_t>& bytes = holder->object.bytes;
-  const auto offset = static_cast<size_t>(static_cast<int64_t>(start) - holder->low);
-  if (offset + static_cast<size_t>(count) > bytes.size()) Raise(errors::kSubscriptOutOfRange);
-  SafeArray<uint8_t> written(0, count);
-  B.WriteBytes(written, 0, start, count);
-  std::copy_n(written.data(), count, bytes.begin() + static_cast<ptrdiff_t>(offset));
+  std::memmove(target, bytes.data(), bytes.size());
 }
 
 std::shared_ptr<ByteArray> MemoryImage::Item(int32_t Index) const {
@@ -248,7 +262,7 @@ void MemoryImage::WriteProperties(PropertyBag& Bag) const {
   Bag.WriteProperty(kCountKey, Variant(Count()), Variant(0));
   size_t k = 0;
   arrays_.ForEach([&](const auto& entry) {
-    const auto placed = Placed(entry);
+    const auto placed = Placed(entry, StoredBytes{});
     const std::span<const uint8_t> bytes = placed.second;
     std::string text = detail::OrOutOfMemory([&] { return std::string(2 * bytes.size(), '0'); });
     EncodeHex(bytes.data(), bytes.size(), text.data());

@@ -98,7 +98,8 @@ class MemoryImage final {
   // The bytes stored now, as the read index keeps them.
   struct StoredBytes {
     std::span<const uint8_t> operator()(const Stored& stored) const noexcept {
-      if (stored.array) return detail::ByteArrayHint{}(*stored.array);
+      if (stored.array)
+        return detail::ByteAccess::Available(*stored.array, 0, stored.array->Count());
       return stored.bytes;
     }
   };

@@ -35,14 +35,6 @@ class ByteAccess {
     return const_cast<ByteArray&>(array).Reach(position, count);
   }
 
-  /// Writes source's bytes over the array's from store position `at` on,
-  /// as assigning the array's trail there does, without making the view
-  /// or changing the array's size. Error 9 unless the array has room;
-  /// source's own errors.
-  static void Place(ByteArray& array, int32_t at, const IByteArray& source) {
-    array.ReadBytes(source, source.LowIndex(), at, source.Count());
-  }
-
   /// A number that changes whenever the array's store may have moved or
   /// changed size (never 0): a pointer from Reach stays valid while it holds.
   static uint64_t Generation(const ByteArray& array) noexcept { return array.generation_; }
@@ -80,14 +72,6 @@ class ByteAccess {
   }
   static void SetHighIndex(ArrayBounds& bounds, int32_t high_index) noexcept {
     bounds.SetHighIndex(high_index);
-  }
-};
-
-/// Where an array keeps its bytes now and how many: a memory image's read
-/// index keeps them, to read from while none of its arrays has changed.
-struct ByteArrayHint {
-  std::span<const uint8_t> operator()(const ByteArray& array) const noexcept {
-    return ByteAccess::Available(array, 0, array.Count());
   }
 };
 

@@ -126,7 +126,7 @@ class SegmentList {
   /// also keeps HintOf(object) and `stamp` from when it was built; the
   /// entry carries the hint while `stamp` is the same, so a caller whose
   /// stamp changes with every change of its objects' data may trust it.
-  std::optional<EntryRef> Covering(int32_t address, uint64_t stamp = 0) const {
+  std::optional<EntryRef> Covering(int32_t address, uint64_t stamp) const {
     // With ascending, disjoint entries whose high is at least low - 1, the
     // first entry reaching `address` is the only one that may cover it.
     if (index_keys_.empty() && ++lookups_ >= std::max<size_t>(kIndexFrom, size_ / 4)) {
