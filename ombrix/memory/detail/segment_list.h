@@ -81,7 +81,7 @@ class SegmentList {
 
   EntryRef at(Place place) const { return blocks_[place.block].At(place.offset); }
   /// What is stored at `place`, to change in place; its bounds stay.
-  Stored& ObjectAt(Place place) { return blocks_[place.block].objects[place.offset]; }
+  Stored& ObjectAt(Place place) { return blocks_[place.block].ObjectAt(place.offset); }
   /// Changes the high address of the entry at `place`.
   void SetHigh(Place place, int32_t high) {
     Changed();
@@ -93,7 +93,7 @@ class SegmentList {
     Changed();
     Block& block = blocks_[place.block];
     block.bounds[place.offset] = Bounds{entry.low, entry.high};
-    block.objects[place.offset] = std::move(entry.object);
+    block.ObjectAt(place.offset) = std::move(entry.object);
     UpdateLast(place.block);
   }
   Place end() const noexcept { return {blocks_.size(), 0}; }
@@ -266,39 +266,58 @@ class SegmentList {
     int32_t low;
     int32_t high;
   };
-  // Entries k = 0.. of a block: bounds[k] and objects[k].
+  // Entries k = 0.. of a block: bounds[k] and objects[slot[k]]. The
+  // objects stay where they were put, so that an insert moves only the
+  // packed bounds and slot numbers, never an object; an erase fills its
+  // hole with the last object.
   struct Block {
     std::vector<Bounds> bounds;
+    std::vector<uint8_t> slot;
     std::vector<Stored> objects;
 
     size_t size() const noexcept { return bounds.size(); }
-    EntryRef At(size_t k) const { return {bounds[k].low, bounds[k].high, objects[k]}; }
+    EntryRef At(size_t k) const { return {bounds[k].low, bounds[k].high, objects[slot[k]]}; }
+    Stored& ObjectAt(size_t k) { return objects[slot[k]]; }
     void Reserve(size_t count) {
       bounds.reserve(count);
+      slot.reserve(count);
       objects.reserve(count);
     }
     void Insert(size_t k, Entry entry) {
-      // Room in both first, so that the second insert cannot fail after the
-      // first; a block never holds more than kMaxBlock + 1 entries for long.
+      // Room in all three first, so that no insert can fail after another
+      // has been made; a block never holds more than kMaxBlock + 1 entries
+      // for long, which slot numbers of one byte hold.
       Reserve(std::max(size() + 1, kMaxBlock + 1));
       const auto at = static_cast<ptrdiff_t>(k);
       bounds.insert(bounds.begin() + at, Bounds{entry.low, entry.high});
-      objects.insert(objects.begin() + at, std::move(entry.object));
+      slot.insert(slot.begin() + at, static_cast<uint8_t>(objects.size()));
+      objects.push_back(std::move(entry.object));
     }
     void Erase(size_t k) {
+      const uint8_t hole = slot[k];
+      const auto last = static_cast<uint8_t>(objects.size() - 1);
+      if (hole != last) {
+        objects[hole] = std::move(objects.back());
+        *std::find(slot.begin(), slot.end(), last) = hole;
+      }
+      objects.pop_back();
       const auto at = static_cast<ptrdiff_t>(k);
       bounds.erase(bounds.begin() + at);
-      objects.erase(objects.begin() + at);
+      slot.erase(slot.begin() + at);
     }
-    // Moves entries k.. into a new block.
+    // Moves entries k.. into a new block, both then in slot order.
     Block SplitAt(size_t k) {
-      const auto at = static_cast<ptrdiff_t>(k);
+      Block lower;
       Block upper;
-      upper.bounds.assign(bounds.begin() + at, bounds.end());
-      upper.objects.assign(std::make_move_iterator(objects.begin() + at),
-                           std::make_move_iterator(objects.end()));
-      bounds.resize(k);
-      objects.resize(k);
+      lower.Reserve(kMaxBlock + 1);
+      upper.Reserve(kMaxBlock + 1);
+      for (size_t j = 0; j < size(); ++j) {
+        Block& part = j < k ? lower : upper;
+        part.bounds.push_back(bounds[j]);
+        part.slot.push_back(static_cast<uint8_t>(part.objects.size()));
+        part.objects.push_back(std::move(objects[slot[j]]));
+      }
+      *this = std::move(lower);
       return upper;
     }
   };
