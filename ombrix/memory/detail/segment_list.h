@@ -171,9 +171,15 @@ class SegmentList {
       found.at = this->end();
       found.previous = Previous(found.at);
     } else {
-      // Lows and highs both ascend, so the scan's stopping test is monotone.
-      // Bitwise, so that each step of the search selects rather than branches.
-      found.at = FindFirst([&](const auto& e) { return (end <= e.low) | (start <= e.high); });
+      // Lows and highs both ascend, so the scan's stopping test, end <= low
+      // or start <= high, is monotone. With start < end it is start <= high
+      // alone (every entry's high is at least its low - 1): one comparison,
+      // which the search selects on, where two would have it branch.
+      if (start < end) {
+        found.at = FindFirst([&](const auto& e) { return start <= e.high; });
+      } else {
+        found.at = FindFirst([&](const auto& e) { return end <= e.low || start <= e.high; });
+      }
       const EntryRef stop = at(found.at);
       if (end > stop.low) Raise(errors::kLibrary, messages::kOverlap);
       found.following = end == stop.low;
@@ -321,20 +327,22 @@ class SegmentList {
       return upper;
     }
   };
-  static constexpr size_t kMaxBlock = 64;
+  static constexpr size_t kMaxBlock = 128;
 
   // The first of count items for which the monotone `stop` holds, or count;
   // a binary search whose steps select rather than branch.
   template <typename Item, typename Stop>
   static size_t FirstTrue(const Item* items, size_t count, Stop stop) {
     if (count == 0) return 0;
-    const Item* base = items;
+    size_t base = 0;
     while (count > 1) {
       const size_t half = count / 2;
-      base = stop(base[half - 1]) ? base : base + half;
+      // A mask, not a condition: compilers turn the condition into a
+      // branch, which a search's random outcomes mispredict half the time.
+      base += half & (size_t{0} - static_cast<size_t>(!stop(items[base + half - 1])));
       count -= half;
     }
-    return static_cast<size_t>(base - items) + (stop(*base) ? 0 : 1);
+    return base + (stop(items[base]) ? 0 : 1);
   }
 
   // Each step that allocates comes before the first that changes the list.
