@@ -170,5 +170,35 @@ TEST(MemoryImageTest, MatchesAByteModelOnRandomOperations) {
   }
 }
 
+// Enough separate arrays for the image to search its blocks by halves,
+// then the gaps filled in random order until one array is left.
+TEST(MemoryImageTest, ManyArraysAreFoundAndJoined) {
+  constexpr int32_t kArrays = 20000;
+  std::vector<int32_t> order(kArrays);
+  for (int32_t k = 0; k < kArrays; ++k) order[static_cast<size_t>(k)] = k;
+  std::mt19937 random(5);
+  std::ranges::shuffle(order, random);
+  auto image = MemoryImage::New();
+  const auto byte_at = [](int32_t address) { return static_cast<uint8_t>(address % 251); };
+  const auto add = [&](int32_t address) {
+    image->Add(address, std::vector<uint8_t>{byte_at(address)});
+  };
+  for (const int32_t k : order) add(2 * k);
+  ASSERT_EQ(image->Count(), kArrays);
+  ExpectError([&] { add(2 * order[7]); }, 1000, testing::kOverlap);
+  for (const int32_t address : {0, 1, 2 * kArrays - 2, 2 * kArrays - 1, 2 * order[9] + 1}) {
+    const auto holder = image->Holding(address);
+    ASSERT_EQ(holder ? holder->Item(address) : -1, address % 2 == 0 ? byte_at(address) : -1);
+  }
+  std::ranges::shuffle(order, random);
+  for (const int32_t k : order) {
+    if (k < kArrays - 1) add(2 * k + 1);
+  }
+  ASSERT_EQ(image->Count(), 1);
+  const auto bytes = Bytes(*image->Item(1));
+  ASSERT_EQ(bytes.size(), size_t{2 * kArrays - 1});
+  for (size_t a = 0; a < bytes.size(); ++a) ASSERT_EQ(bytes[a], byte_at(static_cast<int32_t>(a)));
+}
+
 }  // namespace
 }  // namespace ombrix

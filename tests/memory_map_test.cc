@@ -142,5 +142,37 @@ TEST(MemoryMapTest, MatchesThePlainScanOnRandomStretches) {
   }
 }
 
+// Segments of two bytes every four, their first bytes added, then their
+// second ones in random order; twice, the second time above the first once
+// it has been searched: enough segments for the map to search its blocks by
+// halves (the larger count) or by counting them (the smaller), and joins
+// that move the blocks' ends. Exclude then looks the segments up at their
+// last bytes.
+TEST(MemoryMapTest, ManySegmentsAreFoundAndJoined) {
+  for (const int32_t count : {3000, 100000}) {
+    std::mt19937 random(static_cast<uint32_t>(count));
+    auto pairs = MemoryMap::New(), ends = MemoryMap::New();
+    for (const int32_t first : {0, count}) {
+      std::vector<int32_t> starts(static_cast<size_t>(count));
+      for (int32_t k = 0; k < count; ++k) starts[static_cast<size_t>(k)] = 4 * (first + k);
+      for (const int32_t second_byte : {0, 1}) {
+        // The smaller map's first bytes come in order, filling block after block.
+        if (second_byte == 1 || count > 3000) std::ranges::shuffle(starts, random);
+        for (const int32_t start : starts) pairs->Add(start + second_byte, 1);
+      }
+      for (const int32_t start : starts) ends->Add(start + 1, 2);
+    }
+    const auto rest = ends->Exclude(*pairs);
+    ASSERT_EQ(pairs->Count(), 2 * count);
+    ASSERT_EQ(rest->Count(), 2 * count);
+    for (int32_t k = 0; k < 2 * count; ++k) {
+      ASSERT_EQ(pairs->Item(k + 1)->LowIndex(), 4 * k);
+      ASSERT_EQ(pairs->Item(k + 1)->HighIndex(), 4 * k + 1);
+      ASSERT_EQ(rest->Item(k + 1)->LowIndex(), 4 * k + 2);
+      ASSERT_EQ(rest->Item(k + 1)->HighIndex(), 4 * k + 2);
+    }
+  }
+}
+
 }  // namespace
 }  // namespace ombrix

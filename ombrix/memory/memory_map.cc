@@ -58,7 +58,7 @@ std::shared_ptr<MemoryMap> MemoryMap::Exclude(const MemoryMap& MM) const {
     int32_t low = segment.low;
     const int32_t high = segment.high;
     // MM's segments wholly below this one change nothing: start past them.
-    auto place = MM.segments_.FindFirst([&](const auto& x) { return x.high >= low; });
+    auto place = MM.segments_.FindReaching(low);
     for (; !MM.segments_.IsEnd(place); place = MM.segments_.Next(place)) {
       const auto& x = MM.segments_.at(place);
       if (x.low >= high + 1) break;

@@ -2,9 +2,11 @@
 // address order, each an object with the bounds it covers, stored in blocks
 // of bounded size. A block keeps its entries' bounds packed apart from the
 // objects, so that a search reads a few cache lines and never an object.
-// Finding a place is a binary search over the blocks and a count within
-// one, inserting moves at most one block, appending is constant time, and
-// the i-th entry is found through the blocks' start positions.
+// Finding a place is a search over the blocks' last bounds (by address, a
+// count over nodes of sixteen) and a binary search within one block;
+// inserting moves the bounds of one block and no object, appending is
+// constant time, and the i-th entry is found through the blocks' start
+// positions.
 #pragma once
 
 #include <algorithm>
@@ -75,6 +77,7 @@ class SegmentList {
     Changed();
     blocks_.clear();
     lasts_.clear();
+    block_keys_.clear();
     starts_.clear();
     size_ = 0;
   }
@@ -119,6 +122,33 @@ class SegmentList {
     return {block, FirstTrue(bounds.data(), bounds.size(), stop)};
   }
 
+  /// The first entry whose high is at least `address`, or end(): FindFirst
+  /// of that test, counting a few nodes of block keys at once where a
+  /// binary search over the blocks would take a chain of dependent steps.
+  Place FindReaching(int32_t address) const {
+    if (block_keys_.empty() && !blocks_.empty()) {
+      try {
+        BuildBlockKeys();
+      } catch (const std::bad_alloc&) {
+        block_keys_.clear();
+        return FindFirst([&](const auto& e) { return address <= e.high; });
+      }
+    }
+    // The nodes' last keys ascend: count those below, a few at once while
+    // they are few, by halves past that.
+    const size_t tops = node_tops_.size();
+    const size_t node =
+        tops <= kCountedTops
+            ? CountBelow(node_tops_.data(), tops, address)
+            : FirstTrue(node_tops_.data(), tops, [&](int32_t top) { return address <= top; });
+    if (node == tops) return end();
+    const size_t block = node * kFan + KeysBelow(block_keys_[node], address);
+    if (block >= blocks_.size()) return end();
+    const std::vector<Bounds>& bounds = blocks_[block].bounds;
+    return {block, FirstTrue(bounds.data(), bounds.size(),
+                             [&](const Bounds& e) { return address <= e.high; })};
+  }
+
   /// The entry whose addresses include `address`, if any (an entry of no
   /// addresses includes none). After many lookups without a change, this
   /// builds a read index, so that a read-mostly list answers in a few
@@ -142,7 +172,7 @@ class SegmentList {
       if (stamp != index_stamp_) return EntryRef{node.low, high, object};
       return EntryRef{node.low, high, object, {node.hint, node.hint_count}};
     }
-    const Place place = FindFirst([&](const auto& e) { return address <= e.high; });
+    const Place place = FindReaching(address);
     if (IsEnd(place) || address < at(place).low) return std::nullopt;
     return at(place);
   }
@@ -176,7 +206,7 @@ class SegmentList {
       // alone (every entry's high is at least its low - 1): one comparison,
       // which the search selects on, where two would have it branch.
       if (start < end) {
-        found.at = FindFirst([&](const auto& e) { return start <= e.high; });
+        found.at = FindReaching(start);
       } else {
         found.at = FindFirst([&](const auto& e) { return end <= e.low || start <= e.high; });
       }
@@ -246,6 +276,7 @@ class SegmentList {
     if (block.size() == 0) {
       blocks_.erase(blocks_.begin() + static_cast<ptrdiff_t>(place.block));
       lasts_.erase(lasts_.begin() + static_cast<ptrdiff_t>(place.block));
+      block_keys_.clear();
     } else {
       UpdateLast(place.block);
     }
@@ -355,6 +386,7 @@ class SegmentList {
       RoomForOneMore(blocks_);
       lasts_.push_back(fresh.bounds.back());
       blocks_.push_back(std::move(fresh));
+      block_keys_.clear();
       ++size_;
       try {
         if (starts_.size() + 1 == blocks_.size()) starts_.push_back(size_ - 1);
@@ -384,6 +416,7 @@ class SegmentList {
       const auto after = static_cast<ptrdiff_t>(place.block) + 1;
       lasts_.insert(lasts_.begin() + after, upper.bounds.back());
       blocks_.insert(blocks_.begin() + after, std::move(upper));
+      block_keys_.clear();
       UpdateLast(place.block);
     } catch (const std::bad_alloc&) {
     }
@@ -404,7 +437,8 @@ class SegmentList {
     const uint8_t* hint;
   };
   static constexpr size_t kFan = 16;
-  static constexpr size_t kIndexFrom = 256;  // lookups before a first index
+  static constexpr size_t kIndexFrom = 256;   // lookups before a first index
+  static constexpr size_t kCountedTops = 64;  // counted rather than halved up to this many
 
   void Changed() noexcept {
     index_keys_.clear();
@@ -492,6 +526,23 @@ class SegmentList {
 #endif
   }
 
+  // How many of `count` ascending keys are below `address`: four at a time
+  // up to the first that is not.
+  static size_t CountBelow(const int32_t* keys, size_t count, int32_t address) {
+    size_t below = 0;
+#if defined(__SSE2__)
+    const __m128i x = _mm_set1_epi32(address);
+    for (; below + 4 <= count; below += 4) {
+      const __m128i less =
+          _mm_cmplt_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(keys + below)), x);
+      const auto mask = static_cast<unsigned>(_mm_movemask_ps(_mm_castsi128_ps(less)));
+      if (mask != 0xF) return below + static_cast<size_t>(std::countr_one(mask));
+    }
+#endif
+    while (below < count && keys[below] < address) ++below;
+    return below;
+  }
+
   // Room for one more element, growing geometrically (reserve alone grows
   // by exactly what is asked).
   template <typename Vector>
@@ -499,7 +550,29 @@ class SegmentList {
     if (vector.size() == vector.capacity()) vector.reserve(std::max<size_t>(8, 2 * vector.size()));
   }
 
-  void UpdateLast(size_t block) { lasts_[block] = blocks_[block].bounds.back(); }
+  void UpdateLast(size_t block) {
+    lasts_[block] = blocks_[block].bounds.back();
+    if (block / kFan < block_keys_.size()) {
+      block_keys_[block / kFan].key[block % kFan] = lasts_[block].high;
+      if (block % kFan == kFan - 1) node_tops_[block / kFan] = lasts_[block].high;
+    }
+  }
+
+  // The blocks' last highs, kFan to a node padded with INT32_MAX past the
+  // last block, and each node's last key; empty until a search needs them.
+  void BuildBlockKeys() const {
+    const size_t nodes = (blocks_.size() + kFan - 1) / kFan;
+    block_keys_.assign(nodes, Keys{});
+    node_tops_.assign(nodes, std::numeric_limits<int32_t>::max());
+    for (size_t node = 0; node < nodes; ++node) {
+      for (size_t i = 0; i < kFan; ++i) {
+        const size_t block = node * kFan + i;
+        block_keys_[node].key[i] =
+            block < lasts_.size() ? lasts_[block].high : std::numeric_limits<int32_t>::max();
+      }
+      node_tops_[node] = block_keys_[node].key[kFan - 1];
+    }
+  }
 
   void RebuildStarts() const {
     starts_.resize(blocks_.size());
@@ -514,6 +587,8 @@ class SegmentList {
   std::vector<Bounds> lasts_;           // the bounds of each block's last entry
   mutable std::vector<size_t> starts_;  // entries before each block; rebuilt when out of step
   size_t size_ = 0;
+  mutable std::vector<Keys> block_keys_;  // the blocks' last highs; empty when out of step
+  mutable std::vector<int32_t> node_tops_;
   mutable std::vector<Keys> index_keys_;  // the read index; empty when out of step
   mutable std::vector<IndexNode> index_nodes_;
   mutable std::vector<const Stored*> index_objects_;
