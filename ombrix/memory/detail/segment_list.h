@@ -10,6 +10,7 @@
 #pragma once
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cstddef>
 #include <cstdint>
@@ -342,19 +343,28 @@ class SegmentList {
       bounds.erase(bounds.begin() + at);
       slot.erase(slot.begin() + at);
     }
-    // Moves entries k.. into a new block, both then in slot order.
+    // Moves entries k.. into a new block, in slot order there; the objects
+    // that stay fill the first k slots here. Only the new block allocates.
     Block SplitAt(size_t k) {
-      Block lower;
       Block upper;
-      lower.Reserve(kMaxBlock + 1);
       upper.Reserve(kMaxBlock + 1);
-      for (size_t j = 0; j < size(); ++j) {
-        Block& part = j < k ? lower : upper;
-        part.bounds.push_back(bounds[j]);
-        part.slot.push_back(static_cast<uint8_t>(part.objects.size()));
-        part.objects.push_back(std::move(objects[slot[j]]));
+      std::array<uint8_t, kMaxBlock + 1> freed;  // slots below k that objects moved out of
+      size_t freed_count = 0;
+      for (size_t j = k; j < size(); ++j) {
+        upper.bounds.push_back(bounds[j]);
+        upper.slot.push_back(static_cast<uint8_t>(upper.objects.size()));
+        upper.objects.push_back(std::move(objects[slot[j]]));
+        if (slot[j] < k) freed[freed_count++] = slot[j];
       }
-      *this = std::move(lower);
+      for (size_t j = 0; j < k; ++j) {
+        if (slot[j] < k) continue;
+        const uint8_t to = freed[--freed_count];
+        objects[to] = std::move(objects[slot[j]]);
+        slot[j] = to;
+      }
+      bounds.resize(k);
+      slot.resize(k);
+      objects.erase(objects.begin() + static_cast<ptrdiff_t>(k), objects.end());
       return upper;
     }
   };
