@@ -323,8 +323,10 @@ class SegmentList {
     }
     void Insert(size_t k, Entry entry) {
       // Room in all three first, so that no insert can fail after another
-      // has been made; a block never holds more than kMaxBlock + 1 entries
-      // for long, which slot numbers of one byte hold.
+      // has been made. A block holds more than kMaxBlock + 1 entries only
+      // while memory is too short to split it, and never more than slot
+      // numbers of one byte can tell apart.
+      if (size() > std::numeric_limits<uint8_t>::max()) throw std::bad_alloc();
       Reserve(std::max(size() + 1, kMaxBlock + 1));
       const auto at = static_cast<ptrdiff_t>(k);
       bounds.insert(bounds.begin() + at, Bounds{entry.low, entry.high});
@@ -347,7 +349,7 @@ class SegmentList {
     // that stay fill the first k slots here. Only the new block allocates.
     Block SplitAt(size_t k) {
       Block upper;
-      upper.Reserve(kMaxBlock + 1);
+      upper.Reserve(std::max(size() - k, kMaxBlock + 1));
       std::array<uint8_t, kMaxBlock + 1> freed;  // slots below k that objects moved out of
       size_t freed_count = 0;
       for (size_t j = k; j < size(); ++j) {
