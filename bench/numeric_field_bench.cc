@@ -4,6 +4,7 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "ombrix/fields/big_endian.h"
@@ -76,6 +77,29 @@ void BM_HandGetMotorola(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_HandGetMotorola);
+
+// The same reads with the field's place known only at run time, as code
+// driven by a table of signals has it: the byte offset, shift and mask are
+// loaded with the frame at every read, and a 32-bit load takes the bytes.
+struct HandField {
+  const uint8_t* frame;
+  uint32_t offset, shift, mask;
+};
+template <bool kMotorola>
+void BM_HandGetRuntime(benchmark::State& state) {
+  std::vector<uint8_t> buffer = {0x5A, 0x3C, 0xC3, 0xA5, 0x1F, 0x2E, 0x3D, 0x4B};
+  HandField field = {buffer.data(), 0, kMotorola ? 20u : 4u, 0xFFF};
+  benchmark::DoNotOptimize(field);
+  for (auto _ : state) {
+    uint32_t word;
+    std::memcpy(&word, field.frame + field.offset, sizeof word);
+    if (kMotorola) word = __builtin_bswap32(word);
+    benchmark::DoNotOptimize((word >> field.shift) & field.mask);
+    benchmark::ClobberMemory();
+  }
+}
+BENCHMARK_TEMPLATE(BM_HandGetRuntime, false)->Name("BM_HandGetIntelRuntime");
+BENCHMARK_TEMPLATE(BM_HandGetRuntime, true)->Name("BM_HandGetMotorolaRuntime");
 
 void BM_HandLetIntel(benchmark::State& state) {
   std::vector<uint8_t> buffer = {0x5A, 0x3C, 0xC3, 0xA5, 0x1F, 0x2E, 0x3D, 0x4B};

@@ -9,7 +9,6 @@
 #include "ombrix/frame/wrap_internal.h"
 
 namespace ombrix::detail {
-namespace {}  // namespace
 
 void NumericField::RefersTo(IByteArray& I, int32_t SkippedBits, int32_t NumBits, bool S) {
   if (SkippedBits < 0 || NumBits < 1) Raise(errors::kInvalidArgument);
