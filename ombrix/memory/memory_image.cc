@@ -27,21 +27,9 @@ bool Inside(const uint8_t* byte, std::span<const uint8_t> bytes) {
          std::less<const uint8_t*>()(byte, bytes.data() + bytes.size());
 }
 
-// Appends a stretch and the bytes after it; error 7, nothing changed, when
-// memory runs out. Room grows geometrically, as an array's store does, so
-// that a run of appends costs linear time.
-void GrowBytes(std::vector<uint8_t>& bytes, std::span<const uint8_t> stretch,
-               std::span<const uint8_t> after) {
-  const size_t needed = bytes.size() + stretch.size() + after.size();
-  if (needed > bytes.capacity()) {
-    detail::OrOutOfMemory([&] { bytes.reserve(std::max(needed, 2 * bytes.capacity())); });
-  }
-  bytes.insert(bytes.end(), stretch.begin(), stretch.end());
-  bytes.insert(bytes.end(), after.begin(), after.end());
-}
-
-// The same for an array handed out: one resize for both, which changes
-// nothing when it fails (memory short: 7; the array pinned: 10).
+// Appends a stretch and the bytes after it to an array handed out: one
+// resize for both, which changes nothing when it fails (memory short: 7;
+// the array pinned: 10).
 void GrowArray(ByteArray& array, std::span<const uint8_t> stretch, std::span<const uint8_t> after) {
   const int32_t at = array.Count();
   array.Count(at + static_cast<int32_t>(stretch.size() + after.size()));
@@ -132,7 +120,7 @@ MemoryImage::Stored MemoryImage::Join(Stored* previous, const Stored* following,
   }
   if (previous == nullptr) {
     Stored added;
-    GrowBytes(added.bytes, stretch, after);
+    added.bytes.Append(stretch, after);
     return added;
   }
   // Bytes taken from the lower neighbour's own store are copied first,
@@ -146,7 +134,7 @@ MemoryImage::Stored MemoryImage::Join(Stored* previous, const Stored* following,
   if (previous->array) {
     GrowArray(*previous->array, stretch, after);
   } else {
-    GrowBytes(previous->bytes, stretch, after);
+    previous->bytes.Append(stretch, after);
   }
   return {};
 }
@@ -157,13 +145,12 @@ const std::shared_ptr<ByteArray>& MemoryImage::ArrayOf(const Stored& stored, int
     auto array = detail::OrOutOfMemory([] { return ByteArray::New(); });
     array->LowIndex(low);
     const uint8_t* const kept = stored.bytes.data();
-    detail::ByteAccess::TakeBytes(*array, std::move(stored.bytes));
+    detail::ByteAccess::TakeBytes(*array, stored.bytes.Release());
     detail::ByteAccess::Watch(*array, changes_);
     // The store took the bytes where they were, so the read index's view
     // of them holds; were they ever copied, it would not.
     if (array->data() != kept) ++*changes_;
     stored.array = std::move(array);
-    stored.bytes = {};
   }
   return stored.array;
 }

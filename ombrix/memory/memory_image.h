@@ -14,6 +14,7 @@
 #include "ombrix/frame/enumerator.h"
 #include "ombrix/frame/property_bag.h"
 #include "ombrix/memory/detail/segment_list.h"
+#include "ombrix/memory/detail/small_bytes.h"
 
 namespace ombrix {
 
@@ -93,7 +94,7 @@ class MemoryImage final {
   // has taken the bytes over. Callers see no difference.
   struct Stored {
     mutable std::shared_ptr<ByteArray> array;
-    mutable std::vector<uint8_t> bytes;  // while there is no array
+    mutable detail::SmallBytes bytes;  // while there is no array
   };
   // The bytes stored now, as the read index keeps them.
   struct StoredBytes {
