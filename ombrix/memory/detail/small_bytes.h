@@ -19,8 +19,10 @@ namespace ombrix::detail {
 
 class SmallBytes {
  public:
-  /// As many bytes as fit beside their count in the room a vector takes.
-  static constexpr size_t kInPlace = sizeof(std::vector<uint8_t>) - 1;
+  /// Room for the 16 and 32 data bytes of common hex file records; with
+  /// its count and the variant's tag, 48 bytes, so that an image's entry
+  /// (this and an array pointer) fills one 64-byte line.
+  static constexpr size_t kInPlace = 39;
 
   size_t size() const noexcept {
     if (const auto* in_place = std::get_if<InPlace>(&bytes_)) return in_place->size;
