@@ -113,8 +113,9 @@ MemoryImage::Stored MemoryImage::Join(Stored* previous, const Stored* following,
       following != nullptr ? StoredBytes{}(*following) : std::span<const uint8_t>();
   // The bounds keep a join within the 32-bit range, but an array handed out
   // may since have grown past them.
-  const size_t held = previous != nullptr ? StoredBytes{}(*previous).size() : 0;
-  if (held + stretch.size() + after.size() >
+  const std::span<const uint8_t> held =
+      previous != nullptr ? StoredBytes{}(*previous) : std::span<const uint8_t>();
+  if (held.size() + stretch.size() + after.size() >
       static_cast<size_t>(std::numeric_limits<int32_t>::max())) {
     Raise(errors::kInvalidArgument);
   }
@@ -126,7 +127,7 @@ MemoryImage::Stored MemoryImage::Join(Stored* previous, const Stored* following,
   // Bytes taken from the lower neighbour's own store are copied first,
   // since growing it may move them.
   std::vector<uint8_t> own;
-  if (Inside(stretch.data(), StoredBytes{}(*previous))) {
+  if (Inside(stretch.data(), held)) {
     own =
         detail::OrOutOfMemory([&] { return std::vector<uint8_t>(stretch.begin(), stretch.end()); });
     stretch = own;
