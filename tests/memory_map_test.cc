@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <random>
+#include <tuple>
 #include <vector>
 
 #include "ombrix/frame/memory_property_bag.h"

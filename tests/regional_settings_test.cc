@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <clocale>
 #include <cstdlib>
 
 #include "tests/expect_error.h"
