@@ -152,15 +152,18 @@ class ByteArray final : public IByteArray, public std::enable_shared_from_this<B
   void AssignBytes(const uint8_t* bytes, int32_t count);
   // After the store has moved or changed size.
   void StoreChanged() noexcept {
-    ++generation_;
+    generation_ += kGenerationStep;
     if (watch_) ++*watch_;
   }
 
   SafeArray<uint8_t> store_;  // lower bound 0; no array while Count is 0
   int32_t low_index_ = 0;
   // Changes whenever the store may have moved or changed size, so that a
-  // reader may keep a pointer into it and check one number before use.
-  uint64_t generation_ = 1;
+  // reader may keep a pointer into it and check one number before use. Its
+  // low five bits stay 0, free for a reader to keep five bits of its own
+  // in the same word as its copy.
+  static constexpr uint64_t kGenerationStep = 32;
+  uint64_t generation_ = kGenerationStep;
   // A counter shared with the holder of many arrays (a memory image), which
   // each of them increments along with its own generation: one number tells
   // the holder that none of its arrays has changed.

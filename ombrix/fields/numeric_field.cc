@@ -25,7 +25,7 @@ void NumericField::RefersTo(IByteArray& I, int32_t SkippedBits, int32_t NumBits,
   array_ = window.array;
   array_generation_ = array_ != nullptr ? ByteAccess::GenerationAddress(*array_) : &kNoGeneration;
   offset_ = window.origin + view->LowIndex();
-  window_generation_ = 0;
+  window_key_ = 0;
   view_ = std::move(view);
   byte_count_ = count;
   // Intel counts the skipped bits from the low end of the first byte, so the
@@ -57,15 +57,16 @@ uint8_t* NumericField::Reach() const {
   if (window.size() == 4) {
     window_ = bytes - (offset_ - first);
     const auto before = static_cast<uint32_t>(offset_ - first);  // window bytes before the field
-    window_shift_ = order_ == ByteOrder::kIntel
-                        ? shift_ + 8 * before
-                        : shift_ + 8 * (4 - before - static_cast<uint32_t>(byte_count_));
-    window_mask_ = value_mask_ << window_shift_;
+    const uint32_t window_shift =
+        order_ == ByteOrder::kIntel
+            ? shift_ + 8 * before
+            : shift_ + 8 * (4 - before - static_cast<uint32_t>(byte_count_));
+    window_mask_ = value_mask_ << window_shift;
     // The mask as the window's bytes in memory hold it, native order.
     const bool swapped =
         (order_ == ByteOrder::kIntel) != (std::endian::native == std::endian::little);
     if (swapped) window_mask_ = __builtin_bswap32(window_mask_);
-    window_generation_ = ByteAccess::Generation(*array_);
+    window_key_ = ByteAccess::Generation(*array_) | window_shift;
   }
   return bytes;
 }

@@ -43,7 +43,7 @@ class NumericField : public NumericItem {
   uint8_t* Reach() const;
   // True when window_ holds the field: the store has four bytes around it
   // and has not changed since they were found.
-  bool WindowValid() const { return *array_generation_ == window_generation_; }
+  bool WindowValid() const { return (window_key_ & ~kShiftBits) == *array_generation_; }
   // A client array's field bytes through its view's Item, all read before
   // any is written.
   void ReadItems(uint8_t* bytes) const;
@@ -84,18 +84,20 @@ class NumericField : public NumericItem {
  protected:
   // Four store bytes around the field, for one whole-word load and store
   // in place of a load per byte count: they start at the field's first
-  // byte, or earlier where the store ends within four bytes. window_shift_
-  // is the field's lowest bit in them as a word of the field's byte order.
-  // Valid while the array's generation is window_generation_ (0: never):
-  // Reach finds them again after any change of the store.
+  // byte, or earlier where the store ends within four bytes. Valid while
+  // the array's generation is that in window_key_ (0: never): Reach finds
+  // them again after any change of the store. The key's low five bits,
+  // which a generation leaves 0, are the field's lowest bit in them as a
+  // word of the field's byte order: one load for the check and the shift.
+  static constexpr uint64_t kShiftBits = 31;
   mutable uint8_t* window_ = nullptr;
-  mutable uint64_t window_generation_ = 0;
-  // The array's generation, or kNoGeneration (which no window_generation_
+  mutable uint64_t window_key_ = 0;
+  mutable uint32_t window_mask_ = 0;  // value_mask_ at the field's place, as the bytes hold it
+  uint32_t WindowShift() const { return static_cast<uint32_t>(window_key_ & kShiftBits); }
+  // The array's generation, or kNoGeneration (which no key's generation
   // equals) without a library array: one load and no test for null.
   static constexpr uint64_t kNoGeneration = UINT64_MAX;
   const uint64_t* array_generation_ = &kNoGeneration;
-  mutable uint32_t window_shift_ = 0;
-  mutable uint32_t window_mask_ = 0;  // value_mask_ << window_shift_, as the window's bytes hold it
 
  private:
   int32_t min_ = 0;
@@ -108,7 +110,7 @@ class OrderedField : public NumericField {
  public:
   int32_t Value() const final {
     if (WindowValid()) [[likely]]
-      return Extend(Load<uint32_t>(window_) >> window_shift_);
+      return Extend(Load<uint32_t>(window_) >> WindowShift());
     return ValueThroughBytes();
   }
   /// The whole field is checked before any byte changes; bits of its bytes
@@ -120,7 +122,7 @@ class OrderedField : public NumericField {
       // In the bytes' own order, so that only V needs reordering.
       uint32_t word;
       std::memcpy(&word, window_, sizeof word);
-      const uint32_t field_bits = InOrder(static_cast<uint32_t>(V) << window_shift_);
+      const uint32_t field_bits = InOrder(static_cast<uint32_t>(V) << WindowShift());
       word = (word & ~window_mask_) | (field_bits & window_mask_);
       std::memcpy(window_, &word, sizeof word);
       return;
