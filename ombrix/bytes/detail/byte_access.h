@@ -36,9 +36,11 @@ class ByteAccess {
   }
 
   /// A number that changes whenever the array's store may have moved or
-  /// changed size (never 0, a multiple of 32): a pointer from Reach stays
-  /// valid while it holds.
+  /// changed size (never 0, a multiple of kGenerationStep): a pointer from
+  /// Reach stays valid while it holds.
   static uint64_t Generation(const ByteArray& array) noexcept { return array.generation_; }
+  /// Generations step by this, leaving the bits below it to a reader's own use.
+  static constexpr uint64_t kGenerationStep = ByteArray::kGenerationStep;
   /// Where the array keeps that number, for a reader that checks it often.
   static const uint64_t* GenerationAddress(const ByteArray& array) noexcept {
     return &array.generation_;

@@ -89,7 +89,9 @@ class NumericField : public NumericItem {
   // them again after any change of the store. The key's low five bits,
   // which a generation leaves 0, are the field's lowest bit in them as a
   // word of the field's byte order: one load for the check and the shift.
-  static constexpr uint64_t kShiftBits = 31;
+  static constexpr uint64_t kShiftBits = ByteAccess::kGenerationStep - 1;
+  static_assert(kShiftBits >= 31 && (ByteAccess::kGenerationStep & kShiftBits) == 0,
+                "a shift within the window takes the five low bits a generation leaves 0");
   mutable uint8_t* window_ = nullptr;
   mutable uint64_t window_key_ = 0;
   mutable uint32_t window_mask_ = 0;  // value_mask_ at the field's place, as the bytes hold it
