@@ -1,6 +1,8 @@
 // Converting a 32 MiB image from Intel HEX to S-records with the ombrix
 // program and, in the same run, with GNU objcopy where it is installed: each
-// run is a process of its own, so its peak memory is its own.
+// run is a process of its own, so its peak memory is its own. Two layouts:
+// the 32 MiB at address 0, and halves at 08000000 and 90000000, more than
+// 2 GiB apart (internal and external flash).
 #include <benchmark/benchmark.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -10,11 +12,12 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <span>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "formats/image_file.h"
+#include "formats/image/image_file.h"
 
 extern char** environ;
 
@@ -23,25 +26,31 @@ namespace {
 
 constexpr int32_t kImageBytes = 32 << 20;
 
-// A 32 MiB image of random bytes at 0, written once as Intel HEX.
-const std::string& IntelHexFile() {
-  static const std::string path = [] {
+// A 32 MiB image of random bytes, written once as Intel HEX: all at 0, or
+// in two halves more than 2 GiB apart.
+const std::string& IntelHexFile(bool two_regions) {
+  const auto make = [](bool split) {
     const auto folder = std::filesystem::temp_directory_path() / "ombrix_conversion_bench";
     std::filesystem::create_directories(folder);
-    const std::string file = (folder / "image.hex").string();
-    ImageFile image;
-    auto array = ByteArray::New();
-    array->Count(kImageBytes);
+    const std::string file = (folder / (split ? "two.hex" : "one.hex")).string();
     std::mt19937 random(4);
-    SafeArray<uint8_t> bytes(0, kImageBytes);
-    for (int32_t i = 0; i < kImageBytes; ++i) bytes[i] = static_cast<uint8_t>(random());
-    array->Value(Variant(std::move(bytes)));
-    array->LowIndex(0);
-    image.Image->Add(*array);
+    std::vector<uint8_t> bytes(kImageBytes);
+    for (uint8_t& byte : bytes) byte = static_cast<uint8_t>(random());
+    ImageFile image;
+    const std::span<const uint8_t> all(bytes);
+    if (split) {
+      image.Regions = {{0x08000000, MemoryImage::New()}, {0x90000000, MemoryImage::New()}};
+      image.Regions[0].Image->Add(0, all.first(kImageBytes / 2));
+      image.Regions[1].Image->Add(0, all.subspan(kImageBytes / 2));
+    } else {
+      image.Regions = {{0, MemoryImage::New()}};
+      image.Regions[0].Image->Add(0, all);
+    }
     WriteImageFile(image, file);
     return file;
-  }();
-  return path;
+  };
+  static const std::string one = make(false), two = make(true);
+  return two_regions ? two : one;
 }
 
 // The peak resident memory of a running process, in MiB; 0 once it has
@@ -97,20 +106,25 @@ void Convert(benchmark::State& state, const std::vector<std::string>& command) {
   state.counters["peak_per_image_byte"] = peak / (kImageBytes >> 20);
 }
 
+// Argument 0: the image at 0; 1: in two regions.
 void BM_ConvertIntelHexToSRecord_Ombrix(benchmark::State& state) {
-  const std::string output = IntelHexFile() + ".ombrix.srec";
-  Convert(state, {OMBRIX_PROGRAM, "image", "convert", IntelHexFile(), "-o", output});
+  const std::string& input = IntelHexFile(state.range(0) == 1);
+  Convert(state, {OMBRIX_PROGRAM, "image", "convert", input, "-o", input + ".ombrix.srec"});
 }
 BENCHMARK(BM_ConvertIntelHexToSRecord_Ombrix)
+    ->Arg(0)
+    ->Arg(1)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond)
     ->Iterations(5);
 
 void BM_ConvertIntelHexToSRecord_Objcopy(benchmark::State& state) {
-  const std::string output = IntelHexFile() + ".objcopy.srec";
-  Convert(state, {"objcopy", "-I", "ihex", "-O", "srec", IntelHexFile(), output});
+  const std::string& input = IntelHexFile(state.range(0) == 1);
+  Convert(state, {"objcopy", "-I", "ihex", "-O", "srec", input, input + ".objcopy.srec"});
 }
 BENCHMARK(BM_ConvertIntelHexToSRecord_Objcopy)
+    ->Arg(0)
+    ->Arg(1)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond)
     ->Iterations(5);

@@ -5,7 +5,7 @@
 #include <random>
 #include <string>
 
-#include "formats/image_file.h"
+#include "formats/image/image_file.h"
 #include "tools/cli.h"
 
 namespace ombrix::formats {
@@ -16,6 +16,7 @@ constexpr int32_t kImageBytes = 16 << 20;
 // 16 MiB in four arrays, two of them above 16 MiB.
 ImageFile SixteenMiB() {
   ImageFile file;
+  file.Regions.emplace_back();
   std::mt19937 random(2);
   for (int32_t part = 0; part < 4; ++part) {
     auto array = ByteArray::New();
@@ -23,7 +24,7 @@ ImageFile SixteenMiB() {
     for (int32_t i = 1; i <= array->Count(); i += 97)
       array->Item(i, static_cast<int32_t>(random()));
     array->LowIndex(part * (kImageBytes / 2));
-    file.Image->Add(*array);
+    file.Regions[0].Image->Add(*array);
   }
   return file;
 }

@@ -31,11 +31,12 @@ if(OMBRIX_BUILD_FORMATS)
     ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
     LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
     INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/ombrix)
-  # Clients include "formats/image_file.h" as inside this tree; the headers
-  # go under include/ombrix so that they claim no folder of their own there.
-  install(FILES
-      formats/file_error.h formats/file_io.h formats/image_file.h formats/json_property_bag.h
+  # Clients include "formats/image/image_file.h" as inside this tree; the
+  # headers go under include/ombrix so that they claim no folder of their own there.
+  install(FILES formats/file_error.h formats/file_io.h formats/json_property_bag.h
     DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/ombrix/formats)
+  install(FILES formats/image/image_file.h formats/image/image_builder.h
+    DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/ombrix/formats/image)
   install(EXPORT ombrixFormatsTargets NAMESPACE ombrix:: FILE ombrixFormatsTargets.cmake
     DESTINATION ${_package_dir})
   set(_pc_libs "-lombrix_formats")

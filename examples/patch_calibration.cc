@@ -8,7 +8,7 @@
 #include <iostream>
 #include <string>
 
-#include "formats/image_file.h"
+#include "formats/image/image_file.h"
 #include "ombrix/ombrix.h"
 
 using namespace ombrix;
@@ -27,7 +27,7 @@ int main(int argc, char** argv) try {
     return 2;
   }
   formats::ImageFile file = formats::ReadImageFile(argv[1]);
-  const std::shared_ptr<ByteArray> holder = file.Image->Holding(kBlock);
+  const std::shared_ptr<ByteArray> holder = formats::Holding(file, kBlock);
   if (!holder || holder->LowIndex() != kBlock || holder->Count() < kBlockBytes) {
     std::cerr << "no calibration block at 8000-803F\n";
     return 1;

@@ -4,10 +4,13 @@
 
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 namespace ombrix::formats {
 
 /// A file that cannot be read or written: the file, the line and why.
+/// Its text is one line that a terminal prints as it stands: control
+/// characters and bytes that are not UTF-8 come as escapes (see Printable).
 class FileError : public std::runtime_error {
  public:
   /// "File:Line: Message", or "File: Message" when Line is 0.
@@ -25,5 +28,10 @@ class FileError : public std::runtime_error {
   int line_;
   std::string message_;
 };
+
+/// `text` with every control character written as an escape (\r, \n, \t,
+/// \x1B, ...), and every byte from 0x80 on as \xNN where it is not part of
+/// UTF-8 text, or always with `ascii_only`.
+std::string Printable(std::string_view text, bool ascii_only = false);
 
 }  // namespace ombrix::formats

@@ -3,19 +3,20 @@
 // writes back in every format and reads again to the same image at the same
 // file addresses.
 #include "formats/file_error.h"
-#include "formats/image_file.h"
+#include "formats/image/image_file.h"
 #include "formats/json_property_bag.h"
 #include "fuzz/fuzz_check.h"
 #include "ombrix/fields/enumeration.h"
 #include "ombrix/memory/memory_map.h"
 #include "tests/byte_array_testing.h"
+#include "tests/image_file_testing.h"
 
 using namespace ombrix;
 
 namespace {
 
 bool SameData(const formats::ImageFile& a, const formats::ImageFile& b) {
-  return a.Base == b.Base && testing::Describe(*a.Image) == testing::Describe(*b.Image);
+  return testing::DescribeFile(a) == testing::DescribeFile(b);
 }
 
 void CheckRoundTrip(const formats::ImageFile& file) {
@@ -41,12 +42,23 @@ void CheckRoundTrip(const formats::ImageFile& file) {
     const std::string bytes = formats::FormatBinary(file);
     FUZZ_CHECK(bytes.size() == extent->second - extent->first + 1u);
     const auto binary = formats::ParseBinary(bytes, extent->first, "again.bin");
-    for (const auto& array : *file.Image) {
-      const auto at =
-          formats::ImageAddress(binary, file.Base + static_cast<uint32_t>(array->LowIndex()),
-                                static_cast<uint32_t>(array->Count()));
-      FUZZ_CHECK(at && binary.Image->MemoryRead(*at, array->Count())->Text() == array->Text());
+    for (const auto& placed : formats::Arrays(file)) {
+      const auto held =
+          formats::ReadBytes(binary, placed.Address, static_cast<uint32_t>(placed.Bytes->size()));
+      FUZZ_CHECK(held && held->Text() == placed.Bytes->Text());
     }
+  }
+}
+
+// Strict reading refuses exactly the files whose reading noted something,
+// and reads the others alike.
+template <class Parse>
+void CheckStrict(const formats::ImageFile& file, Parse parse) {
+  try {
+    const formats::ImageFile strict = parse(formats::ReadOptions{.Strict = true});
+    FUZZ_CHECK(file.Notices.empty() && SameData(strict, file));
+  } catch (const formats::FileError&) {
+    FUZZ_CHECK(!file.Notices.empty());
   }
 }
 
@@ -71,12 +83,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string text(reinterpret_cast<const char*>(data) + 1, size - 1);
   try {
     switch (data[0] % 5) {
-      case 0:
-        CheckRoundTrip(formats::ParseIntelHex(text, "fuzz.hex"));
+      case 0: {
+        const auto file = formats::ParseIntelHex(text, "fuzz.hex");
+        CheckStrict(file, [&](auto options) { return formats::ParseIntelHex(text, "s", options); });
+        CheckRoundTrip(file);
         break;
-      case 1:
-        CheckRoundTrip(formats::ParseSRecord(text, "fuzz.s19"));
+      }
+      case 1: {
+        const auto file = formats::ParseSRecord(text, "fuzz.s19");
+        CheckStrict(file, [&](auto options) { return formats::ParseSRecord(text, "s", options); });
+        CheckRoundTrip(file);
         break;
+      }
       case 3:
         CheckRoundTrip(formats::ParseImage(text, formats::FileFormat::kJson, "fuzz.json"));
         break;
@@ -99,6 +117,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
   } catch (const formats::FileError& error) {
     FUZZ_CHECK(error.Line() >= 0 && !error.Message().empty());
+    // A message is one line with nothing a terminal would act on.
+    for (const char c : std::string_view(error.what())) {
+      FUZZ_CHECK(static_cast<unsigned char>(c) >= 0x20 && c != 0x7F);
+    }
   }
   return 0;
 }

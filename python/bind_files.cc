@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "formats/image_file.h"
+#include "formats/image/image_file.h"
 #include "formats/json_property_bag.h"
 #include "ombrix/frame/error.h"
 #include "ombrix/frame/memory_property_bag.h"
@@ -96,28 +96,95 @@ std::optional<formats::FileFormat> FormatArgument(const std::optional<std::strin
   return format;
 }
 
+// The one region of a file whose data lies within 2 GiB, made at base 0
+// for a file that has none yet.
+formats::ImageRegion& SingleRegion(formats::ImageFile& file) {
+  if (file.Regions.empty()) file.Regions.emplace_back();
+  if (file.Regions.size() > 1) {
+    throw py::value_error("the file's data lies in " + std::to_string(file.Regions.size()) +
+                          " regions more than 2 GiB apart: use Regions");
+  }
+  return file.Regions.front();
+}
+
+// An image given where one is required: None is error 91.
+std::shared_ptr<MemoryImage> Required(std::shared_ptr<MemoryImage> image) {
+  if (!image) throw Error(errors::kObjectNotSet);
+  return image;
+}
+
 void BindImageFiles(py::module_& m) {
+  py::class_<formats::ImageRegion>(
+      m, "ImageRegion", "Part of a file's data: an image whose address 0 is the file address Base.")
+      .def(py::init<>())
+      .def_readwrite("Base", &formats::ImageRegion::Base, "The file address of image address 0.")
+      .def_property(
+          "Image", [](const formats::ImageRegion& region) { return region.Image; },
+          [](formats::ImageRegion& region, std::shared_ptr<MemoryImage> image) {
+            region.Image = Required(std::move(image));
+          },
+          "The data, at image addresses (file address - Base).");
   py::class_<formats::ImageFile>(
       m, "ImageFile",
-      "An image with what its file says beside the data: file address = Base + image address.")
+      "An image with what its file says beside the data, held as regions that each span less "
+      "than 2 GiB; Image and Base stand for the one region of data within 2 GiB.")
       .def(py::init<>())
-      .def_readwrite("Image", &formats::ImageFile::Image, "The data, at image addresses.")
-      .def_readwrite("Base", &formats::ImageFile::Base, "The file address of image address 0.")
+      .def_readwrite("Regions", &formats::ImageFile::Regions,
+                     "The data as ImageRegion objects, in address order.")
+      .def_property(
+          "Image", [](formats::ImageFile& file) { return SingleRegion(file).Image; },
+          [](formats::ImageFile& file, std::shared_ptr<MemoryImage> image) {
+            SingleRegion(file).Image = Required(std::move(image));
+          },
+          "The data of the file's one region, at image addresses (ValueError when there are "
+          "several).")
+      .def_property(
+          "Base", [](formats::ImageFile& file) { return SingleRegion(file).Base; },
+          [](formats::ImageFile& file, uint32_t base) { SingleRegion(file).Base = base; },
+          "The file address of the one region's image address 0.")
       .def_readwrite("StartAddress", &formats::ImageFile::StartAddress,
                      "Where execution starts, or None.")
       .def_readwrite("SegmentStart", &formats::ImageFile::SegmentStart,
                      "Intel record 03's CS:IP as CS << 16 | IP, or None.")
-      .def_readwrite("Header", &formats::ImageFile::Header, "The S0 record's text.");
+      .def_readwrite("Header", &formats::ImageFile::Header, "The S0 record's text.")
+      .def_property_readonly(
+          "Notices",
+          [](const formats::ImageFile& file) {
+            std::vector<std::string> notices;
+            for (const auto& notice : file.Notices) notices.emplace_back(notice.what());
+            return notices;
+          },
+          "What the reader let pass: lines after the end record, a start address given again.")
+      .def(
+          "holding",
+          [](const formats::ImageFile& file, uint32_t address) {
+            return formats::Holding(file, address);
+          },
+          py::arg("address"), "The array that holds the file address, or None.")
+      .def(
+          "read_bytes",
+          [](const formats::ImageFile& file, uint32_t address, uint32_t count) -> py::object {
+            const auto bytes = formats::ReadBytes(file, address, count);
+            if (!bytes) return py::none();
+            const auto data = std::as_const(*bytes).Bytes();
+            return py::bytes(reinterpret_cast<const char*>(data.data()), data.size());
+          },
+          py::arg("address"), py::arg("count"),
+          "The bytes from the file address on, or None unless the file holds every one.");
 
   m.def(
       "read_image",
-      [](const std::string& path, const std::optional<std::string>& format, uint32_t base) {
-        return formats::ReadImageFile(path, FormatArgument(format), base);
+      [](const std::string& path, const std::optional<std::string>& format, uint32_t base,
+         bool strict) {
+        return formats::ReadImageFile(path, FormatArgument(format),
+                                      {.BinaryBase = base, .Strict = strict});
       },
       py::arg("path"), py::arg("format") = py::none(), py::arg("base") = 0,
+      py::arg("strict") = false,
       "Reads an Intel HEX, S-record, binary or JSON image file (format from the extension, or "
       "'ihex', 'srec', 'binary', 'json'); a binary file's first byte is at base. "
-      "ombrix.FileError, with the line and the reason, for a malformed file.");
+      "ombrix.FileError, with the line and the reason, for a malformed file; with strict, also "
+      "for what is otherwise only noted in Notices.");
   m.def(
       "write_image",
       [](py::handle image, const std::string& path, const std::optional<std::string>& format,
@@ -126,7 +193,7 @@ void BindImageFiles(py::module_& m) {
         if (py::isinstance<formats::ImageFile>(image)) {
           file = image.cast<formats::ImageFile>();
         } else if (py::isinstance<MemoryImage>(image)) {
-          file.Image = image.cast<std::shared_ptr<MemoryImage>>();
+          file.Regions.push_back({0, image.cast<std::shared_ptr<MemoryImage>>()});
         } else {
           throw py::type_error("image: expected a MemoryImage or an ImageFile");
         }

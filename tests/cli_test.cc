@@ -75,14 +75,21 @@ TEST(CliTest, ImageCommandsOnFiles) {
           .status,
       0);
   EXPECT_TRUE(Ombrix({"image", "map", merged}).out.ends_with("\n5 segments, 416 bytes\n"));
-  const Result overlap = Ombrix(
-      {"image", "merge", Sample("firmware.hex"), Sample("firmware.hex"), "-o", path("twice.hex")});
-  EXPECT_NE(overlap.err.find("Segments mémoire en recouvrement"), std::string::npos);
-  EXPECT_FALSE(std::filesystem::exists(path("twice.hex")));
+  // The same bytes twice merge; other bytes at one address name both files.
+  EXPECT_EQ(
+      Ombrix({"image", "merge", Sample("firmware.hex"), Sample("firmware.hex"), "-o", "-",
+              "--out-format", "ihex"})
+          .out,
+      Ombrix({"image", "convert", Sample("firmware.hex"), "-o", "-", "--out-format", "ihex"}).out);
   Ombrix({"image", "fill", Sample("calibration.s19"), "--pattern", "0xFF", "-o", path("f.s28")});
   EXPECT_EQ(Ombrix({"image", "read", path("f.s28"), "0x801E", "4"}).out, "0000801E  5A 7F FF FF\n");
   Ombrix({"image", "write", Sample("firmware.hex"), "0x10", "AABB", "-o", path("w.hex")});
   EXPECT_EQ(Ombrix({"image", "read", path("w.hex"), "16", "3"}).out, "00000010  AA BB 9B\n");
+  const Result overlap =
+      Ombrix({"image", "merge", Sample("firmware.hex"), path("w.hex"), "-o", path("twice.hex")});
+  EXPECT_EQ(overlap.err, "ombrix: " + path("w.hex") + ": overlaps " + Sample("firmware.hex") +
+                             " with other bytes at 00000010-00000011\n");
+  EXPECT_FALSE(std::filesystem::exists(path("twice.hex")));
   Ombrix({"image", "exclude", merged, Sample("firmware.hex"), "-o", rest, "--out-format", "srec"});
   EXPECT_EQ(Ombrix({"image", "map", rest, "--format", "srec"}).out,
             "00008000-0000801F  32 bytes\n00008040-0000804F  16 bytes\n2 segments, 48 bytes\n");

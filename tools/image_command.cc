@@ -1,16 +1,20 @@
 // ombrix image map|merge|read|write|fill|crop|crc|exclude|convert: memory
 // images in Intel HEX, S-record, binary or JSON files, at file addresses
 // from 0 to FFFFFFFF. "-" reads standard input or writes standard output.
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <iomanip>
 #include <optional>
 #include <ostream>
+#include <span>
 #include <sstream>
+#include <vector>
 
 #include "formats/file_error.h"
-#include "formats/image_file.h"
+#include "formats/image/image_builder.h"
+#include "formats/image/image_file.h"
 #include "ombrix/checksum/crc.h"
-#include "ombrix/memory/memory_map.h"
 #include "tools/cli.h"
 
 namespace ombrix::cli {
@@ -32,7 +36,9 @@ struct ImageOptions {
   std::vector<std::string> range;  // fill --range ADDRESS COUNT
   std::string base = "0";          // of a binary input
   std::optional<std::string> record_bytes;
+  std::string max_size = std::to_string(formats::WriteOptions{}.MaxBinarySize);
   int srec_type = 0;
+  bool strict = false;
 };
 
 std::string Hex8(uint64_t value) {
@@ -46,11 +52,22 @@ std::optional<formats::FileFormat> Named(const std::string& name) {
   return formats::FormatNamed(name);
 }
 
+// Reads an input; what the reader let pass is said on the error stream.
 formats::ImageFile Read(const std::string& path, const ImageOptions& options, Context& context) {
-  const auto base = static_cast<uint32_t>(ParseUnsigned(options.base, "--base", kAddressMost));
-  if (path != "-") return formats::ReadImageFile(path, Named(options.format), base);
-  if (options.format.empty()) throw CLI::ValidationError("reading standard input needs --format");
-  return formats::ReadImage(context.in, *Named(options.format), "standard input", base);
+  const formats::ReadOptions read{
+      .BinaryBase = static_cast<uint32_t>(ParseUnsigned(options.base, "--base", kAddressMost)),
+      .Strict = options.strict};
+  formats::ImageFile file;
+  if (path != "-") {
+    file = formats::ReadImageFile(path, Named(options.format), read);
+  } else {
+    if (options.format.empty()) throw CLI::ValidationError("reading standard input needs --format");
+    file = formats::ReadImage(context.in, *Named(options.format), "standard input", read);
+  }
+  for (const formats::FileError& notice : file.Notices) {
+    context.err << "ombrix: " << notice.what() << "\n";
+  }
+  return file;
 }
 
 uint8_t PatternOf(const ImageOptions& options, uint8_t otherwise) {
@@ -58,8 +75,13 @@ uint8_t PatternOf(const ImageOptions& options, uint8_t otherwise) {
   return static_cast<uint8_t>(ParseUnsigned(*options.pattern, "--pattern", 0xFF));
 }
 
-// The whole output is made before anything is written, so that an error
-// leaves no partial output.
+uint64_t MaxSizeOf(const ImageOptions& options) {
+  return ParseUnsigned(options.max_size, "--max-size", UINT64_MAX);
+}
+
+// Everything that can be wrong with the output is refused before its first
+// byte; a file is replaced only once wholly written, standard output is
+// written as the text is made.
 void Write(const formats::ImageFile& file, const ImageOptions& options, Context& context) {
   formats::WriteOptions write;
   if (options.record_bytes) {
@@ -68,20 +90,17 @@ void Write(const formats::ImageFile& file, const ImageOptions& options, Context&
   }
   write.SRecordType = options.srec_type;
   write.Pattern = PatternOf(options, 0xFF);
+  write.MaxBinarySize = MaxSizeOf(options);
   if (options.output != "-") {
     formats::WriteImageFile(file, options.output, Named(options.out_format), write);
     return;
   }
   if (options.out_format.empty())
     throw CLI::ValidationError("writing standard output needs --out-format");
-  const std::string text = formats::FormatImage(file, *Named(options.out_format), write);
-  context.out << text << std::flush;
-}
-
-// The file addresses of an image's array.
-std::pair<uint64_t, uint64_t> Bounds(const formats::ImageFile& file, const ByteArray& array) {
-  const uint64_t low = uint64_t{file.Base} + static_cast<uint32_t>(array.LowIndex());
-  return {low, low + static_cast<uint64_t>(array.Count()) - 1};
+  formats::WriteImage(file, *Named(options.out_format), write, [&](std::string_view piece) {
+    context.out.write(piece.data(), static_cast<std::streamsize>(piece.size()));
+  });
+  context.out.flush();
 }
 
 // ADDRESS COUNT as a stretch of file addresses, first and one past the last.
@@ -94,70 +113,74 @@ std::pair<uint64_t, uint64_t> Stretch(const std::string& address, const std::str
   return {first, first + size};
 }
 
-// A new image with the bytes of `file` from `first` to before `end`.
-std::shared_ptr<MemoryImage> Slice(const formats::ImageFile& file, uint64_t first, uint64_t end) {
-  auto kept = MemoryImage::New();
-  for (const auto& array : *file.Image) {
-    if (array->Count() <= 0) continue;
-    const auto [low, high] = Bounds(file, *array);
-    const uint64_t from = std::max(low, first);
-    const uint64_t to = std::min(high + 1, end);
-    if (from >= to) continue;
-    kept->Add(*file.Image->MemoryRead(static_cast<int32_t>(from - file.Base),
-                                      static_cast<int32_t>(to - from)));
+// A held stretch: the file address of its first byte and its bytes.
+struct Held {
+  uint64_t address;
+  std::span<const uint8_t> bytes;
+  uint64_t End() const { return address + bytes.size(); }
+};
+
+// The file's bytes from `first` to before `end`, in address order.
+std::vector<Held> HeldWithin(const std::vector<formats::PlacedArray>& arrays, uint64_t first,
+                             uint64_t end) {
+  std::vector<Held> held;
+  for (const auto& placed : arrays) {
+    const std::span<const uint8_t> bytes = std::as_const(*placed.Bytes).Bytes();
+    const uint64_t from = std::max<uint64_t>(placed.Address, first);
+    const uint64_t to = std::min<uint64_t>(placed.Address + bytes.size(), end);
+    if (from < to) held.push_back({from, bytes.subspan(from - placed.Address, to - from)});
   }
-  return kept;
+  return held;
+}
+
+// A file of the stretches (and what `file` says beside its data).
+formats::ImageFile Assembled(const formats::ImageFile& file, const std::vector<Held>& held) {
+  formats::ImageBuilder builder("the result");
+  for (const Held& piece : held) builder.Add(piece.address, piece.bytes, 0);
+  formats::ImageFile result;
+  result.Regions = builder.Finish();
+  result.StartAddress = file.StartAddress;
+  result.SegmentStart = file.SegmentStart;
+  result.Header = file.Header;
+  return result;
 }
 
 int Map(const ImageOptions& options, Context& context) {
   const auto file = Read(options.input, options, context);
   std::ostringstream out;
-  int64_t bytes = 0;
-  for (const auto& array : *file.Image) {
-    const auto [low, high] = Bounds(file, *array);
-    out << Hex8(low) << "-" << Hex8(high) << "  " << array->Count() << " bytes\n";
-    bytes += array->Count();
+  const auto arrays = formats::Arrays(file);
+  uint64_t bytes = 0;
+  for (const auto& placed : arrays) {
+    out << Hex8(placed.Address) << "-" << Hex8(placed.Address + placed.Bytes->size() - 1) << "  "
+        << placed.Bytes->size() << " bytes\n";
+    bytes += placed.Bytes->size();
   }
-  out << file.Image->Count() << (file.Image->Count() == 1 ? " segment, " : " segments, ") << bytes
+  out << arrays.size() << (arrays.size() == 1 ? " segment, " : " segments, ") << bytes
       << " bytes\n";
   context.out << out.str();
   return 0;
 }
 
-// Every input's arrays in one image; an overlap names the two files.
+// Every input's bytes in one image; different bytes at one address name the two files.
 int Merge(const ImageOptions& options, Context& context) {
   std::vector<formats::ImageFile> files;
-  std::optional<std::pair<uint32_t, uint32_t>> extent;
-  for (const std::string& path : options.inputs) {
-    files.push_back(Read(path, options, context));
-    if (const auto own = formats::FileExtent(files.back())) {
-      formats::Include(extent, own->first, own->second);
+  formats::ImageBuilder builder("the merged image");
+  for (size_t k = 0; k < options.inputs.size(); ++k) {
+    files.push_back(Read(options.inputs[k], options, context));
+    for (const auto& placed : formats::Arrays(files.back())) {
+      builder.Add(placed.Address, std::as_const(*placed.Bytes).Bytes(), static_cast<int>(k));
     }
   }
   formats::ImageFile merged;
-  if (extent) merged.Base = formats::BaseFor(extent->first, extent->second, "the merged image");
-  for (size_t k = 0; k < files.size(); ++k) {
-    formats::ImageFile& file = files[k];
-    formats::Rebase(file, merged.Base, options.inputs[k]);
-    for (const auto& array : *file.Image) {
-      try {
-        merged.Image->Add(*array);
-      } catch (const Error& error) {
-        std::string other = "an earlier file";
-        for (size_t j = 0; j < k; ++j) {
-          for (const auto& earlier : *files[j].Image) {
-            if (earlier->LowIndex() <= array->HighIndex() &&
-                array->LowIndex() <= earlier->HighIndex()) {
-              other = options.inputs[j];
-            }
-          }
-        }
-        const auto [low, high] = Bounds(file, *array);
-        throw formats::FileError(
-            options.inputs[k], 0,
-            "overlaps " + other + " at " + Hex8(low) + "-" + Hex8(high) + ": " + error.what());
-      }
-    }
+  try {
+    merged.Regions = builder.Finish();
+  } catch (const formats::DataConflict& conflict) {
+    throw formats::FileError(options.inputs[static_cast<size_t>(conflict.Later())], 0,
+                             "overlaps " + options.inputs[static_cast<size_t>(conflict.Earlier())] +
+                                 " with other bytes at " + Hex8(conflict.Low()) + "-" +
+                                 Hex8(conflict.High()));
+  }
+  for (const formats::ImageFile& file : files) {
     if (!merged.StartAddress) merged.StartAddress = file.StartAddress;
     if (!merged.SegmentStart) merged.SegmentStart = file.SegmentStart;
     if (merged.Header.empty()) merged.Header = file.Header;
@@ -176,9 +199,8 @@ int ReadBytes(const ImageOptions& options, Context& context) {
   const auto file = Read(options.input, options, context);
   const auto [first, end] = Stretch(options.address, options.count);
   const auto count = static_cast<uint32_t>(end - first);
-  const auto at = formats::ImageAddress(file, static_cast<uint32_t>(first), count);
-  const auto bytes = at ? file.Image->MemoryRead(*at, static_cast<int32_t>(count)) : nullptr;
-  if (!bytes || count == 0) NotHeld(options.input, count, first);
+  const auto bytes = formats::ReadBytes(file, static_cast<uint32_t>(first), count);
+  if (!bytes) NotHeld(options.input, count, first);
   const std::string text = bytes->Text();
   std::ostringstream out;
   for (int32_t row = 0; row < bytes->Count(); row += 16) {
@@ -197,15 +219,8 @@ int WriteBytes(const ImageOptions& options, Context& context) {
   auto bytes = ByteArray::New();
   Naming("HEX", [&] { bytes->Text(HexArgument(options.hex, context)); });
   const uint64_t address = ParseUnsigned(options.address, "ADDRESS", kAddressMost);
-  const auto at = formats::ImageAddress(file, static_cast<uint32_t>(address),
-                                        static_cast<uint32_t>(bytes->Count()));
-  if (!at || bytes->Count() == 0)
-    NotHeld(options.input, static_cast<uint64_t>(bytes->Count()), address, " to write over");
-  bytes->LowIndex(*at);
-  try {
-    file.Image->MemoryWrite(*bytes);
-  } catch (const Error&) {
-    NotHeld(options.input, static_cast<uint64_t>(bytes->Count()), address, " to write over");
+  if (!formats::WriteBytes(file, static_cast<uint32_t>(address), std::as_const(*bytes).Bytes())) {
+    NotHeld(options.input, bytes->size(), address, " to write over");
   }
   Write(file, options, context);
   return 0;
@@ -214,39 +229,46 @@ int WriteBytes(const ImageOptions& options, Context& context) {
 // The gaps between the image's lowest and highest address, or in the
 // stretch --range gives, filled with the pattern.
 int Fill(const ImageOptions& options, Context& context) {
-  auto file = Read(options.input, options, context);
+  const auto file = Read(options.input, options, context);
   const uint8_t pattern = PatternOf(options, 0);
-  auto extent = formats::FileExtent(file);
+  const auto arrays = formats::Arrays(file);
   std::pair<uint64_t, uint64_t> stretch{0, 0};
   if (!options.range.empty()) {
     stretch = Stretch(options.range.at(0), options.range.at(1));
-    if (stretch.second > stretch.first) {
-      const auto low = static_cast<uint32_t>(stretch.first);
-      const auto high = static_cast<uint32_t>(stretch.second - 1);
-      formats::Include(extent, low, high);
-      formats::Rebase(file, formats::BaseFor(extent->first, extent->second, options.input),
-                      options.input);
-    }
-  } else if (extent) {
+  } else if (const auto extent = formats::FileExtent(file)) {
     stretch = {extent->first, uint64_t{extent->second} + 1};
   }
-  if (stretch.second > stretch.first) {
-    auto whole = MemoryMap::New();
-    whole->Add(static_cast<int32_t>(stretch.first - file.Base),
-               static_cast<int32_t>(stretch.second - stretch.first));
-    const auto gaps = whole->Exclude(*file.Image->Map())->MemoryImage(pattern);
-    for (const auto& gap : *gaps) file.Image->Add(*gap);
+  const uint64_t most = MaxSizeOf(options);
+  if (stretch.second - stretch.first > most) {
+    throw formats::FileError(options.input, 0,
+                             "filling " + Hex8(stretch.first) + "-" + Hex8(stretch.second - 1) +
+                                 " makes " + std::to_string(stretch.second - stretch.first) +
+                                 " bytes, more than --max-size allows (" + std::to_string(most) +
+                                 ")");
   }
-  Write(file, options, context);
+  std::vector<Held> pieces = HeldWithin(arrays, 0, uint64_t{1} << 32);
+  const std::vector<uint8_t> filler(size_t{1} << 16, pattern);
+  uint64_t next = stretch.first;
+  const auto gap = [&](uint64_t to) {
+    for (; next < to; next += std::min<uint64_t>(to - next, filler.size())) {
+      pieces.push_back(
+          {next, std::span(filler).first(std::min<uint64_t>(to - next, filler.size()))});
+    }
+  };
+  for (const Held& held : HeldWithin(arrays, stretch.first, stretch.second)) {
+    gap(held.address);
+    next = held.End();
+  }
+  gap(stretch.second);
+  Write(Assembled(file, pieces), options, context);
   return 0;
 }
 
 // Only the bytes from ADDRESS to ADDRESS + COUNT - 1.
 int Crop(const ImageOptions& options, Context& context) {
-  auto file = Read(options.input, options, context);
+  const auto file = Read(options.input, options, context);
   const auto [first, end] = Stretch(options.address, options.count);
-  file.Image = Slice(file, first, end);
-  Write(file, options, context);
+  Write(Assembled(file, HeldWithin(formats::Arrays(file), first, end)), options, context);
   return 0;
 }
 
@@ -280,12 +302,10 @@ int Crc(const ImageOptions& options, Context& context) {
     }
   };
   uint64_t next = stretch.first;
-  const auto held = Slice(file, stretch.first, stretch.second);
-  for (const auto& array : *held) {
-    const uint64_t low = uint64_t{file.Base} + static_cast<uint32_t>(array->LowIndex());
-    gap(next, low);
-    crc->Append(*array);
-    next = low + static_cast<uint64_t>(array->Count());
+  for (const Held& held : HeldWithin(formats::Arrays(file), stretch.first, stretch.second)) {
+    gap(next, held.address);
+    crc->Append(*ByteArray::New(held.bytes));
+    next = held.End();
   }
   gap(next, stretch.second);
   context.out << std::uppercase << std::hex << std::setw(4) << std::setfill('0')
@@ -297,25 +317,27 @@ int Crc(const ImageOptions& options, Context& context) {
 int Exclude(const ImageOptions& options, Context& context) {
   const auto first = Read(options.inputs.at(0), options, context);
   const auto second = Read(options.inputs.at(1), options, context);
-  // The second image's addresses, as far as they fall where the first's lie.
-  auto removed = MemoryMap::New();
-  for (const auto& array : *second.Image) {
-    if (array->Count() <= 0) continue;
-    const auto [low, high] = Bounds(second, *array);
-    const uint64_t from = std::max<uint64_t>(low, first.Base);
-    const uint64_t to = std::min<uint64_t>(high, uint64_t{first.Base} + kCountMost);
-    if (from <= to) {
-      removed->Add(static_cast<int32_t>(from - first.Base), static_cast<int32_t>(to - from + 1));
+  const auto removed = formats::Arrays(second);
+  std::vector<Held> kept;
+  auto cut = removed.begin();
+  for (const Held& held : HeldWithin(formats::Arrays(first), 0, uint64_t{1} << 32)) {
+    uint64_t from = held.address;
+    // The removed stretches are in address order and do not overlap.
+    while (cut != removed.end() && cut->Address + cut->Bytes->size() <= from) ++cut;
+    auto k = cut;
+    while (from < held.End()) {
+      const bool last = k == removed.end();
+      const uint64_t low = last ? held.End() : k->Address;
+      const uint64_t high = last ? held.End() : low + k->Bytes->size();
+      if (low > from) {
+        const uint64_t to = std::min(low, held.End());
+        kept.push_back({from, held.bytes.subspan(from - held.address, to - from)});
+      }
+      from = std::max(from, high);
+      if (!last) ++k;
     }
   }
-  formats::ImageFile result = first;
-  result.Image = MemoryImage::New();
-  const auto kept = first.Image->Map()->Exclude(*removed);
-  for (const auto& segment : *kept) {
-    if (segment->Count() > 0)
-      result.Image->Add(*first.Image->MemoryRead(segment->LowIndex(), segment->Count()));
-  }
-  Write(result, options, context);
+  Write(Assembled(first, kept), options, context);
   return 0;
 }
 
@@ -345,6 +367,9 @@ void AddImageCommand(CLI::App& app, Context& context, std::function<int()>& acti
         ->check(formats);
     command->add_option("--base", options->base,
                         "Address of a binary input's first byte (default 0)");
+    command->add_flag("--strict", options->strict,
+                      "Refuse what is otherwise only noted: lines after the end record, a "
+                      "start address given again with another value");
     if (writes) {
       command
           ->add_option("-o,--output", options->output,
@@ -358,6 +383,9 @@ void AddImageCommand(CLI::App& app, Context& context, std::function<int()>& acti
           ->check(formats);
       command->add_option("--record-bytes", options->record_bytes,
                           "Data bytes per record (default 16)");
+      command->add_option("--max-size", options->max_size,
+                          "The most bytes a binary output (or a fill) may span, gaps included "
+                          "(default 268435456, 256 MiB)");
       command
           ->add_option("--srec-type", options->srec_type,
                        "S-record addresses: 1 (S1, 16 bits), 2 (S2, 24) or 3 (S3, 32); default "

@@ -84,7 +84,7 @@ package=$(find "$scratch/deb" -maxdepth 1 -name 'ombrix_*.deb' | head -n 1)
 dpkg-deb -x "$package" "$scratch/debroot"
 for file in usr/bin/ombrix usr/share/man/man1/ombrix.1 usr/share/ombrix/samples/firmware.hex \
     usr/lib/cmake/ombrix/ombrixConfig.cmake usr/lib/pkgconfig/ombrix.pc \
-    usr/include/ombrix/ombrix.h usr/include/ombrix/formats/image_file.h; do
+    usr/include/ombrix/ombrix.h usr/include/ombrix/formats/image/image_file.h; do
   [ -e "$scratch/debroot/$file" ] || fail "the package lacks $file"
 done
 check_cmake_client "$scratch/debroot/usr" package

@@ -1,6 +1,6 @@
 # Type stubs of the extension module ombrix._ombrix.
 import datetime
-from typing import Iterator, Optional, Sequence, Union, overload
+from typing import Iterator, List, Optional, Sequence, Union, overload
 
 VariantValue = Union[None, "NullType", bool, int, float, str, bytes, datetime.datetime,
                      Sequence["VariantValue"]]
@@ -250,14 +250,25 @@ class JsonPropertyBag(MemoryPropertyBag):
     def Text(self) -> str: ...
     def Save(self, path: str) -> None: ...
 
+class ImageRegion:
+    def __init__(self) -> None: ...
+    Base: int
+    Image: MemoryImage
+
 class ImageFile:
     def __init__(self) -> None: ...
+    Regions: List[ImageRegion]
     Image: MemoryImage
     Base: int
     StartAddress: Optional[int]
     SegmentStart: Optional[int]
     Header: str
+    @property
+    def Notices(self) -> List[str]: ...
+    def holding(self, address: int) -> Optional[ByteArray]: ...
+    def read_bytes(self, address: int, count: int) -> Optional[bytes]: ...
 
-def read_image(path: str, format: Optional[str] = None, base: int = 0) -> ImageFile: ...
+def read_image(path: str, format: Optional[str] = None, base: int = 0,
+               strict: bool = False) -> ImageFile: ...
 def write_image(image: Union[MemoryImage, ImageFile], path: str, format: Optional[str] = None,
                 record_bytes: int = 0, srec_type: int = 0, pattern: int = 0xFF) -> None: ...

@@ -80,6 +80,22 @@ def test_image_files_and_their_errors():
         assert isinstance(raised.value, ombrix.Error) and str(raised.value).startswith(bad + ":1:")
         with pytest.raises(ValueError):
             ombrix.read_image(bad, format="pdf")
+        # Flash at 08000000 and at 90000000: two regions, read by file address.
+        wide = os.path.join(folder, "wide.hex")
+        with open(wide, "w") as text:
+            text.write(":020000040800F2\n:0100000011EE\n:0200000490006A\n:0100000022DD\n"
+                       ":00000001FF\nvendor trailer\n")
+        read = ombrix.read_image(wide)
+        assert [region.Base for region in read.Regions] == [0, 0x90000000]
+        assert read.read_bytes(0x90000000, 1) == b"\x22" and read.read_bytes(0x90000001, 1) is None
+        assert read.Notices == [wide + ":6: 1 line after the end-of-file record ignored"]
+        with pytest.raises(ValueError):
+            read.Image
+        with pytest.raises(ombrix.FileError):
+            ombrix.read_image(wide, strict=True)
+        with pytest.raises(ombrix.Error) as raised:
+            file.Image = None
+        assert raised.value.Number == 91
 
 
 def test_documentation_and_stubs_ship_with_the_module():

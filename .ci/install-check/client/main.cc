@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <exception>
 
-#include "formats/image_file.h"
+#include "formats/image/image_file.h"
 #include "ombrix/ombrix.h"
 
 int main(int argc, char** argv) {
@@ -13,13 +13,15 @@ int main(int argc, char** argv) {
   }
   try {
     const ombrix::formats::ImageFile file = ombrix::formats::ReadImageFile(argv[1]);
-    std::shared_ptr<ombrix::MemoryMap> map;
-    file.Image->GetMap(map);
-    for (const auto& segment : *map) {
-      std::printf("%08X-%08X  %d bytes\n", static_cast<unsigned>(segment->LowIndex()),
-                  static_cast<unsigned>(segment->HighIndex()), segment->Count());
+    const auto arrays = ombrix::formats::Arrays(file);
+    size_t bytes = 0;
+    for (const auto& placed : arrays) {
+      std::printf("%08X-%08X  %zu bytes\n", placed.Address,
+                  static_cast<unsigned>(placed.Address + placed.Bytes->size() - 1),
+                  placed.Bytes->size());
+      bytes += placed.Bytes->size();
     }
-    std::printf("%d segments, %d bytes\n", map->Count(), map->BytesCount());
+    std::printf("%zu segments, %zu bytes\n", arrays.size(), bytes);
   } catch (const std::exception& error) {
     std::fprintf(stderr, "ombrix_client: %s\n", error.what());
     return 2;

@@ -1,4 +1,4 @@
-#include "formats/image_file.h"
+#include "formats/image/image_file.h"
 
 #include <algorithm>
 #include <cctype>
@@ -12,8 +12,9 @@
 
 #include "formats/file_error.h"
 #include "formats/file_io.h"
+#include "formats/image/image_builder.h"
+#include "formats/image/record_text.h"
 #include "formats/json_property_bag.h"
-#include "formats/record_reader.h"
 #include "ombrix/frame/property_bag.h"
 
 namespace ombrix::formats {
@@ -103,12 +104,7 @@ ImageFile ParseJson(std::string_view text, const std::string& name) {
   const int32_t count = count_value.ToLong();
   if (count < 0) FailKey(name, kCountKey, "the number of arrays cannot be negative");
 
-  struct Entry {
-    uint32_t start;
-    std::shared_ptr<ByteArray> bytes;
-  };
-  std::vector<Entry> entries;
-  std::optional<std::pair<uint32_t, uint32_t>> extent;
+  ImageBuilder builder(name);
   for (int32_t k = 0; k < count; ++k) {
     const std::string start_key = IndexedKey("Start", static_cast<size_t>(k));
     const std::string text_key = IndexedKey("Text", static_cast<size_t>(k));
@@ -123,26 +119,18 @@ ImageFile ParseJson(std::string_view text, const std::string& name) {
     } catch (const Error& error) {
       FailKey(name, text_key, error.what());
     }
-    if (bytes->Count() > 0) {
-      const uint64_t high = uint64_t{start} + static_cast<uint32_t>(bytes->Count()) - 1;
-      if (high > std::numeric_limits<uint32_t>::max()) {
-        FailKey(name, text_key, "data beyond address FFFFFFFF");
-      }
-      Include(extent, start, static_cast<uint32_t>(high));
+    if (uint64_t{start} + bytes->size() > uint64_t{std::numeric_limits<uint32_t>::max()} + 1) {
+      FailKey(name, text_key, "data beyond address FFFFFFFF");
     }
-    entries.push_back({start, std::move(bytes)});
+    builder.Add(start, std::as_const(*bytes).Bytes(), k);
   }
-  if (extent) file.Base = BaseFor(extent->first, extent->second, name);
-  for (size_t k = 0; k < entries.size(); ++k) {
-    Entry& entry = entries[k];
-    if (entry.bytes->Count() == 0 && entry.start < file.Base) continue;
-    entry.bytes->LowIndex(static_cast<int32_t>(entry.start - file.Base));
-    try {
-      file.Image->Add(*entry.bytes);
-    } catch (const Error& error) {
-      FailKey(name, IndexedKey("Start", k),
-              error.what() + std::string(" (the array overlaps another)"));
-    }
+  try {
+    file.Regions = builder.Finish();
+  } catch (const DataConflict& conflict) {
+    FailKey(name, IndexedKey("Start", static_cast<size_t>(conflict.Later())),
+            "bytes at " + detail::HexAddress(conflict.Low()) + "-" +
+                detail::HexAddress(conflict.High()) + " differ from those of " +
+                IndexedKey("Start", static_cast<size_t>(conflict.Earlier())));
   }
   const auto address = [&](const char* key) -> std::optional<uint32_t> {
     const Variant value = Lookup(*bag, key);
@@ -173,13 +161,11 @@ ImageFile ParseJson(std::string_view text, const std::string& name) {
 
 std::string FormatJson(const ImageFile& file) {
   auto bag = JsonPropertyBag::New();
-  bag->WriteProperty(kCountKey, Variant(file.Image->Count()), Variant(0));
-  size_t k = 0;
-  for (const auto& array : *file.Image) {
-    const auto start = static_cast<uint32_t>(file.Base + static_cast<uint32_t>(array->LowIndex()));
-    bag->WriteProperty(IndexedKey("Start", k), AddressVariant(start));
-    bag->WriteProperty(IndexedKey("Text", k), Variant(array->Text()));
-    ++k;
+  const std::vector<PlacedArray> arrays = Arrays(file);
+  bag->WriteProperty(kCountKey, Variant(static_cast<int32_t>(arrays.size())), Variant(0));
+  for (size_t k = 0; k < arrays.size(); ++k) {
+    bag->WriteProperty(IndexedKey("Start", k), AddressVariant(arrays[k].Address));
+    bag->WriteProperty(IndexedKey("Text", k), Variant(arrays[k].Bytes->Text()));
   }
   if (file.StartAddress) bag->WriteProperty(kStartKey, AddressVariant(*file.StartAddress));
   if (file.SegmentStart) bag->WriteProperty(kSegmentStartKey, AddressVariant(*file.SegmentStart));
@@ -197,46 +183,6 @@ std::string FormatJson(const ImageFile& file) {
 }
 
 }  // namespace
-
-ImageFile ReadBinary(std::istream& in, uint32_t base, const std::string& name) {
-  ImageFile file;
-  detail::ImageBuilder builder(file, name);
-  std::vector<uint8_t> chunk(size_t{1} << 20);
-  uint64_t address = base;
-  while (in) {
-    in.read(reinterpret_cast<char*>(chunk.data()), static_cast<std::streamsize>(chunk.size()));
-    const auto got = static_cast<size_t>(in.gcount());
-    if (in.bad()) throw FileError(name, 0, "cannot read");
-    if (address + got > uint64_t{std::numeric_limits<uint32_t>::max()} + 1) {
-      throw FileError(
-          name, 0,
-          "the bytes from " + detail::HexAddress(base) + " on reach beyond address FFFFFFFF");
-    }
-    builder.Add(address, std::span<const uint8_t>(chunk.data(), got), 0);
-    address += got;
-  }
-  builder.Finish();
-  return file;
-}
-
-void WriteBinary(const ImageFile& file, const WriteOptions& options, const TextSink& sink) {
-  const auto extent = FileExtent(file);
-  if (!extent) return;
-  const std::string gap(size_t{1} << 16, static_cast<char>(options.Pattern));
-  uint64_t next = extent->first;  // the next file address to write
-  const auto fill = [&](uint64_t to) {
-    for (; next < to; next += std::min<uint64_t>(to - next, gap.size())) {
-      sink(std::string_view(gap).substr(
-          0, static_cast<size_t>(std::min<uint64_t>(to - next, gap.size()))));
-    }
-  };
-  detail::ForEachDataRecord(
-      file, size_t{1} << 16, false, [&](uint32_t address, std::span<const uint8_t> bytes) {
-        fill(address);
-        sink(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
-        next = uint64_t{address} + bytes.size();
-      });
-}
 
 FileFormat FormatOfPath(const std::string& path) {
   const std::string extension = Extension(path);
@@ -260,14 +206,14 @@ std::optional<FileFormat> FormatNamed(std::string_view name) {
 }
 
 ImageFile ReadImage(std::istream& in, FileFormat format, const std::string& name,
-                    uint32_t binary_base) {
+                    const ReadOptions& options) {
   switch (format) {
     case FileFormat::kIntelHex:
-      return ReadIntelHex(in, name);
+      return ReadIntelHex(in, name, options);
     case FileFormat::kSRecord:
-      return ReadSRecord(in, name);
+      return ReadSRecord(in, name, options);
     case FileFormat::kBinary:
-      return ReadBinary(in, binary_base, name);
+      return ReadBinary(in, options.BinaryBase, name);
     case FileFormat::kJson:
     default: {
       const std::string text(std::istreambuf_iterator<char>(in), {});
@@ -293,9 +239,9 @@ void WriteImage(const ImageFile& file, FileFormat format, const WriteOptions& op
 }
 
 ImageFile ParseImage(std::string_view text, FileFormat format, const std::string& name,
-                     uint32_t binary_base) {
+                     const ReadOptions& options) {
   std::istringstream in{std::string(text)};
-  return ReadImage(in, format, name, binary_base);
+  return ReadImage(in, format, name, options);
 }
 
 std::string FormatImage(const ImageFile& file, FileFormat format, const WriteOptions& options) {
@@ -304,31 +250,32 @@ std::string FormatImage(const ImageFile& file, FileFormat format, const WriteOpt
   return text;
 }
 
-ImageFile ParseIntelHex(std::string_view text, const std::string& name) {
-  return ParseImage(text, FileFormat::kIntelHex, name);
+ImageFile ParseIntelHex(std::string_view text, const std::string& name,
+                        const ReadOptions& options) {
+  return ParseImage(text, FileFormat::kIntelHex, name, options);
 }
 std::string FormatIntelHex(const ImageFile& file, const WriteOptions& options) {
   return FormatImage(file, FileFormat::kIntelHex, options);
 }
-ImageFile ParseSRecord(std::string_view text, const std::string& name) {
-  return ParseImage(text, FileFormat::kSRecord, name);
+ImageFile ParseSRecord(std::string_view text, const std::string& name, const ReadOptions& options) {
+  return ParseImage(text, FileFormat::kSRecord, name, options);
 }
 std::string FormatSRecord(const ImageFile& file, const WriteOptions& options) {
   return FormatImage(file, FileFormat::kSRecord, options);
 }
 ImageFile ParseBinary(std::string_view bytes, uint32_t base, const std::string& name) {
-  return ParseImage(bytes, FileFormat::kBinary, name, base);
+  return ParseImage(bytes, FileFormat::kBinary, name, {.BinaryBase = base});
 }
 std::string FormatBinary(const ImageFile& file, const WriteOptions& options) {
   return FormatImage(file, FileFormat::kBinary, options);
 }
 
 ImageFile ReadImageFile(const std::string& path, std::optional<FileFormat> format,
-                        uint32_t binary_base) {
+                        const ReadOptions& options) {
   const FileFormat chosen = format ? *format : FormatOfPath(path);
   std::ifstream in(path, std::ios::binary);
   if (!in) throw FileError(path, 0, std::string("cannot open: ") + std::strerror(errno));
-  return ReadImage(in, chosen, path, binary_base);
+  return ReadImage(in, chosen, path, options);
 }
 
 void WriteImageFile(const ImageFile& file, const std::string& path,

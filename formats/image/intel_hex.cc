@@ -6,8 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "formats/image_file.h"
-#include "formats/record_reader.h"
+#include "formats/image/image_builder.h"
+#include "formats/image/image_file.h"
+#include "formats/image/record_text.h"
 
 namespace ombrix::formats {
 namespace {
@@ -33,21 +34,34 @@ void AppendWord(std::string& out, uint8_t type, uint32_t value, size_t bytes) {
   AppendRecord(out, type, 0, std::span<const uint8_t>(data, bytes));
 }
 
+// The linear address a start stands for: CS * 16 + IP for a segment start.
+uint32_t LinearStart(bool segment, uint32_t value) {
+  return segment ? (value >> 16) * 16 + (value & 0xFFFF) : value;
+}
+
+std::string Describe(bool segment, uint32_t value) {
+  if (!segment) return "start address " + detail::HexAddress(value);
+  return "segment start " + detail::HexAddress(value >> 16).substr(4) + ":" +
+         detail::HexAddress(value & 0xFFFF).substr(4);
+}
+
 }  // namespace
 
-ImageFile ReadIntelHex(std::istream& in, const std::string& name) {
+ImageFile ReadIntelHex(std::istream& in, const std::string& name, const ReadOptions& options) {
   ImageFile file;
   detail::LineReader reader(in, name);
-  detail::ImageBuilder builder(file, name);
+  ImageBuilder builder(name);
   std::vector<uint8_t> bytes;
   uint64_t base = 0;
   // Under segment addressing (02) a record wraps inside its 64 KiB
   // segment; under linear addressing (04, or none) it runs on.
   bool segmented = false;
   bool ended = false;
+  // The lines of the start addresses in force, for a later one that disagrees.
+  int start_line = 0;
+  int segment_start_line = 0;
   std::string_view line;
-  while (reader.Next(line)) {
-    if (ended) reader.Fail("a record after the end-of-file record");
+  while (!ended && reader.Next(line)) {
     if (line.front() != ':') reader.Fail("a record must start with ':'");
     reader.DecodeBytes(line.substr(1), bytes);
     if (bytes.size() < 5) reader.Fail("record too short");
@@ -64,6 +78,26 @@ ImageFile ReadIntelHex(std::istream& in, const std::string& name) {
     const auto expect_size = [&](size_t size, const char* what) {
       if (data.size() != size)
         reader.Fail(std::string(what) + " record needs " + std::to_string(size) + " data bytes");
+    };
+    // A start address given again with another value: the last one holds.
+    // A segment start and a linear one may both stand, and are said to
+    // disagree when they name different addresses.
+    const auto set_start = [&](bool segment, uint32_t value) {
+      std::optional<uint32_t>& start = segment ? file.SegmentStart : file.StartAddress;
+      int& start_at = segment ? segment_start_line : start_line;
+      const std::optional<uint32_t>& other = segment ? file.StartAddress : file.SegmentStart;
+      const int other_at = segment ? start_line : segment_start_line;
+      const auto note = [&](const char* how, bool was_segment, uint32_t was, int at) {
+        detail::Note(file, options, name, reader.LineNumber(),
+                     Describe(segment, value) + how + Describe(was_segment, was) +
+                         " given at line " + std::to_string(at));
+      };
+      if (start && *start != value) note(" replaces ", segment, *start, start_at);
+      if (other && LinearStart(!segment, *other) != LinearStart(segment, value)) {
+        note(" disagrees with the ", !segment, *other, other_at);
+      }
+      start = value;
+      start_at = reader.LineNumber();
     };
     switch (type) {
       case 0x00:
@@ -86,7 +120,7 @@ ImageFile ReadIntelHex(std::istream& in, const std::string& name) {
         break;
       case 0x03:
         expect_size(4, "start segment address");
-        file.SegmentStart = detail::BigEndianValue(data);
+        set_start(true, detail::BigEndianValue(data));
         break;
       case 0x04:
         expect_size(2, "extended linear address");
@@ -95,14 +129,15 @@ ImageFile ReadIntelHex(std::istream& in, const std::string& name) {
         break;
       case 0x05:
         expect_size(4, "start linear address");
-        file.StartAddress = detail::BigEndianValue(data);
+        set_start(false, detail::BigEndianValue(data));
         break;
       default:
         reader.Fail("unknown record type " + detail::HexAddress(type).substr(6));
     }
   }
   if (!ended) reader.Fail("no end-of-file record");
-  builder.Finish();
+  detail::PassOverTheRest(reader, options, "end-of-file", file);
+  detail::PlaceRecords(builder, file, name);
   return file;
 }
 

@@ -9,8 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "formats/image_file.h"
-#include "formats/record_reader.h"
+#include "formats/image/image_builder.h"
+#include "formats/image/image_file.h"
+#include "formats/image/record_text.h"
 
 namespace ombrix::formats {
 namespace {
@@ -56,20 +57,21 @@ void AppendRecord(std::string& out, char type, uint32_t address, std::span<const
 
 }  // namespace
 
-ImageFile ReadSRecord(std::istream& in, const std::string& name) {
+ImageFile ReadSRecord(std::istream& in, const std::string& name, const ReadOptions& options) {
   ImageFile file;
   detail::LineReader reader(in, name);
-  detail::ImageBuilder builder(file, name);
+  ImageBuilder builder(name);
   std::vector<uint8_t> bytes;
   uint64_t data_records = 0;
   bool ended = false;
   std::string_view line;
-  while (reader.Next(line)) {
-    if (ended) reader.Fail("a record after the termination record");
+  while (!ended && reader.Next(line)) {
     if (line.size() < 2 || line[0] != 'S') reader.Fail("a record must start with 'S' and its type");
     const char type = line[1];
     const size_t address_size = AddressSize(type);
-    if (address_size == 0) reader.Fail("unknown record type S" + std::string(1, type));
+    if (address_size == 0) {
+      reader.Fail("unknown record type S" + Printable(std::string_view(&type, 1), true));
+    }
     reader.DecodeBytes(line.substr(2), bytes);
     if (bytes.empty() || bytes.size() != bytes[0] + 1u) {
       reader.Fail("record length does not match its byte count");
@@ -106,7 +108,8 @@ ImageFile ReadSRecord(std::istream& in, const std::string& name) {
         ended = true;
     }
   }
-  builder.Finish();
+  if (ended) detail::PassOverTheRest(reader, options, "termination", file);
+  detail::PlaceRecords(builder, file, name);
   return file;
 }
 

@@ -1,26 +1,25 @@
-// What the record formats share: reading a text line by line in chunks,
-// decoding a record's hexadecimal bytes, gathering data records into runs
-// that join the image at the end, and walking an image's bytes record by
-// record to write them.
+// What the record formats' readers and writers share: reading a text line
+// by line in chunks, decoding a record's hexadecimal bytes, what follows an
+// end record, and walking an image's bytes record by record to write them.
 #pragma once
 
 #include <cstdint>
 #include <functional>
 #include <istream>
-#include <map>
-#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "formats/file_error.h"
-#include "formats/image_file.h"
+#include "formats/image/image_builder.h"
+#include "formats/image/image_file.h"
 
 namespace ombrix::formats::detail {
 
 /// Walks the lines of a text read from a stream in chunks; blank lines are
-/// passed over.
+/// passed over. Blanks and tabs around a line, and the Ctrl-Z bytes that
+/// old tools pad a file's end with, count as blank.
 class LineReader {
  public:
   LineReader(std::istream& in, std::string name) : in_(in), name_(std::move(name)) {}
@@ -51,6 +50,19 @@ class LineReader {
   bool at_end_ = false;
   int line_number_ = 0;
 };
+
+/// Reading stops at an end record (`record` names it): the lines after it
+/// are counted and noted in `file`, or refused when `options` is strict.
+void PassOverTheRest(LineReader& reader, const ReadOptions& options, const char* record,
+                     ImageFile& file);
+
+/// Notes what a reader let pass, or refuses it when `options` is strict.
+void Note(ImageFile& file, const ReadOptions& options, const std::string& name, int line,
+          const std::string& message);
+
+/// The builder's regions in `file`; different bytes given twice at one
+/// address are refused at the later line, naming the earlier one.
+void PlaceRecords(ImageBuilder& builder, ImageFile& file, const std::string& name);
 
 /// An address as eight hexadecimal digits.
 std::string HexAddress(int64_t address);
@@ -84,47 +96,10 @@ class ChunkedText {
   std::string text_;
 };
 
-/// Calls `record(address, bytes)` for each data record of the image, in
+/// Calls `record(address, bytes)` for each data record of the file, in
 /// address order, with at most `record_bytes` bytes each; with
 /// `inside_64k`, a record never crosses a 64 KiB boundary.
 void ForEachDataRecord(const ImageFile& file, size_t record_bytes, bool inside_64k,
                        const std::function<void(uint32_t, std::span<const uint8_t>)>& record);
-
-/// Builds an image from data records at file addresses. Records that
-/// continue a run grow it; a record that shares an address with one read
-/// before is refused at once. At the end the runs join the image, placed at
-/// the base their lowest and highest address call for.
-class ImageBuilder {
- public:
-  /// Fills `file`; `name` is the file named in errors.
-  ImageBuilder(ImageFile& file, std::string name) : file_(file), name_(std::move(name)) {}
-
-  /// The bytes of a record at `address`, read at `line` (0 for none).
-  /// Fails when they reach past address FFFFFFFF or overlap earlier data.
-  void Add(uint64_t address, std::span<const uint8_t> bytes, int line);
-  /// Places the runs in the image; fails when the data spans more than an
-  /// image holds.
-  void Finish();
-
- private:
-  // A run's bytes in blocks, each twice the size of the one before (up to
-  // 64 MiB), so that growing never copies what is there, and a large block
-  // goes back to the system as soon as it is freed.
-  struct Block {
-    std::unique_ptr<uint8_t[]> bytes;
-    size_t capacity;
-    size_t used;
-  };
-  struct Run {
-    uint64_t size = 0;
-    std::vector<Block> blocks;
-  };
-  void Append(Run& run, std::span<const uint8_t> bytes);
-
-  ImageFile& file_;
-  std::string name_;
-  std::map<uint32_t, Run> runs_;  // by first address
-  std::map<uint32_t, Run>::iterator last_ = runs_.end();
-};
 
 }  // namespace ombrix::formats::detail
