@@ -162,6 +162,12 @@ TEST(CliTest, ErrorsNameWhatTheyAreAboutAndPrintNothingBefore) {
        "holds no bytes from 80010002 to 80010003; give --pattern"},
       {{"image", "convert", "-", "--format", "ihex", "-o", "-", "--record-bytes", "0"}, kHighHex,
        "--record-bytes"},
+      {{"image", "convert", "-", "--format", "ihex", "-o", "-", "--out-format", "binary"},
+       ":0100000001FE\n" + std::string(kHighHex),
+       "ombrix: a binary file of the data from 00000000 to 80010001 spans 2147549186 bytes, "
+       "more than the 268435456 allowed\n"},
+      {{"image", "convert", "-", "--format", "ihex", "-o", "-", "--out-format", "srec", "--strict"},
+       std::string(kHighHex) + "trailer\n", "standard input:4: a line after the end-of-file record"},
       {{"field", frame, "--motorola", "--skip", "8", "--bits", "8", "--set", "300"}, "",
        "ombrix: --set '300': error 2000: Value too big\n"},
       {{"field", frame, "--skip", "8", "--bits", "8"}, "", "--intel"},

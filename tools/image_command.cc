@@ -21,7 +21,7 @@ namespace ombrix::cli {
 namespace {
 
 constexpr uint64_t kAddressMost = 0xFFFFFFFF;
-constexpr uint64_t kCountMost = 0x7FFFFFFF;
+constexpr uint64_t kCountMost = 0xFFFFFFFF;
 
 struct ImageOptions {
   std::string input;                // the one file of most commands

@@ -2,9 +2,12 @@
 # ombrix against GNU objcopy and srec_cat (binutils, srecord): the tools write
 # Intel HEX and S-records of random data (below and above 2 GiB, across 64 KiB
 # boundaries, sparse or not, with or without a start, several record lengths
-# and address sizes); ombrix converts each into every format and the tools
-# read them back: same data (srec_cmp), same start (srec_info), same binary
-# as objcopy's.   Usage: tests/differential/tools_agree.sh PATH/TO/ombrix
+# and address sizes, in two regions more than 2 GiB apart); ombrix converts
+# each into every format and the tools read them back: same data (srec_cmp),
+# same start (srec_info), same binary as objcopy's. Files as they are found
+# too: text, vendor records and Ctrl-Z after the end record, records given
+# twice, and messages about control characters.
+# Usage: tests/differential/tools_agree.sh PATH/TO/ombrix
 set -uo pipefail
 program=$1
 for tool in objcopy srec_cat srec_cmp srec_info perl; do
@@ -50,9 +53,11 @@ compare() {
   fi
 }
 
-# check_input INPUT WHAT: ombrix converts INPUT to every format.
+# check_input INPUT WHAT [wide]: ombrix converts INPUT to every format; a
+# wide input (more than 256 MiB from its lowest to its highest address) is
+# refused as a binary output, naming its span.
 check_input() {
-  local input=$1 what=$2
+  local input=$1 what=$2 wide=${3:-}
   local output
   for output in out.hex out.s19 out.s28 out.s37 out.srec; do
     rm -f "$output"
@@ -77,6 +82,14 @@ check_input() {
     compare "$input" piped.srec "$what -> stdin/stdout"
   else
     fail "$what: through standard input and output"
+  fi
+  if [ -n "$wide" ]; then
+    if "$program" image convert "$input" -o out.bin 2>err.log || ! grep -q ' spans [0-9]* bytes' err.log; then
+      fail "$what: a binary output of more than 256 MiB not refused: $(cat err.log)"
+    else
+      passes=$((passes + 1))
+    fi
+    return
   fi
   # Binary: the bytes from the lowest address, gaps zero, as objcopy writes them.
   objcopy -I "$([[ $input == *.hex ]] && echo ihex || echo srec)" -O binary "$input" reference.bin
@@ -137,6 +150,74 @@ run_case "high flash" 0x80000000 70000 0x80000400 dense 64
 run_case "top of the address space" 0xFFFF0000 65536 0xFFFF0000 dense 255
 run_case "sparse, above 2 GiB" 0xA000FFF0 40000 none sparse 16
 run_case "sparse, low" 0xFFF8 20000 0x10000 sparse 1
+
+# Internal flash at 08000000, external flash at 90000000: two regions, from
+# both tools, in every format and back.
+random_bytes 5 50000 flash.bin
+srec_cat flash.bin -binary -crop 0 30000 -offset 0x08000000 flash.bin -binary -crop 30000 50000 \
+  -offset "$((0x90000000 - 30000))" -o two.hex -intel -execution-start-address=0x08000101
+record_bytes=16
+check_input two.hex "two regions (srec_cat Intel HEX)" wide
+objcopy -I ihex -O srec two.hex two.srec
+check_input two.srec "two regions (objcopy S-records)" wide
+for command in "map" "crc two.hex 0x9000000E 4" "read two.hex 0x9000000E 4" \
+    "crop two.hex 0x08007000 0x90000000 -o c.s37" \
+    "fill two.hex --range 0x08007528 16 --pattern 0xAB -o f.hex"; do
+  read -r -a words <<<"$command"
+  [ ${#words[@]} -gt 1 ] || words+=(two.hex)
+  "$program" image "${words[@]}" >out.txt 2>err.log || fail "two regions: image $command: $(cat err.log)"
+done
+if srec_cat f.hex -intel -crop 0x08007530 0x08007538 -o - -hex-dump 2>/dev/null | grep -q 'AB AB AB AB' &&
+    srec_cmp c.s37 -motorola two.hex -intel -crop 0x08007000 0xFFFFFFFF >/dev/null 2>&1; then
+  passes=$((passes + 1))
+else
+  fail "two regions: crop and fill as srec_cat reads them"
+fi
+
+# Files as they are found: vendor records, text and Ctrl-Z after the end
+# record, and a record given twice, read as srec_cat and objcopy read them.
+random_bytes 11 3000 found.bin
+srec_cat found.bin -binary -offset 0x1000 -o found.hex -intel
+printf ':0400000AFFFFFFFFF4\r\nBuilt by a tool\r\n\032' >trailer
+cat found.hex trailer >trailed.hex
+{ head -n 4 found.hex; sed -n 3p found.hex; tail -n +5 found.hex; } >twice.hex
+# An S-record file ends with its termination record where it has a start.
+srec_cat found.bin -binary -offset 0x1000 -o found.s19 -motorola -execution-start-address=0x1000
+cat found.s19 trailer >trailed.s19
+record_bytes=16
+for input in trailed.hex twice.hex trailed.s19; do
+  objcopy -I "$([[ $input == *.hex ]] && echo ihex || echo srec)" -O srec "$input" objcopy_read.srec
+  "$program" image convert "$input" -o ours.srec 2>notice.log || fail "$input: $(cat notice.log)"
+  # (objcopy writes a start of 0 where none was read, so only the data is compared.)
+  if srec_cmp objcopy_read.srec -motorola ours.srec -motorola >/dev/null 2>&1; then
+    passes=$((passes + 1))
+  else
+    fail "$input: ombrix reads other data than objcopy"
+  fi
+  check_input "$input" "$input"
+  # Said once, with the line of the first one passed over.
+  found=found.${input##*.}
+  notice="ombrix: $input:$(($(wc -l <"$found") + 1)): 2 lines after the"
+  if [[ $input == trailed* ]] && [ "$(grep -c "^$notice .* record ignored$" notice.log)" -ne 1 ]; then
+    fail "$input: the lines after the end record are not noted once: $(cat notice.log)"
+  fi
+done
+if "$program" image convert trailed.hex -o strict.s19 --strict 2>err.log || [ -e strict.s19 ]; then
+  fail "--strict accepts text after the end record"
+fi
+
+# Messages quote control characters as escapes, one line each.
+printf ':020100000102FA\r:00000001FF\r' >cr.hex
+printf ':0201\033\03300000102FA\n:00000001FF\n' >esc.hex
+for input in cr.hex esc.hex; do
+  "$program" image map "$input" >/dev/null 2>err.log
+  if [ "$(wc -l <err.log)" -ne 1 ] || LC_ALL=C grep -q $'[\x01-\x09\x0B-\x1F]' err.log ||
+      ! grep -qF "$([ $input = cr.hex ] && echo "'\r:'" || echo "'\x1B\x1B'")" err.log; then
+    fail "$input: the message prints control characters: $(cat -v err.log)"
+  else
+    passes=$((passes + 1))
+  fi
+done
 
 # Every record length both ways, on a small image across a 64 KiB boundary:
 # srec_cat writes records of each length, ombrix reads them and writes
