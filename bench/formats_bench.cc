@@ -4,6 +4,7 @@
 
 #include <random>
 #include <string>
+#include <vector>
 
 #include "formats/image/image_file.h"
 #include "tools/cli.h"
@@ -62,6 +63,23 @@ void BM_ReadSRecord(benchmark::State& state) {
   state.counters["file_MiB"] = static_cast<double>(text.size()) / (1 << 20);
 }
 BENCHMARK(BM_ReadSRecord)->Unit(benchmark::kMillisecond);
+
+// The JSON form of an image of many small segments: each is two keys of the
+// bag, and neither reading nor writing may search the keys (argument: the
+// number of segments; the time per segment should not grow with it).
+void BM_JsonManySegments(benchmark::State& state) {
+  ImageFile file;
+  file.Regions.emplace_back();
+  for (int32_t k = 0; k < state.range(0); ++k) {
+    file.Regions[0].Image->Add(4 * k, std::vector<uint8_t>{0xAA, 0xBB});
+  }
+  for (auto _ : state) {
+    const std::string text = FormatImage(file, FileFormat::kJson);
+    benchmark::DoNotOptimize(ParseImage(text, FileFormat::kJson, "bench.json"));
+  }
+  state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * state.range(0));
+}
+BENCHMARK(BM_JsonManySegments)->Arg(10000)->Arg(80000)->Unit(benchmark::kMillisecond);
 
 // The hexadecimal text of a 64 MiB frame, as `ombrix crc -` reads it.
 void BM_CrcCommand(benchmark::State& state) {

@@ -4,6 +4,9 @@
 #include <cmath>
 #include <limits>
 #include <nlohmann/json.hpp>
+#include <optional>
+#include <utility>
+#include <vector>
 
 #include "formats/file_error.h"
 #include "formats/file_io.h"
@@ -12,7 +15,9 @@
 namespace ombrix::formats {
 namespace {
 
-using Json = nlohmann::ordered_json;
+// Values are small (a property's variant); the bag's own order of keys is
+// kept apart, so that neither reading nor writing searches a list of keys.
+using Json = nlohmann::json;
 
 // Kinds without a JSON type of their own are objects with one tagged member:
 // {"empty": true}, {"date": days}, {"bytes": "0AFF", "lbound": 0},
@@ -123,6 +128,115 @@ int LineOfByte(std::string_view text, size_t byte) {
                  std::count(text.begin(), text.begin() + static_cast<ptrdiff_t>(byte), '\n'));
 }
 
+// Refuses values nested deeper than a bag ever needs, at the line where the
+// limit is passed, before anything walks them recursively.
+void CheckDepth(std::string_view text, const std::string& name) {
+  int depth = 0;
+  bool in_string = false;
+  for (size_t k = 0; k < text.size(); ++k) {
+    const char c = text[k];
+    if (in_string) {
+      if (c == '\\') {
+        ++k;
+      } else if (c == '"') {
+        in_string = false;
+      }
+    } else if (c == '"') {
+      in_string = true;
+    } else if (c == '{' || c == '[') {
+      if (++depth > JsonPropertyBag::kMaxDepth) {
+        throw FileError(
+            name, LineOfByte(text, k),
+            "values nested more than " + std::to_string(JsonPropertyBag::kMaxDepth) + " deep");
+      }
+    } else if (c == '}' || c == ']') {
+      --depth;
+    }
+  }
+}
+
+// Builds the top-level object's members in their order, each value a Json
+// of its own; JSON that is not an object stops at its first value.
+class TopLevelReader : public nlohmann::json_sax<Json> {
+ public:
+  std::vector<std::pair<std::string, Json>> members;
+  bool not_an_object = false;
+  std::optional<Json::parse_error> error;
+
+  bool null() override { return Value(nullptr); }
+  bool boolean(bool value) override { return Value(value); }
+  bool number_integer(number_integer_t value) override { return Value(value); }
+  bool number_unsigned(number_unsigned_t value) override { return Value(value); }
+  bool number_float(number_float_t value, const string_t&) override { return Value(value); }
+  bool string(string_t& value) override { return Value(std::move(value)); }
+  bool binary(binary_t& value) override { return Value(Json::binary(std::move(value))); }
+  bool start_object(std::size_t) override { return Open(Json::object()); }
+  bool start_array(std::size_t) override { return Open(Json::array()); }
+  bool key(string_t& value) override {
+    if (open_.size() == 1) {
+      members.emplace_back(std::move(value), nullptr);
+    } else {
+      key_ = std::move(value);
+    }
+    return true;
+  }
+  bool end_object() override { return Close(); }
+  bool end_array() override { return Close(); }
+  bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception& e) override {
+    error.emplace(static_cast<const Json::parse_error&>(e));
+    return false;
+  }
+
+ private:
+  // Where a new value goes: the open array or object, or the member being read.
+  Json* Slot() {
+    if (open_.size() == 1) return &members.back().second;
+    Json& parent = *open_.back();
+    if (parent.is_array()) {
+      parent.push_back(nullptr);
+      return &parent.back();
+    }
+    return &parent[key_];
+  }
+  bool Value(Json value) {
+    if (open_.empty()) {
+      not_an_object = true;
+      return false;
+    }
+    *Slot() = std::move(value);
+    return true;
+  }
+  bool Open(Json value) {
+    if (open_.empty()) {
+      if (!value.is_object()) {
+        not_an_object = true;
+        return false;
+      }
+      open_.push_back(nullptr);  // the top level, held in `members`
+      return true;
+    }
+    Json* slot = Slot();
+    *slot = std::move(value);
+    open_.push_back(slot);
+    return true;
+  }
+  bool Close() {
+    open_.pop_back();
+    return true;
+  }
+
+  std::vector<Json*> open_;
+  std::string key_;
+};
+
+std::string WithoutPrefix(const std::exception& error) {
+  // The library's messages start "[json.exception.parse_error.101] parse error at ...".
+  std::string message = error.what();
+  const size_t detail = message.find("] ");
+  if (detail != std::string::npos) message.erase(0, detail + 2);
+  return message;
+}
+
 }  // namespace
 
 std::shared_ptr<JsonPropertyBag> JsonPropertyBag::New() {
@@ -135,25 +249,21 @@ std::shared_ptr<JsonPropertyBag> JsonPropertyBag::Load(const std::string& path) 
 
 std::shared_ptr<JsonPropertyBag> JsonPropertyBag::Parse(std::string_view text,
                                                         const std::string& name) {
-  Json json;
+  CheckDepth(text, name);
+  TopLevelReader reader;
   try {
-    json = Json::parse(text);
-  } catch (const Json::parse_error& error) {
-    // The library's message starts "[json.exception.parse_error.101] parse error at ...".
-    std::string message = error.what();
-    const size_t detail = message.find("] ");
-    if (detail != std::string::npos) message.erase(0, detail + 2);
-    throw FileError(name, LineOfByte(text, error.byte == 0 ? 0 : error.byte - 1), message);
+    Json::sax_parse(text, &reader);
   } catch (const Json::exception& error) {
-    // A number too large for a double, and the like.
-    std::string message = error.what();
-    const size_t detail = message.find("] ");
-    if (detail != std::string::npos) message.erase(0, detail + 2);
-    throw FileError(name, 0, message);
+    throw FileError(name, 0,
+                    WithoutPrefix(error));  // a number too large for a double, and the like
   }
-  if (!json.is_object()) throw FileError(name, 0, "expected a JSON object of properties");
+  if (reader.not_an_object) throw FileError(name, 0, "expected a JSON object of properties");
+  if (reader.error) {
+    const size_t byte = reader.error->byte;
+    throw FileError(name, LineOfByte(text, byte == 0 ? 0 : byte - 1), WithoutPrefix(*reader.error));
+  }
   auto bag = New();
-  for (const auto& [key, value] : json.items()) {
+  for (const auto& [key, value] : reader.members) {
     auto variant = FromJson(value);
     if (!variant) throw FileError(name, 0, "property \"" + key + "\" has a value of no known kind");
     bag->WriteProperty(key, *variant);
@@ -162,9 +272,21 @@ std::shared_ptr<JsonPropertyBag> JsonPropertyBag::Parse(std::string_view text,
 }
 
 std::string JsonPropertyBag::Text() const {
-  Json json = Json::object();
-  for (const std::string& key : Keys()) json[key] = ToJson(ReadProperty(key));
-  return json.dump(2) + "\n";
+  const std::vector<std::string> keys = Keys();
+  if (keys.empty()) return "{}\n";
+  std::string text = "{";
+  for (size_t k = 0; k < keys.size(); ++k) {
+    text += k == 0 ? "\n  " : ",\n  ";
+    text += Json(keys[k]).dump();
+    text += ": ";
+    // A value's own lines are indented one level more than the members.
+    const std::string value = ToJson(ReadProperty(keys[k])).dump(2);
+    for (const char c : value) {
+      text += c;
+      if (c == '\n') text += "  ";
+    }
+  }
+  return text + "\n}\n";
 }
 
 void JsonPropertyBag::Save(const std::string& path) const { WriteFileSafely(path, Text()); }

@@ -17,11 +17,15 @@ class JsonPropertyBag final : public MemoryPropertyBag {
   /// Made by New(): the tag keeps other code from making one.
   explicit JsonPropertyBag(Private tag) : MemoryPropertyBag(tag) {}
 
+  /// The deepest that values may nest (objects and arrays within the
+  /// top-level object); deeper text is refused, as no property needs it.
+  static constexpr int kMaxDepth = 100;
+
   /// A new, empty bag.
   static std::shared_ptr<JsonPropertyBag> New();
   /// The bag saved in the file; FileError, with the line where it can be
-  /// told, for text that is not JSON or a JSON value that is not an object
-  /// of properties.
+  /// told, for text that is not JSON, a JSON value that is not an object of
+  /// properties, or values nested deeper than kMaxDepth.
   static std::shared_ptr<JsonPropertyBag> Load(const std::string& path);
   /// The same from a text; `name` is the file named in errors.
   static std::shared_ptr<JsonPropertyBag> Parse(std::string_view text, const std::string& name);

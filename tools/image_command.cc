@@ -357,6 +357,11 @@ void AddImageCommand(CLI::App& app, Context& context, std::function<int()>& acti
   auto* image =
       app.add_subcommand("image", "Memory images in Intel HEX, S-record, binary or JSON files");
   image->require_subcommand(1);
+  image->footer(
+      "Data may lie anywhere from 0 to FFFFFFFF. Reading stops at the end record: the lines "
+      "after it are passed over and counted on standard error (--strict refuses them). A record "
+      "given twice with the same bytes is held once; other bytes at one address are refused, "
+      "naming both lines.");
   auto options = std::make_shared<ImageOptions>();
   const auto formats = CLI::IsMember({"ihex", "srec", "json", "binary"});
   const auto common = [&](CLI::App* command, bool writes) {
