@@ -106,15 +106,11 @@ void BindImage(py::module_& m) {
           .def(
               "read_bytes",
               [](const MemoryImage& image, Long start, Long count) -> py::object {
-                // MemoryRead's bytes as bytes, without an array in between.
-                const auto holder = image.Holding(start.value);
-                if (!holder) return py::none();
-                const int64_t offset = int64_t{start.value} - holder->LowIndex();
-                const int64_t wanted = count.value == 0 ? holder->Count() - offset : count.value;
-                if (count.value < 0) Raise(errors::kLibrary, messages::kNegativeCount);
-                if (offset + wanted > holder->Count()) return py::none();
-                return py::bytes(reinterpret_cast<const char*>(holder->data() + offset),
-                                 static_cast<size_t>(wanted));
+                // MemoryRead's answer, so that an array a caller has moved or
+                // resized reads as the image sees it, never outside its bytes.
+                const auto bytes = image.MemoryRead(start.value, count.value);
+                if (!bytes) return py::none();
+                return py::bytes(reinterpret_cast<const char*>(bytes->data()), bytes->size());
               },
               py::arg("address"), py::arg("count"),
               "MemoryRead's bytes as bytes, or None unless one stored array holds them all.")

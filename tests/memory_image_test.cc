@@ -72,6 +72,17 @@ TEST(MemoryImageTest, ReadsAndWritesByAddress) {
   EXPECT_EQ(image->MemoryRead(100, 1)->Text(), "77");
   EXPECT_EQ(image->Holding(101), image->Item(1));
   ExpectError([&] { image->Item(2); }, 9);
+
+  // A handed-out array cut short or moved by its caller: answers within
+  // what it still holds, where the image placed it, and nothing past that.
+  image->Holding(100)->Count(4);
+  EXPECT_EQ(image->MemoryRead(102, 2)->Text(), "AABB");
+  EXPECT_EQ(image->MemoryRead(102, 3), nullptr);
+  EXPECT_EQ(image->MemoryRead(103, 0)->Text(), "BB");
+  EXPECT_EQ(image->Holding(104), nullptr);
+  image->Item(1)->LowIndex(0x7FFFFF00);
+  EXPECT_EQ(image->MemoryRead(100, 4)->Text(), "7702AABB");
+  EXPECT_EQ(image->MemoryRead(0x7FFFFF00, 1), nullptr);
 }
 
 TEST(MemoryImageTest, MapsAndPersistence) {

@@ -4,10 +4,17 @@
 #include <limits>
 
 #include "formats/image/image_file.h"
+#include "ombrix/frame/error.h"
 
 namespace ombrix::formats {
 
 namespace {
+
+// A region's image: one is required (error 91 for none).
+const MemoryImage& ImageOf(const ImageRegion& region) {
+  if (!region.Image) throw Error(errors::kObjectNotSet);
+  return *region.Image;
+}
 
 // The array that holds the file address, with the file address of its first byte.
 std::optional<PlacedArray> Locate(const ImageFile& file, uint32_t address) {
@@ -15,7 +22,7 @@ std::optional<PlacedArray> Locate(const ImageFile& file, uint32_t address) {
     if (address < region.Base) continue;
     const uint32_t offset = address - region.Base;
     if (offset > static_cast<uint32_t>(std::numeric_limits<int32_t>::max())) continue;
-    if (auto array = region.Image->Holding(static_cast<int32_t>(offset))) {
+    if (auto array = ImageOf(region).Holding(static_cast<int32_t>(offset))) {
       const uint32_t first = region.Base + static_cast<uint32_t>(array->LowIndex());
       return PlacedArray{first, std::move(array)};
     }
@@ -56,7 +63,7 @@ bool ForEachHeld(const ImageFile& file, uint32_t address, uint32_t count, Step s
 std::vector<PlacedArray> Arrays(const ImageFile& file) {
   std::vector<PlacedArray> arrays;
   for (const ImageRegion& region : file.Regions) {
-    for (const auto& array : *region.Image) {
+    for (const auto& array : ImageOf(region)) {
       if (array->Count() <= 0) continue;
       arrays.push_back({region.Base + static_cast<uint32_t>(array->LowIndex()), array});
     }

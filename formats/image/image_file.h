@@ -134,7 +134,9 @@ std::string FormatSRecord(const ImageFile& file, const WriteOptions& options = {
 ImageFile ParseBinary(std::string_view bytes, uint32_t base, const std::string& name);
 std::string FormatBinary(const ImageFile& file, const WriteOptions& options = {});
 
-/// Every array of the file's regions with its file address, in address order.
+/// Every array of the file's regions with its file address, in address
+/// order. These and the functions below raise error 91 for a region without
+/// an image.
 std::vector<PlacedArray> Arrays(const ImageFile& file);
 /// The lowest and highest file address the file holds; nullopt when it holds none.
 std::optional<std::pair<uint32_t, uint32_t>> FileExtent(const ImageFile& file);

@@ -179,17 +179,26 @@ std::shared_ptr<ByteArray> MemoryImage::MemoryRead(int32_t StartAddress, int32_t
   if (!holder || static_cast<int64_t>(StartAddress) + Count - 1 > holder->high) return nullptr;
   if (Count < 0) Raise(errors::kLibrary, messages::kNegativeCount);
   const int64_t position = static_cast<int64_t>(StartAddress) - holder->low;
-  const int64_t wanted = Count == 0 ? int64_t{holder->high} - StartAddress + 1 : Count;
   // While no array of the image has changed its store, the index's view of
   // the store serves, and the array itself is never read.
   std::span<const uint8_t> store = holder->hint;
   if (store.empty()) store = StoredBytes{}(holder->object);
-  return ByteArray::New(detail::Within(store, position, wanted), StartAddress);
+  // A handed-out array that its caller has cut short no longer holds them all.
+  const int64_t wanted = Count > 0 ? Count
+                                   : std::min(int64_t{holder->high} - StartAddress + 1,
+                                              static_cast<int64_t>(store.size()) - position);
+  const std::span<const uint8_t> bytes = detail::Within(store, position, wanted);
+  if (wanted <= 0 || static_cast<int64_t>(bytes.size()) != wanted) return nullptr;
+  return ByteArray::New(bytes, StartAddress);
 }
 
 std::shared_ptr<ByteArray> MemoryImage::Holding(int32_t Address) const {
   const auto holder = arrays_.Covering(Address, *changes_);
-  if (!holder) return nullptr;
+  // A handed-out array that its caller has cut short no longer holds it.
+  if (!holder || int64_t{Address} - holder->low >=
+                     static_cast<int64_t>(StoredBytes{}(holder->object).size())) {
+    return nullptr;
+  }
   return ArrayOf(holder->object, holder->low);
 }
 

@@ -2,6 +2,12 @@
 // addresses (each array's LowIndex is its address), in ascending order.
 // Arrays that touch are joined; arrays that overlap are refused.
 // Creatable and persistable.
+//
+// The arrays it hands out (Item, Holding, an enumeration) are its own. A
+// caller who moves or resizes one steps outside what the image keeps
+// consistent, yet still gets defined answers: the image goes on placing the
+// array where it was added, and reads (MemoryRead, Holding) give nothing for
+// an address past the array's bytes.
 #pragma once
 
 #include <cstdint>

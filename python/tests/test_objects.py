@@ -47,6 +47,13 @@ def test_maps_images_and_bags():
     assert bytes(image.MemoryRead(0x103, 4)) == b"\xff\x01\x02\xff"
     assert image.MemoryRead(0x11F, 2) is None and image.Holding(0x200) is None
     assert image.Map.BytesCount == 32
+    assert image.read_bytes(0x104, 2) == b"\x01\x02"
+    # A stored array its caller moves or cuts short reads within what it holds.
+    image.Holding(0x100).LowIndex = 0x7FFFFF00
+    assert image.read_bytes(0x104, 2) == b"\x01\x02" and image.read_bytes(0x7FFFFF00, 1) is None
+    image.Item(1).Count = 4
+    assert image.read_bytes(0x100, 16) is None and image.Holding(0x104) is None
+    image.Item(1).Count, image.Item(1).LowIndex = 32, 0x100
     bag = ombrix.MemoryPropertyBag()
     image.WriteProperties(bag)
     assert list(bag) == ["Count", "Start0", "Text0"] and bag["Start0"] == 0x100
