@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,6 +11,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 
 #include "formats/file_error.h"
@@ -23,33 +25,26 @@ std::string SystemMessage(const char* what, int error = errno) {
   return std::string(what) + ": " + std::strerror(error);
 }
 
-// While alive, the signals that end a program wait instead (so that the
-// writer can clean up and say so), and reaching the file size limit makes
-// write() fail instead of ending the program.
+// While alive, the signals that end a program wait instead in this thread
+// (so that the writer can clean up and say so). Only the calling thread's
+// mask changes, and it is restored: nothing the process shares is touched.
 class SignalGuard {
  public:
   SignalGuard() {
     sigemptyset(&stopping_);
     for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) sigaddset(&stopping_, signal);
     pthread_sigmask(SIG_BLOCK, &stopping_, &old_mask_);
-    struct sigaction ignore {};
-    ignore.sa_handler = SIG_IGN;
-    sigemptyset(&ignore.sa_mask);
-    sigaction(SIGXFSZ, &ignore, &old_xfsz_);
   }
   SignalGuard(const SignalGuard&) = delete;
   SignalGuard& operator=(const SignalGuard&) = delete;
-  ~SignalGuard() {
-    sigaction(SIGXFSZ, &old_xfsz_, nullptr);
-    pthread_sigmask(SIG_SETMASK, &old_mask_, nullptr);
-  }
+  ~SignalGuard() { pthread_sigmask(SIG_SETMASK, &old_mask_, nullptr); }
 
   // Fails, taking the signal, when one of them is pending.
   void ThrowIfStopped(const std::string& path) const {
     sigset_t pending;
     sigpending(&pending);
     for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
-      if (sigismember(&pending, signal) == 1) {
+      if (sigismember(&pending, signal) == 1 && sigismember(&old_mask_, signal) == 0) {
         sigset_t one;
         sigemptyset(&one);
         sigaddset(&one, signal);
@@ -63,8 +58,31 @@ class SignalGuard {
  private:
   sigset_t stopping_{};
   sigset_t old_mask_{};
-  struct sigaction old_xfsz_ {};
 };
+
+// The file size limit: a write that would pass it fails as the system would
+// fail it (EFBIG), before the system sends SIGXFSZ, whose default action
+// ends the program and which is the process's to handle, not ours.
+uint64_t FileSizeLimit() {
+  rlimit limit{};
+  if (::getrlimit(RLIMIT_FSIZE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) {
+    return UINT64_MAX;
+  }
+  return limit.rlim_cur;
+}
+
+// The process's file mode mask, read without setting it (umask() would
+// change it for every thread for a moment); the usual 022 where it cannot
+// be read.
+mode_t CurrentUmask() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.starts_with("Umask:"))
+      return static_cast<mode_t>(std::stoul(line.substr(6), nullptr, 8));
+  }
+  return 022;
+}
 
 // Closes the descriptor on the way out of a failed write.
 class Descriptor {
@@ -72,6 +90,10 @@ class Descriptor {
   explicit Descriptor(int descriptor) : descriptor_(descriptor) {}
   Descriptor(const Descriptor&) = delete;
   Descriptor& operator=(const Descriptor&) = delete;
+  Descriptor& operator=(Descriptor&& other) noexcept {
+    std::swap(descriptor_, other.descriptor_);
+    return *this;
+  }
   ~Descriptor() {
     if (descriptor_ >= 0) ::close(descriptor_);
   }
@@ -86,30 +108,68 @@ class Descriptor {
   int descriptor_;
 };
 
-// Removes the temporary file unless it has been renamed; its descriptor
-// closes with it.
+// The new text's file in the target's folder. Where the file system allows
+// it, the file has no name until it replaces the target, so that nothing is
+// left behind whatever ends the program (a signal, a crash); elsewhere it
+// has a name of its own, removed unless it has replaced the target.
 class TemporaryFile {
  public:
   explicit TemporaryFile(const std::string& target)
-      : name_(target + ".tmp-XXXXXX"), descriptor_(::mkstemp(name_.data())) {
+      : target_(target), descriptor_(Unnamed(target)) {
+    if (descriptor_.get() >= 0) return;
+    name_ = target + ".tmp-XXXXXX";
+    descriptor_ = Descriptor(::mkstemp(name_.data()));
     if (descriptor_.get() < 0)
       throw FileError(target, 0, SystemMessage("cannot create a temporary file"));
+    // mkstemp makes the file its owner's alone: give it the mode of a new file.
+    ::fchmod(descriptor_.get(), 0666 & ~CurrentUmask());
   }
   TemporaryFile(const TemporaryFile&) = delete;
   TemporaryFile& operator=(const TemporaryFile&) = delete;
   ~TemporaryFile() {
-    if (!renamed_) ::unlink(name_.c_str());
+    if (!name_.empty() && !replaced_) ::unlink(name_.c_str());
   }
 
   int descriptor() const { return descriptor_.get(); }
-  const std::string& name() const { return name_; }
   bool Close() { return descriptor_.Close(); }
-  void Renamed() { renamed_ = true; }
+  // Takes the target's place; false, with errno, when it cannot.
+  bool Replace() {
+    if (name_.empty() && !Name()) return false;
+    if (std::rename(name_.c_str(), target_.c_str()) != 0) return false;
+    replaced_ = true;
+    return true;
+  }
 
  private:
-  std::string name_;  // mkstemp fills in the Xs
+  // An unnamed file in the target's folder, created with the usual mode of a
+  // new file; -1 where the file system has none.
+  static int Unnamed(const std::string& target) {
+    std::string folder = std::filesystem::path(target).parent_path().string();
+    if (folder.empty()) folder = ".";
+    return ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+  }
+  // Gives the unnamed file a name beside the target, for the moment before
+  // it takes the target's.
+  bool Name() {
+    const std::string link = "/proc/self/fd/" + std::to_string(descriptor_.get());
+    std::random_device random;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+      char suffix[16];
+      std::snprintf(suffix, sizeof suffix, "%08x", random());
+      const std::string name = target_ + ".tmp-" + suffix;
+      if (::linkat(AT_FDCWD, link.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+        name_ = name;
+        return true;
+      }
+      if (errno != EEXIST) return false;
+    }
+    return false;
+  }
+
+  std::string target_;
+  std::string name_;  // empty while the file has none
   Descriptor descriptor_;
-  bool renamed_ = false;
+  bool replaced_ = false;
 };
 
 // Where a chain of symbolic links ends (the path itself when it is none).
@@ -125,13 +185,17 @@ std::string FollowLinks(const std::string& path) {
   throw FileError(path, 0, "too many levels of symbolic links");
 }
 
-// Writes everything, chunk by chunk, checking for a stopping signal between chunks.
+// Writes everything, chunk by chunk, checking for a stopping signal between
+// chunks; `limit` is the most a regular file may hold, `size` what it holds.
 void WriteAll(int descriptor, std::string_view contents, const std::string& path,
-              const SignalGuard& signals) {
+              const SignalGuard& signals, uint64_t limit, uint64_t& size) {
   const char* data = contents.data();
   size_t left = contents.size();
   while (left > 0) {
     signals.ThrowIfStopped(path);
+    if (size + std::min(left, kChunk) > limit) {
+      throw FileError(path, 0, SystemMessage("cannot write", EFBIG));
+    }
     const ssize_t written = ::write(descriptor, data, std::min(left, kChunk));
     if (written < 0) {
       if (errno == EINTR) continue;
@@ -139,6 +203,7 @@ void WriteAll(int descriptor, std::string_view contents, const std::string& path
     }
     data += written;
     left -= static_cast<size_t>(written);
+    size += static_cast<uint64_t>(written);
   }
 }
 
@@ -146,15 +211,13 @@ void WriteDirectly(const std::string& path, const std::function<void(const TextS
                    const SignalGuard& signals) {
   Descriptor descriptor(::open(path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC));
   if (descriptor.get() < 0) throw FileError(path, 0, SystemMessage("cannot open"));
-  produce([&](std::string_view piece) { WriteAll(descriptor.get(), piece, path, signals); });
+  // A device or FIFO has no size to limit.
+  uint64_t size = 0;
+  produce([&](std::string_view piece) {
+    WriteAll(descriptor.get(), piece, path, signals, UINT64_MAX, size);
+  });
   signals.ThrowIfStopped(path);
   if (!descriptor.Close()) throw FileError(path, 0, SystemMessage("cannot write"));
-}
-
-mode_t NewFileMode() {
-  const mode_t mask = ::umask(0);
-  ::umask(mask);
-  return 0666 & ~mask;
 }
 
 }  // namespace
@@ -184,25 +247,25 @@ void WriteFileSafely(const std::string& path, const std::function<void(const Tex
   }
 
   TemporaryFile temporary(target);
-  produce([&](std::string_view piece) { WriteAll(temporary.descriptor(), piece, path, signals); });
+  const uint64_t limit = FileSizeLimit();
+  uint64_t size = 0;
+  produce([&](std::string_view piece) {
+    WriteAll(temporary.descriptor(), piece, path, signals, limit, size);
+  });
   signals.ThrowIfStopped(path);
-  // mkstemp makes the file readable by its owner alone: give it the
-  // replaced file's mode and owner, or the usual mode for a new file.
+  // A replaced file keeps its mode and owner (where we may give it).
   if (exists) {
     if (::fchown(temporary.descriptor(), existing.st_uid, existing.st_gid) != 0) {
       // Not ours to give away: keep at least the group where we may.
       [[maybe_unused]] const int ignored =
           ::fchown(temporary.descriptor(), static_cast<uid_t>(-1), existing.st_gid);
     }
+    ::fchmod(temporary.descriptor(), existing.st_mode & 07777);
   }
-  ::fchmod(temporary.descriptor(), exists ? (existing.st_mode & 07777) : NewFileMode());
   if (::fsync(temporary.descriptor()) != 0) throw FileError(path, 0, SystemMessage("cannot write"));
-  if (!temporary.Close()) throw FileError(path, 0, SystemMessage("cannot write"));
   signals.ThrowIfStopped(path);
-  if (std::rename(temporary.name().c_str(), target.c_str()) != 0) {
-    throw FileError(path, 0, SystemMessage("cannot replace"));
-  }
-  temporary.Renamed();
+  if (!temporary.Replace()) throw FileError(path, 0, SystemMessage("cannot replace"));
+  if (!temporary.Close()) throw FileError(path, 0, SystemMessage("cannot write"));
 }
 
 }  // namespace ombrix::formats

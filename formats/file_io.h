@@ -23,6 +23,12 @@ std::string ReadFile(const std::string& path);
 ///   during the write, the temporary file goes, the old file stays as it
 ///   was, and FileError says why (the signal is taken). Reaching the file
 ///   size limit is a failure like a full disk, not a signal.
+/// - Signals: those four are blocked in the calling thread alone while it
+///   writes (its mask is restored after); no handler, disposition or other
+///   process-wide state changes, so other threads may write their own
+///   files at the same time. The temporary file has no name until it
+///   replaces the old one (where the file system allows it), so a signal
+///   that ends the program, whichever, leaves nothing behind.
 void WriteFileSafely(const std::string& path, std::string_view contents);
 /// The same for a text made piece by piece: `produce` hands each piece to
 /// the sink it is given, and may throw to abandon the write.

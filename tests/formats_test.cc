@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <csignal>
 #include <filesystem>
+#include <future>
 #include <random>
 #include <string>
+#include <thread>
 
 #include "formats/file_error.h"
 #include "formats/image/image_file.h"
@@ -226,6 +229,38 @@ TEST(ImageFormatsTest, JsonFilesKeepHeadersAndKinds) {
   EXPECT_EQ(back->ReadProperty("Mixed"), bag->ReadProperty("Mixed"));
   EXPECT_EQ(Enumeration::Load(*back)->Value("Marche"), -2);
   std::filesystem::remove_all(folder);
+}
+
+// A write blocks the stopping signals in its own thread only, and changes
+// no disposition: another thread sees the process as it was throughout.
+TEST(ImageFormatsTest, AWriteLeavesOtherThreadsAlone) {
+  const auto path = std::filesystem::temp_directory_path() / "ombrix_thread_write.hex";
+  struct sigaction before {};
+  sigaction(SIGXFSZ, nullptr, &before);
+  std::promise<void> writing, checked;
+  std::thread writer([&] {
+    WriteFileSafely(path.string(), [&](const TextSink& sink) {
+      sink(":00000001FF\n");
+      sigset_t mine;
+      pthread_sigmask(SIG_BLOCK, nullptr, &mine);
+      EXPECT_EQ(sigismember(&mine, SIGINT), 1);
+      writing.set_value();
+      checked.get_future().wait();
+    });
+  });
+  writing.get_future().wait();
+  struct sigaction during {};
+  sigaction(SIGXFSZ, nullptr, &during);
+  sigset_t ours;
+  pthread_sigmask(SIG_BLOCK, nullptr, &ours);
+  EXPECT_EQ(during.sa_handler, before.sa_handler);
+  EXPECT_EQ(sigismember(&ours, SIGINT), 0);
+  // Nothing but the old file (none here) is seen under the target's name yet.
+  EXPECT_FALSE(std::filesystem::exists(path));
+  checked.set_value();
+  writer.join();
+  EXPECT_EQ(ReadFile(path.string()), ":00000001FF\n");
+  std::filesystem::remove(path);
 }
 
 struct BadFile {

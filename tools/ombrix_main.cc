@@ -1,9 +1,15 @@
 // The ombrix program: see `ombrix --help`.
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
 #include <filesystem>
 #include <iostream>
 #include <system_error>
 
 #include "tools/cli.h"
+#include "tools/descriptor_output.h"
 
 #ifndef OMBRIX_SAMPLES_FROM_PROGRAM
 #define OMBRIX_SAMPLES_FROM_PROGRAM "../share/ombrix/samples"
@@ -37,7 +43,16 @@ std::string SamplesFolder(const char* argv0) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  ombrix::cli::Context context{std::cin, std::cout, std::cerr,
+  ombrix::cli::DescriptorOutput out(STDOUT_FILENO);
+  ombrix::cli::Context context{std::cin, out, std::cerr,
                                SamplesFolder(argc > 0 ? argv[0] : nullptr)};
-  return ombrix::cli::Run(argc, argv, context);
+  const int status = ombrix::cli::Run(argc, argv, context);
+  const int error = out.Finish();
+  if (error == 0) return status;
+  // A reader that has gone away is no failure of ours: end as a program
+  // stopped by SIGPIPE does, quietly (where SIGPIPE is ignored and the
+  // write fails with EPIPE instead).
+  if (error == EPIPE) return 128 + SIGPIPE;
+  std::cerr << "ombrix: cannot write standard output: " << std::strerror(error) << "\n";
+  return 2;
 }

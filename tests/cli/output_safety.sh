@@ -3,7 +3,9 @@
 # devices and FIFOs are written in place, a replaced file keeps its owner and
 # mode, and a write stopped by the file size limit, a full disk or a signal
 # leaves the old file as it was, no temporary file, and exit status 2 with
-# the reason.
+# the reason (a signal that ends the program: the old file and no temporary
+# file). Output to a full standard output is an error; to a closed pipe, a
+# quiet end.
 #
 #   tests/cli/output_safety.sh PATH/TO/ombrix SAMPLES_DIR
 set -uo pipefail
@@ -90,23 +92,52 @@ else
 fi
 
 # A signal during the write: the program is stopped once its temporary file
-# exists, gets the signal, and goes on to notice it.
+# is open (it may have no name), gets the signal, and goes on to notice it;
+# signals that end the program leave the old file and nothing else.
 head -c 60000000 /dev/zero >huge.bin
-for signal in TERM INT; do
+writing() {  # writing PID: the process has its temporary file open
+  ls -l "/proc/$1/fd" 2>/dev/null | grep -q -e 'signalled.hex.tmp-' -e '(deleted)'
+}
+for signal in TERM INT USR1 ALRM PIPE; do
   cp expected.hex signalled.hex
   "$program" image convert huge.bin -o signalled.hex 2>signal.err &
   writer=$!
   for _ in $(seq 1 2000); do
-    [ -n "$(find . -name 'signalled.hex.tmp-*')" ] && break
+    writing "$writer" && break
     sleep 0.005
   done
   kill -STOP "$writer"
   kill -"$signal" "$writer"
   kill -CONT "$writer"
   wait "$writer"
-  check "SIG$signal: refused, old file intact" \
-    refused $? signal.err "interrupted by SIG$signal" signalled.hex
+  status=$?
+  if [ "$signal" = TERM ] || [ "$signal" = INT ]; then
+    check "SIG$signal: refused, old file intact" \
+      refused $status signal.err "interrupted by SIG$signal" signalled.hex
+  else
+    check "SIG$signal: ended, old file intact, no temporary file" \
+      bash -c "[ $status -gt 128 ] && cmp -s signalled.hex expected.hex && [ -z \"\$(find . -name '*.tmp-*')\" ]"
+  fi
 done
+
+# Standard output: a full device is an error, named; a closed pipe ends the
+# program quietly, as SIGPIPE does.
+for command in "image convert $samples/firmware.hex -o - --out-format ihex" \
+    "image map $samples/firmware.hex" "image read $samples/firmware.hex 0 16" \
+    "image crc $samples/firmware.hex 0 256" "crc 313233" \
+    "field 10A53C7B0BB8020028D6 --intel --skip 8 --bits 16"; do
+  read -r -a words <<<"$command"
+  "$program" "${words[@]}" >/dev/full 2>full.err
+  check "$command > /dev/full: exit 2 and why" \
+    bash -c "[ $? -eq 2 ] && grep -q 'cannot write standard output: No space left' full.err"
+done
+"$program" image convert big.bin -o - --out-format ihex 2>pipe.err | head -c 10 >/dev/null
+status=${PIPESTATUS[0]}
+check "a closed pipe: ended as by SIGPIPE, quietly" bash -c "[ $status -eq 141 ] && [ ! -s pipe.err ]"
+(trap '' PIPE && "$program" image convert big.bin -o - --out-format ihex 2>pipe.err | head -c 10 >/dev/null
+ exit "${PIPESTATUS[0]}")
+status=$?
+check "a closed pipe, SIGPIPE ignored: the same" bash -c "[ $status -eq 141 ] && [ ! -s pipe.err ]"
 
 echo "$passes passed, $failures failed"
 [ "$failures" -eq 0 ]
