@@ -32,8 +32,9 @@ void BindNumericItems(py::module_& m) {
           [](NumericItem& f, IByteArray& array, Long skipped, Long bits, bool is_signed) {
             f.RefersTo(array, skipped.value, bits.value, is_signed);
           },
+          // The field's view keeps the array alive on the C++ side, and only
+          // the array it is bound to now: no Python reference is added.
           py::arg("I"), py::arg("SkippedBits"), py::arg("NumBits"), py::arg("S") = false,
-          py::keep_alive<1, 2>(),
           "Binds the field to NumBits bits of I after SkippedBits bits, signed when S.");
   py::class_<LittleEndian, NumericItem, std::shared_ptr<LittleEndian>>(
       m, "LittleEndian", "A field stored low-order byte first (Intel order).")

@@ -3,6 +3,7 @@ memory maps and images as collections, property bags as mappings, image
 files, and the documentation and stubs that ship with the module."""
 import os
 import pydoc
+import sys
 import tempfile
 
 import pytest
@@ -21,6 +22,12 @@ def test_fields_scaled_values_and_enumerations():
     scaled.Text = "100,5"
     assert speed.Value == 10050 and frame.Text.startswith("104227")
     assert scaled.ToPhysical(200) == 2.0 and scaled.ToRaw(1.5) == 150
+    # A field holds the array it is bound to now, and no other.
+    held = sys.getrefcount(frame)
+    other = ombrix.LittleEndian()
+    other.RefersTo(frame, 0, 8)
+    other.RefersTo(ombrix.ByteArray.from_bytes(b"\x05"), 0, 8)
+    assert sys.getrefcount(frame) == held and other.Value == 5
     with pytest.raises(ombrix.Error) as raised:
         ombrix.RegionalSettings.English().ParseStrict("85,5")
     assert raised.value.Number == 13
