@@ -155,13 +155,22 @@ void CheckDepth(std::string_view text, const std::string& name) {
   }
 }
 
+std::string WithoutPrefix(const std::exception& error) {
+  // The library's messages start "[json.exception.parse_error.101] parse error at ...".
+  std::string message = error.what();
+  const size_t detail = message.find("] ");
+  if (detail != std::string::npos) message.erase(0, detail + 2);
+  return message;
+}
+
 // Builds the top-level object's members in their order, each value a Json
 // of its own; JSON that is not an object stops at its first value.
 class TopLevelReader : public nlohmann::json_sax<Json> {
  public:
   std::vector<std::pair<std::string, Json>> members;
   bool not_an_object = false;
-  std::optional<Json::parse_error> error;
+  // The first error: where it was found (a byte count) and what it says.
+  std::optional<std::pair<size_t, std::string>> error;
 
   bool null() override { return Value(nullptr); }
   bool boolean(bool value) override { return Value(value); }
@@ -182,8 +191,10 @@ class TopLevelReader : public nlohmann::json_sax<Json> {
   }
   bool end_object() override { return Close(); }
   bool end_array() override { return Close(); }
-  bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception& e) override {
-    error.emplace(static_cast<const Json::parse_error&>(e));
+  bool parse_error(std::size_t position, const std::string&,
+                   const nlohmann::detail::exception& e) override {
+    // Not always a parse_error: a number too large for a double is out_of_range.
+    error.emplace(position, WithoutPrefix(e));
     return false;
   }
 
@@ -229,14 +240,6 @@ class TopLevelReader : public nlohmann::json_sax<Json> {
   std::string key_;
 };
 
-std::string WithoutPrefix(const std::exception& error) {
-  // The library's messages start "[json.exception.parse_error.101] parse error at ...".
-  std::string message = error.what();
-  const size_t detail = message.find("] ");
-  if (detail != std::string::npos) message.erase(0, detail + 2);
-  return message;
-}
-
 }  // namespace
 
 std::shared_ptr<JsonPropertyBag> JsonPropertyBag::New() {
@@ -259,8 +262,8 @@ std::shared_ptr<JsonPropertyBag> JsonPropertyBag::Parse(std::string_view text,
   }
   if (reader.not_an_object) throw FileError(name, 0, "expected a JSON object of properties");
   if (reader.error) {
-    const size_t byte = reader.error->byte;
-    throw FileError(name, LineOfByte(text, byte == 0 ? 0 : byte - 1), WithoutPrefix(*reader.error));
+    const size_t byte = reader.error->first;
+    throw FileError(name, LineOfByte(text, byte == 0 ? 0 : byte - 1), reader.error->second);
   }
   auto bag = New();
   for (const auto& [key, value] : reader.members) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <initializer_list>
 #include <memory>
@@ -153,7 +154,7 @@ class ByteArray final : public IByteArray, public std::enable_shared_from_this<B
   // After the store has moved or changed size.
   void StoreChanged() noexcept {
     generation_ += kGenerationStep;
-    if (watch_) ++*watch_;
+    if (watch_) watch_->fetch_add(1, std::memory_order_relaxed);
   }
 
   SafeArray<uint8_t> store_;  // lower bound 0; no array while Count is 0
@@ -166,8 +167,9 @@ class ByteArray final : public IByteArray, public std::enable_shared_from_this<B
   uint64_t generation_ = kGenerationStep;
   // A counter shared with the holder of many arrays (a memory image), which
   // each of them increments along with its own generation: one number tells
-  // the holder that none of its arrays has changed.
-  std::shared_ptr<uint64_t> watch_;
+  // the holder that none of its arrays has changed. Atomic, since the arrays
+  // outlive the holder and may then go to threads of their own.
+  std::shared_ptr<std::atomic<uint64_t>> watch_;
   // While above 0, the store may not move or change size (error 10): a
   // caller holds a pointer into it (see ByteAccess::Pin).
   mutable int32_t pins_ = 0;

@@ -150,7 +150,7 @@ const std::shared_ptr<ByteArray>& MemoryImage::ArrayOf(const Stored& stored, int
     detail::ByteAccess::Watch(*array, changes_);
     // The store took the bytes where they were, so the read index's view
     // of them holds; were they ever copied, it would not.
-    if (array->data() != kept) ++*changes_;
+    if (array->data() != kept) changes_->fetch_add(1, std::memory_order_relaxed);
     stored.array = std::move(array);
   }
   return stored.array;
@@ -175,7 +175,7 @@ std::shared_ptr<MemoryMap> MemoryImage::Map() const {
 }
 
 std::shared_ptr<ByteArray> MemoryImage::MemoryRead(int32_t StartAddress, int32_t Count) const {
-  const auto holder = arrays_.Covering(StartAddress, *changes_);
+  const auto holder = arrays_.Covering(StartAddress, changes_->load(std::memory_order_relaxed));
   if (!holder || static_cast<int64_t>(StartAddress) + Count - 1 > holder->high) return nullptr;
   if (Count < 0) Raise(errors::kLibrary, messages::kNegativeCount);
   const int64_t position = static_cast<int64_t>(StartAddress) - holder->low;
@@ -193,7 +193,7 @@ std::shared_ptr<ByteArray> MemoryImage::MemoryRead(int32_t StartAddress, int32_t
 }
 
 std::shared_ptr<ByteArray> MemoryImage::Holding(int32_t Address) const {
-  const auto holder = arrays_.Covering(Address, *changes_);
+  const auto holder = arrays_.Covering(Address, changes_->load(std::memory_order_relaxed));
   // A handed-out array that its caller has cut short no longer holds it.
   if (!holder || int64_t{Address} - holder->low >=
                      static_cast<int64_t>(StoredBytes{}(holder->object).size())) {
@@ -205,7 +205,7 @@ std::shared_ptr<ByteArray> MemoryImage::Holding(int32_t Address) const {
 void MemoryImage::MemoryWrite(const IByteArray& B) {
   const int32_t start = B.LowIndex();
   const int32_t count = B.Count();
-  const auto holder = arrays_.Covering(start, *changes_);
+  const auto holder = arrays_.Covering(start, changes_->load(std::memory_order_relaxed));
   if (!holder || static_cast<int64_t>(start) + count - 1 > holder->high) {
     Raise(errors::kSubscriptOutOfRange);
   }

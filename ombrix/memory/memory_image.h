@@ -10,6 +10,7 @@
 // an address past the array's bytes.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -34,7 +35,7 @@ class MemoryImage final {
 
  public:
   /// Made by New(): the tag keeps other code from making one.
-  explicit MemoryImage(Private) : changes_(std::make_shared<uint64_t>(0)) {}
+  explicit MemoryImage(Private) : changes_(std::make_shared<std::atomic<uint64_t>>(0)) {}
   MemoryImage(const MemoryImage&) = delete;
   MemoryImage& operator=(const MemoryImage&) = delete;
 
@@ -120,7 +121,7 @@ class MemoryImage final {
   detail::SegmentList<Stored, StoredBytes> arrays_;
   // Incremented by every array of the image whenever its store moves or
   // changes size: the read index trusts the stores it saw while this holds.
-  std::shared_ptr<uint64_t> changes_;
+  std::shared_ptr<std::atomic<uint64_t>> changes_;
 };
 
 }  // namespace ombrix

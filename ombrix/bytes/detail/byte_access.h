@@ -5,6 +5,7 @@
 // clients: nothing here checks more than the arrays' own members do.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -55,7 +56,7 @@ class ByteAccess {
 
   /// From now on, every change of the array's generation also increments
   /// *changes, which many arrays may share.
-  static void Watch(ByteArray& array, std::shared_ptr<uint64_t> changes) noexcept {
+  static void Watch(ByteArray& array, std::shared_ptr<std::atomic<uint64_t>> changes) noexcept {
     array.watch_ = std::move(changes);
   }
 
