@@ -1,4 +1,11 @@
 // The public surface of the Ombrix library in one header.
+//
+// Threads: an object is used by one thread at a time, its const members
+// included (a MemoryImage builds its read index as it is read); objects tied
+// by references count as one (a view and its array, a field and its array, a
+// scaled value and its field, an image and the arrays it handed out, until
+// the image is gone); distinct objects may be used on distinct threads at
+// once. The library starts no threads and keeps no global state.
 #pragma once
 
 #include "ombrix/bytes/array_bounds.h"

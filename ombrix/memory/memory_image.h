@@ -8,6 +8,10 @@
 // consistent, yet still gets defined answers: the image goes on placing the
 // array where it was added, and reads (MemoryRead, Holding) give nothing for
 // an address past the array's bytes.
+//
+// Reads build an index of the arrays as they go: even through const
+// members, an image and the arrays it handed out are used by one thread at
+// a time.
 #pragma once
 
 #include <atomic>

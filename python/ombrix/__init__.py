@@ -4,6 +4,11 @@ memory maps and images, and the HDLC frame check sequence.
 
 Library errors arrive as ombrix.Error (Number, Source, Description); file
 errors as ombrix.FileError, one of them.
+
+Threads: an object is used by one thread at a time, reads included; objects
+tied by references (a view and its array, a field and its array, an image
+and the arrays it handed out) count as one; distinct objects may be used on
+distinct threads.
 """
 from ._ombrix import *  # noqa: F401,F403
 from ._ombrix import Error, FileError, Null  # noqa: F401

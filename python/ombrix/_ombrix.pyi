@@ -1,4 +1,7 @@
 # Type stubs of the extension module ombrix._ombrix.
+# Threads: each object is used by one thread at a time, reads included;
+# objects tied by references (a view and its array, a field and its array,
+# an image and the arrays it handed out) count as one.
 import datetime
 from typing import Iterator, List, Optional, Sequence, Union, overload
 
