@@ -155,5 +155,17 @@ void BM_ScaledValueItemGet(benchmark::State& state) {
 }
 BENCHMARK(BM_ScaledValueItemGet);
 
+// Making a scaled value and a field, as a program that builds many request
+// frames does: the user's number format is not looked up until Text needs it.
+void BM_ScaledValueNew(benchmark::State& state) {
+  for (auto _ : state) benchmark::DoNotOptimize(ScaledValue::New());
+}
+BENCHMARK(BM_ScaledValueNew);
+
+void BM_FieldNew(benchmark::State& state) {
+  for (auto _ : state) benchmark::DoNotOptimize(LittleEndian::New());
+}
+BENCHMARK(BM_FieldNew);
+
 }  // namespace
 }  // namespace ombrix

@@ -11,115 +11,106 @@
 #include "formats/file_error.h"
 #include "formats/file_io.h"
 #include "ombrix/bytes/hex_codec.h"
+#include "ombrix/frame/detail/allocation.h"
 
 namespace ombrix::formats {
 namespace {
 
-// Values are small (a property's variant); the bag's own order of keys is
-// kept apart, so that neither reading nor writing searches a list of keys.
+// The JSON library reads the text event by event and writes single numbers
+// and strings; the values themselves are made here, as variants, so that no
+// document tree is built (reading stays linear in the number of keys, and
+// no destructor needs memory).
 using Json = nlohmann::json;
 
 // Kinds without a JSON type of their own are objects with one tagged member:
 // {"empty": true}, {"date": days}, {"bytes": "0AFF", "lbound": 0},
 // {"array": [...], "lbound": 0}. Null is JSON null.
-Json ToJson(const Variant& value) {
+
+// A scalar's text as the JSON library writes it.
+template <class Scalar>
+void AppendScalar(std::string& out, Scalar&& value) {
+  out += Json(std::forward<Scalar>(value)).dump();
+}
+
+void AppendValue(std::string& out, const Variant& value, const std::string& indent);
+
+// An object of tagged members, its lines indented one level past `indent`.
+template <class Members>
+void AppendObject(std::string& out, const std::string& indent, Members&& members) {
+  const std::string inner = indent + "  ";
+  out += "{";
+  bool first = true;
+  members([&](const char* key, auto&& append) {
+    out += first ? "\n" : ",\n";
+    first = false;
+    out += inner + "\"" + key + "\": ";
+    append(inner);
+  });
+  out += "\n" + indent + "}";
+}
+
+void AppendValue(std::string& out, const Variant& value, const std::string& indent) {
   switch (value.GetKind()) {
     case Variant::Kind::Empty:
-      return Json{{"empty", true}};
+      return AppendObject(out, indent, [&](auto member) {
+        member("empty", [&](const std::string&) { out += "true"; });
+      });
     case Variant::Kind::Null:
-      return nullptr;
+      out += "null";
+      return;
     case Variant::Kind::Boolean:
-      return value.ToLong() != 0;
+      out += value.ToLong() != 0 ? "true" : "false";
+      return;
     case Variant::Kind::Byte:
     case Variant::Kind::Integer:
     case Variant::Kind::Long:
-      return value.ToLong();
+      return AppendScalar(out, value.ToLong());
     case Variant::Kind::Double: {
       // A whole number beyond 32 bits (a file address above 2 GiB) is
       // written as one; read back, it is again a Double.
       const double number = value.ToDouble();
       if (std::floor(number) == number && std::fabs(number) <= 9007199254740992.0 &&
           (number < INT32_MIN || number > INT32_MAX)) {
-        return static_cast<int64_t>(number);
+        return AppendScalar(out, static_cast<int64_t>(number));
       }
-      return number;
+      return AppendScalar(out, number);
     }
     case Variant::Kind::Date:
-      return Json{{"date", value.ToDouble()}};
+      return AppendObject(out, indent, [&](auto member) {
+        member("date", [&](const std::string&) { AppendScalar(out, value.ToDouble()); });
+      });
     case Variant::Kind::String:
-      return value.ToString();
+      return AppendScalar(out, value.ToString());
     case Variant::Kind::ByteArray: {
       const SafeArray<uint8_t>& bytes = *value.ByteArray();
-      std::string text(2 * static_cast<size_t>(bytes.Count()), '\0');
-      ombrix::EncodeHex(bytes.data(), static_cast<size_t>(bytes.Count()), text.data());
-      return Json{{"bytes", text}, {"lbound", bytes.LBound()}};
+      return AppendObject(out, indent, [&](auto member) {
+        member("bytes", [&](const std::string&) {
+          std::string text(2 * static_cast<size_t>(bytes.Count()), '\0');
+          ombrix::EncodeHex(bytes.data(), static_cast<size_t>(bytes.Count()), text.data());
+          out += "\"" + text + "\"";
+        });
+        member("lbound", [&](const std::string&) { AppendScalar(out, bytes.LBound()); });
+      });
     }
     case Variant::Kind::VariantArray: {
       const SafeArray<Variant>& items = *value.VariantArray();
-      Json array = Json::array();
-      for (int32_t k = 0; k < items.Count(); ++k) array.push_back(ToJson(items.data()[k]));
-      return Json{{"array", array}, {"lbound", items.LBound()}};
+      return AppendObject(out, indent, [&](auto member) {
+        member("array", [&](const std::string& inner) {
+          if (items.Count() == 0) {
+            out += "[]";
+            return;
+          }
+          out += "[";
+          for (int32_t k = 0; k < items.Count(); ++k) {
+            out += (k == 0 ? "\n" : ",\n") + inner + "  ";
+            AppendValue(out, items.data()[k], inner + "  ");
+          }
+          out += "\n" + inner + "]";
+        });
+        member("lbound", [&](const std::string&) { AppendScalar(out, items.LBound()); });
+      });
     }
   }
-  return nullptr;
-}
-
-// The variant a JSON value stands for; nullopt for a value of no known shape.
-std::optional<Variant> FromJson(const Json& json) {
-  if (json.is_null()) return Variant::Null();
-  if (json.is_boolean()) return Variant(json.get<bool>());
-  if (json.is_number_integer()) {
-    const auto value =
-        json.is_number_unsigned() ? std::numeric_limits<int64_t>::max() : json.get<int64_t>();
-    if (json.is_number_unsigned() && json.get<uint64_t>() <= INT32_MAX) {
-      return Variant(static_cast<int32_t>(json.get<uint64_t>()));
-    }
-    if (value >= INT32_MIN && value <= INT32_MAX) return Variant(static_cast<int32_t>(value));
-    return Variant(json.get<double>());
-  }
-  if (json.is_number_float()) return Variant(json.get<double>());
-  if (json.is_string()) return Variant(json.get<std::string>());
-  if (!json.is_object()) return std::nullopt;
-  const auto lbound = [&]() -> std::optional<int32_t> {
-    const auto found = json.find("lbound");
-    if (found == json.end()) return 0;
-    if (!found->is_number_integer() || found->get<int64_t>() < INT32_MIN ||
-        found->get<int64_t>() > INT32_MAX) {
-      return std::nullopt;
-    }
-    return static_cast<int32_t>(found->get<int64_t>());
-  };
-  if (json.size() == 1 && json.contains("empty")) return Variant();
-  if (json.size() == 1 && json.contains("date") && json["date"].is_number()) {
-    return Variant::Date(json["date"].get<double>());
-  }
-  if (json.contains("bytes") && json["bytes"].is_string() && lbound()) {
-    const std::string& text = json["bytes"].get_ref<const std::string&>();
-    if (text.size() % 2 != 0 || text.size() / 2 > static_cast<size_t>(INT32_MAX))
-      return std::nullopt;
-    std::vector<uint8_t> bytes(text.size() / 2);
-    if (ombrix::DecodeHex(text.data(), bytes.size(), bytes.data()) != bytes.size())
-      return std::nullopt;
-    try {
-      return Variant(SafeArray<uint8_t>(*lbound(), std::move(bytes)));
-    } catch (const Error&) {
-      return std::nullopt;  // bounds beyond the 32-bit range
-    }
-  }
-  if (json.contains("array") && json["array"].is_array() && lbound()) {
-    std::vector<Variant> items;
-    for (const Json& item : json["array"]) {
-      auto value = FromJson(item);
-      if (!value) return std::nullopt;
-      items.push_back(std::move(*value));
-    }
-    try {
-      return Variant(SafeArray<Variant>(*lbound(), std::move(items)));
-    } catch (const Error&) {
-      return std::nullopt;
-    }
-  }
-  return std::nullopt;
 }
 
 int LineOfByte(std::string_view text, size_t byte) {
@@ -129,7 +120,7 @@ int LineOfByte(std::string_view text, size_t byte) {
 }
 
 // Refuses values nested deeper than a bag ever needs, at the line where the
-// limit is passed, before anything walks them recursively.
+// limit is passed.
 void CheckDepth(std::string_view text, const std::string& name) {
   int depth = 0;
   bool in_string = false;
@@ -163,33 +154,70 @@ std::string WithoutPrefix(const std::exception& error) {
   return message;
 }
 
-// Builds the top-level object's members in their order, each value a Json
-// of its own; JSON that is not an object stops at its first value.
-class TopLevelReader : public nlohmann::json_sax<Json> {
+// A whole JSON number as a Long where it fits, a Double otherwise.
+Variant WholeNumber(int64_t value) {
+  if (value >= INT32_MIN && value <= INT32_MAX) return Variant(static_cast<int32_t>(value));
+  return Variant(static_cast<double>(value));
+}
+
+// Reads the top-level object's members, in their order, straight into
+// variants. Each open object or array is a frame; a value of no known shape
+// makes its member's variant missing.
+class BagReader : public nlohmann::json_sax<Json> {
  public:
-  std::vector<std::pair<std::string, Json>> members;
+  // Each member of the top level: its key, and its variant where its value
+  // has a known shape.
+  std::vector<std::pair<std::string, std::optional<Variant>>> members;
   bool not_an_object = false;
   // The first error: where it was found (a byte count) and what it says.
   std::optional<std::pair<size_t, std::string>> error;
 
-  bool null() override { return Value(nullptr); }
-  bool boolean(bool value) override { return Value(value); }
-  bool number_integer(number_integer_t value) override { return Value(value); }
-  bool number_unsigned(number_unsigned_t value) override { return Value(value); }
-  bool number_float(number_float_t value, const string_t&) override { return Value(value); }
-  bool string(string_t& value) override { return Value(std::move(value)); }
-  bool binary(binary_t& value) override { return Value(Json::binary(std::move(value))); }
-  bool start_object(std::size_t) override { return Open(Json::object()); }
-  bool start_array(std::size_t) override { return Open(Json::array()); }
+  bool null() override { return Value(Variant::Null()); }
+  bool boolean(bool value) override { return Value(Variant(value)); }
+  bool number_integer(number_integer_t value) override { return Number(WholeNumber(value)); }
+  bool number_unsigned(number_unsigned_t value) override {
+    return Number(value <= INT64_MAX ? WholeNumber(static_cast<int64_t>(value))
+                                     : Variant(static_cast<double>(value)));
+  }
+  bool number_float(number_float_t value, const string_t&) override {
+    return Number(Variant(value));
+  }
+  bool string(string_t& value) override {
+    if (!frames_.empty() && frames_.back().kind == Frame::kTagged && key_ == "bytes") {
+      frames_.back().bytes = std::move(value);
+      return true;
+    }
+    return Value(Variant(std::move(value)));
+  }
+  bool binary(binary_t&) override { return Value(std::nullopt); }
+  bool start_object(std::size_t) override {
+    if (frames_.empty() && !top_open_) {
+      top_open_ = true;
+      return true;
+    }
+    Open(Frame::kTagged);
+    return true;
+  }
+  bool start_array(std::size_t) override {
+    if (frames_.empty() && !top_open_) {
+      not_an_object = true;
+      return false;
+    }
+    // Only the member "array" of a tagged object is an array of variants.
+    const bool items = !frames_.empty() && frames_.back().kind == Frame::kTagged && key_ == "array";
+    Open(items ? Frame::kItems : Frame::kShapeless);
+    return true;
+  }
   bool key(string_t& value) override {
-    if (open_.size() == 1) {
-      members.emplace_back(std::move(value), nullptr);
+    if (frames_.empty()) {
+      members.emplace_back(std::move(value), std::nullopt);
     } else {
       key_ = std::move(value);
+      if (frames_.back().kind == Frame::kTagged) ++frames_.back().size;
     }
     return true;
   }
-  bool end_object() override { return Close(); }
+  bool end_object() override { return frames_.empty() ? true : Close(); }
   bool end_array() override { return Close(); }
   bool parse_error(std::size_t position, const std::string&,
                    const nlohmann::detail::exception& e) override {
@@ -199,45 +227,115 @@ class TopLevelReader : public nlohmann::json_sax<Json> {
   }
 
  private:
-  // Where a new value goes: the open array or object, or the member being read.
-  Json* Slot() {
-    if (open_.size() == 1) return &members.back().second;
-    Json& parent = *open_.back();
-    if (parent.is_array()) {
-      parent.push_back(nullptr);
-      return &parent.back();
-    }
-    return &parent[key_];
+  struct Frame {
+    enum Kind { kTagged, kItems, kShapeless } kind = kTagged;
+    std::string key;  // the member of the enclosing tagged object it is the value of
+    size_t size = 0;  // a tagged object's members
+    bool empty = false;
+    std::optional<double> date;
+    std::optional<std::string> bytes;
+    std::optional<std::optional<int64_t>> lbound;  // absent, or a whole number or not
+    std::optional<std::vector<Variant>> items;     // the "array" member, when all are known
+    bool items_known = true;                       // in an items frame: every item so far
+  };
+
+  // A new frame, under the key it sits at in the frame around it.
+  void Open(Frame::Kind kind) {
+    Frame frame;
+    frame.kind = kind;
+    if (!frames_.empty()) frame.key = key_;
+    frames_.push_back(std::move(frame));
   }
-  bool Value(Json value) {
-    if (open_.empty()) {
-      not_an_object = true;
-      return false;
-    }
-    *Slot() = std::move(value);
-    return true;
-  }
-  bool Open(Json value) {
-    if (open_.empty()) {
-      if (!value.is_object()) {
+
+  // A value where one is expected: a member of the top level, an item of an
+  // items frame, or a tagged object's member.
+  bool Value(std::optional<Variant> value) {
+    if (frames_.empty()) {
+      if (!top_open_) {
         not_an_object = true;
         return false;
       }
-      open_.push_back(nullptr);  // the top level, held in `members`
+      members.back().second = std::move(value);
       return true;
     }
-    Json* slot = Slot();
-    *slot = std::move(value);
-    open_.push_back(slot);
+    Frame& frame = frames_.back();
+    if (frame.kind == Frame::kItems) {
+      if (value && frame.items_known) {
+        if (!frame.items) frame.items.emplace();
+        frame.items->push_back(std::move(*value));
+      } else {
+        frame.items_known = false;
+      }
+    } else if (frame.kind == Frame::kTagged && key_ == "empty") {
+      frame.empty = true;
+    } else if (frame.kind == Frame::kTagged && key_ == "lbound") {
+      frame.lbound.emplace(std::nullopt);
+    }
     return true;
+  }
+  bool Number(Variant number) {
+    if (!frames_.empty() && frames_.back().kind == Frame::kTagged) {
+      Frame& frame = frames_.back();
+      if (key_ == "date") frame.date = number.ToDouble();
+      if (key_ == "lbound") {
+        frame.lbound.emplace(std::nullopt);
+        if (number.IsLong()) *frame.lbound = number.ToLong();
+      }
+      if (key_ == "empty") frame.empty = true;
+      return true;
+    }
+    return Value(std::move(number));
   }
   bool Close() {
-    open_.pop_back();
-    return true;
+    Frame frame = std::move(frames_.back());
+    frames_.pop_back();
+    std::optional<Variant> value;
+    if (frame.kind == Frame::kTagged) value = Tagged(frame);
+    if (frame.kind == Frame::kItems && !frames_.empty()) {
+      // The items go to the tagged object they belong to.
+      Frame& owner = frames_.back();
+      if (frame.items_known)
+        owner.items = frame.items ? std::move(*frame.items) : std::vector<Variant>{};
+      key_ = frame.key;
+      return true;
+    }
+    key_ = frame.key;
+    return Value(std::move(value));
+  }
+  // The variant a tagged object stands for, or none.
+  static std::optional<Variant> Tagged(Frame& frame) {
+    if (frame.size == 1 && frame.empty) return Variant();
+    if (frame.size == 1 && frame.date) return Variant::Date(*frame.date);
+    const bool lbound_ok = !frame.lbound || frame.lbound->has_value();
+    const auto lbound = static_cast<int32_t>(frame.lbound ? **frame.lbound : 0);
+    if (frame.bytes && lbound_ok) {
+      const std::string& text = *frame.bytes;
+      if (text.size() % 2 != 0 || text.size() / 2 > static_cast<size_t>(INT32_MAX)) {
+        return std::nullopt;
+      }
+      std::vector<uint8_t> bytes(text.size() / 2);
+      if (ombrix::DecodeHex(text.data(), bytes.size(), bytes.data()) != bytes.size()) {
+        return std::nullopt;
+      }
+      try {
+        return Variant(SafeArray<uint8_t>(lbound, std::move(bytes)));
+      } catch (const Error&) {
+        return std::nullopt;  // bounds beyond the 32-bit range
+      }
+    }
+    if (frame.items && lbound_ok) {
+      try {
+        return Variant(SafeArray<Variant>(lbound, std::move(*frame.items)));
+      } catch (const Error&) {
+        return std::nullopt;
+      }
+    }
+    return std::nullopt;
   }
 
-  std::vector<Json*> open_;
-  std::string key_;
+  bool top_open_ = false;
+  std::vector<Frame> frames_;
+  std::string key_;  // the member of the innermost tagged object being read
 };
 
 }  // namespace
@@ -252,44 +350,43 @@ std::shared_ptr<JsonPropertyBag> JsonPropertyBag::Load(const std::string& path) 
 
 std::shared_ptr<JsonPropertyBag> JsonPropertyBag::Parse(std::string_view text,
                                                         const std::string& name) {
-  CheckDepth(text, name);
-  TopLevelReader reader;
-  try {
-    Json::sax_parse(text, &reader);
-  } catch (const Json::exception& error) {
-    throw FileError(name, 0,
-                    WithoutPrefix(error));  // a number too large for a double, and the like
-  }
-  if (reader.not_an_object) throw FileError(name, 0, "expected a JSON object of properties");
-  if (reader.error) {
-    const size_t byte = reader.error->first;
-    throw FileError(name, LineOfByte(text, byte == 0 ? 0 : byte - 1), reader.error->second);
-  }
-  auto bag = New();
-  for (const auto& [key, value] : reader.members) {
-    auto variant = FromJson(value);
-    if (!variant) throw FileError(name, 0, "property \"" + key + "\" has a value of no known kind");
-    bag->WriteProperty(key, *variant);
-  }
-  return bag;
+  return detail::OrOutOfMemory([&] {
+    CheckDepth(text, name);
+    BagReader reader;
+    try {
+      Json::sax_parse(text, &reader);
+    } catch (const Json::exception& error) {
+      throw FileError(name, 0, WithoutPrefix(error));
+    }
+    if (reader.not_an_object) throw FileError(name, 0, "expected a JSON object of properties");
+    if (reader.error) {
+      const size_t byte = reader.error->first;
+      throw FileError(name, LineOfByte(text, byte == 0 ? 0 : byte - 1), reader.error->second);
+    }
+    auto bag = New();
+    for (const auto& [key, variant] : reader.members) {
+      if (!variant) {
+        throw FileError(name, 0, "property \"" + key + "\" has a value of no known kind");
+      }
+      bag->WriteProperty(key, *variant);
+    }
+    return bag;
+  });
 }
 
 std::string JsonPropertyBag::Text() const {
-  const std::vector<std::string> keys = Keys();
-  if (keys.empty()) return "{}\n";
-  std::string text = "{";
-  for (size_t k = 0; k < keys.size(); ++k) {
-    text += k == 0 ? "\n  " : ",\n  ";
-    text += Json(keys[k]).dump();
-    text += ": ";
-    // A value's own lines are indented one level more than the members.
-    const std::string value = ToJson(ReadProperty(keys[k])).dump(2);
-    for (const char c : value) {
-      text += c;
-      if (c == '\n') text += "  ";
+  return detail::OrOutOfMemory([&] {
+    const std::vector<std::string> keys = Keys();
+    if (keys.empty()) return std::string("{}\n");
+    std::string text = "{";
+    for (size_t k = 0; k < keys.size(); ++k) {
+      text += k == 0 ? "\n  " : ",\n  ";
+      AppendScalar(text, keys[k]);
+      text += ": ";
+      AppendValue(text, ReadProperty(keys[k]), "  ");
     }
-  }
-  return text + "\n}\n";
+    return text + "\n}\n";
+  });
 }
 
 void JsonPropertyBag::Save(const std::string& path) const { WriteFileSafely(path, Text()); }

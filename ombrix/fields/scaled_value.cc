@@ -5,7 +5,12 @@
 
 namespace ombrix {
 
-ScaledValue::ScaledValue(Private) : settings_(RegionalSettings::User()) {}
+ScaledValue::ScaledValue(Private) {}
+
+const RegionalSettings& ScaledValue::Settings() const {
+  if (!settings_) settings_ = RegionalSettings::User();
+  return *settings_;
+}
 
 std::shared_ptr<ScaledValue> ScaledValue::New() { return std::make_shared<ScaledValue>(Private{}); }
 
@@ -35,12 +40,13 @@ void ScaledValue::Value(double X) {
 std::string ScaledValue::Text() const {
   if (precision_ < -1) Raise(errors::kInvalidArgument);
   const double value = Value();
-  return settings_.Format(value, precision_ == -1 ? settings_.DefaultDecimals : precision_);
+  const RegionalSettings& settings = Settings();
+  return settings.Format(value, precision_ == -1 ? settings.DefaultDecimals : precision_);
 }
 
 void ScaledValue::Text(std::string_view T) {
   Item();  // no item: error 91 before the text is looked at
-  Value(settings_.Parse(T));
+  Value(Settings().Parse(T));
 }
 
 }  // namespace ombrix

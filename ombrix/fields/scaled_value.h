@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -59,9 +60,11 @@ class ScaledValue final {
   const std::string& Unit() const noexcept { return unit_; }
   void Unit(std::string Value) { unit_ = std::move(Value); }
   ///@}
-  /// The regional settings Text writes and reads with.
+  /// The regional settings Text writes and reads with: the user's until
+  /// others are set, looked up the first time they are needed (so that making
+  /// a ScaledValue costs no locale lookup).
   ///@{
-  const RegionalSettings& Settings() const noexcept { return settings_; }
+  const RegionalSettings& Settings() const;
   void Settings(RegionalSettings Value) { settings_ = std::move(Value); }
   ///@}
 
@@ -111,7 +114,7 @@ class ScaledValue final {
   double coeff_c_ = 1;
   int32_t precision_ = 0;
   std::string unit_;
-  RegionalSettings settings_;
+  mutable std::optional<RegionalSettings> settings_;  // none: the user's, not looked up yet
 };
 
 }  // namespace ombrix
