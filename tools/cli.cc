@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <iostream>
 #include <iterator>
+#include <new>
 
 #include "formats/file_error.h"
 #include "ombrix/frame/error.h"
@@ -80,6 +81,9 @@ int Run(int argc, const char* const* argv, Context& context) {
   } catch (const CLI::ParseError& error) {
     // --help and --version are "errors" that print to out and succeed.
     return app.exit(error, context.out, context.err) == 0 ? 0 : 2;
+  } catch (const std::bad_alloc&) {
+    // What the library would raise, where a part outside it ran out.
+    context.err << "ombrix: " << Error(errors::kOutOfMemory).what() << "\n";
   } catch (const std::exception& error) {
     // Library errors say "error N: ...", file errors name the file and line.
     context.err << "ombrix: " << error.what() << "\n";

@@ -1,6 +1,7 @@
 // Raw binary files: the bytes from one address on, gaps written as a pattern.
 #include <algorithm>
 #include <limits>
+#include <stdexcept>
 #include <vector>
 
 #include "formats/image/image_builder.h"
@@ -35,10 +36,10 @@ void WriteBinary(const ImageFile& file, const WriteOptions& options, const TextS
   if (!extent) return;
   const uint64_t span = uint64_t{extent->second} - extent->first + 1;
   if (span > options.MaxBinarySize) {
-    throw std::length_error("a binary file of the data from " + detail::HexAddress(extent->first) +
-                            " to " + detail::HexAddress(extent->second) + " spans " +
-                            std::to_string(span) + " bytes, more than the " +
-                            std::to_string(options.MaxBinarySize) + " allowed");
+    throw std::invalid_argument(
+        "a binary file of the data from " + detail::HexAddress(extent->first) + " to " +
+        detail::HexAddress(extent->second) + " spans " + std::to_string(span) +
+        " bytes, more than the " + std::to_string(options.MaxBinarySize) + " allowed");
   }
   const std::string gap(size_t{1} << 16, static_cast<char>(options.Pattern));
   uint64_t next = extent->first;  // the next file address to write

@@ -15,6 +15,7 @@
 #include "formats/image/image_builder.h"
 #include "formats/image/record_text.h"
 #include "formats/json_property_bag.h"
+#include "ombrix/frame/detail/allocation.h"
 #include "ombrix/frame/property_bag.h"
 
 namespace ombrix::formats {
@@ -117,6 +118,7 @@ ImageFile ParseJson(std::string_view text, const std::string& name) {
     try {
       bytes->Text(text_value.ToString());
     } catch (const Error& error) {
+      if (error.Number() == errors::kOutOfMemory) throw;  // the memory's fault, not the file's
       FailKey(name, text_key, error.what());
     }
     if (uint64_t{start} + bytes->size() > uint64_t{std::numeric_limits<uint32_t>::max()} + 1) {
@@ -147,6 +149,7 @@ ImageFile ParseJson(std::string_view text, const std::string& name) {
       if (!header_hex.IsString()) throw Error(13);
       bytes->Text(header_hex.ToString());
     } catch (const Error& error) {
+      if (error.Number() == errors::kOutOfMemory) throw;
       FailKey(name, kHeaderHexKey, error.what());
     }
     for (int32_t k = 1; k <= bytes->Count(); ++k) {
@@ -207,47 +210,56 @@ std::optional<FileFormat> FormatNamed(std::string_view name) {
 
 ImageFile ReadImage(std::istream& in, FileFormat format, const std::string& name,
                     const ReadOptions& options) {
-  switch (format) {
-    case FileFormat::kIntelHex:
-      return ReadIntelHex(in, name, options);
-    case FileFormat::kSRecord:
-      return ReadSRecord(in, name, options);
-    case FileFormat::kBinary:
-      return ReadBinary(in, options.BinaryBase, name);
-    case FileFormat::kJson:
-    default: {
-      const std::string text(std::istreambuf_iterator<char>(in), {});
-      if (in.bad()) throw FileError(name, 0, "cannot read");
-      return ParseJson(text, name);
+  // A file too large for memory is error 7, as anywhere in the library.
+  return ombrix::detail::OrOutOfMemory([&] {
+    switch (format) {
+      case FileFormat::kIntelHex:
+        return ReadIntelHex(in, name, options);
+      case FileFormat::kSRecord:
+        return ReadSRecord(in, name, options);
+      case FileFormat::kBinary:
+        return ReadBinary(in, options.BinaryBase, name);
+      case FileFormat::kJson:
+      default: {
+        const std::string text(std::istreambuf_iterator<char>(in), {});
+        if (in.bad()) throw FileError(name, 0, "cannot read");
+        return ParseJson(text, name);
+      }
     }
-  }
+  });
 }
 
 void WriteImage(const ImageFile& file, FileFormat format, const WriteOptions& options,
                 const TextSink& sink) {
-  switch (format) {
-    case FileFormat::kIntelHex:
-      return WriteIntelHex(file, options, sink);
-    case FileFormat::kSRecord:
-      return WriteSRecord(file, options, sink);
-    case FileFormat::kBinary:
-      return WriteBinary(file, options, sink);
-    case FileFormat::kJson:
-    default:
-      return sink(FormatJson(file));
-  }
+  ombrix::detail::OrOutOfMemory([&] {
+    switch (format) {
+      case FileFormat::kIntelHex:
+        return WriteIntelHex(file, options, sink);
+      case FileFormat::kSRecord:
+        return WriteSRecord(file, options, sink);
+      case FileFormat::kBinary:
+        return WriteBinary(file, options, sink);
+      case FileFormat::kJson:
+      default:
+        return sink(FormatJson(file));
+    }
+  });
 }
 
 ImageFile ParseImage(std::string_view text, FileFormat format, const std::string& name,
                      const ReadOptions& options) {
-  std::istringstream in{std::string(text)};
-  return ReadImage(in, format, name, options);
+  return ombrix::detail::OrOutOfMemory([&] {
+    std::istringstream in{std::string(text)};
+    return ReadImage(in, format, name, options);
+  });
 }
 
 std::string FormatImage(const ImageFile& file, FileFormat format, const WriteOptions& options) {
-  std::string text;
-  WriteImage(file, format, options, [&](std::string_view piece) { text += piece; });
-  return text;
+  return ombrix::detail::OrOutOfMemory([&] {
+    std::string text;
+    WriteImage(file, format, options, [&](std::string_view piece) { text += piece; });
+    return text;
+  });
 }
 
 ImageFile ParseIntelHex(std::string_view text, const std::string& name,

@@ -47,23 +47,27 @@ void Enumeration::Clear() noexcept {
 
 const Enumeration::FirstPositions& Enumeration::Index() const {
   if (index_stale_) {
-    FirstPositions rebuilt;
-    for (size_t k = 0; k < texts_.size(); ++k) {
-      rebuilt.by_value.try_emplace(values_[k], k);
-      rebuilt.by_text.try_emplace(texts_[k], k);
-    }
-    index_ = std::move(rebuilt);
+    // Built apart and then taken, so that running out of memory (error 7)
+    // leaves the stale index to be rebuilt by the next lookup.
+    index_ = detail::OrOutOfMemory([&] {
+      FirstPositions rebuilt;
+      for (size_t k = 0; k < texts_.size(); ++k) {
+        rebuilt.by_value.try_emplace(values_[k], k);
+        rebuilt.by_text.try_emplace(texts_[k], k);
+      }
+      return rebuilt;
+    });
     index_stale_ = false;
   }
   return index_;
 }
 
 std::shared_ptr<Enumerator<std::string>> Enumeration::NewEnum() const {
-  return std::make_shared<Enumerator<std::string>>(texts_);
+  return detail::OrOutOfMemory([&] { return std::make_shared<Enumerator<std::string>>(texts_); });
 }
 
 Enumerator<std::string>::Iterator Enumeration::begin() const {
-  return Enumerator<std::string>(texts_).begin();
+  return detail::OrOutOfMemory([&] { return Enumerator<std::string>(texts_).begin(); });
 }
 
 void Enumeration::Add(std::string Text, int32_t Value) {

@@ -1,5 +1,6 @@
 #include "ombrix/fields/scaled_value.h"
 
+#include "ombrix/frame/detail/allocation.h"
 #include "ombrix/frame/error.h"
 #include "ombrix/frame/number_rounding_internal.h"
 
@@ -12,7 +13,9 @@ const RegionalSettings& ScaledValue::Settings() const {
   return *settings_;
 }
 
-std::shared_ptr<ScaledValue> ScaledValue::New() { return std::make_shared<ScaledValue>(Private{}); }
+std::shared_ptr<ScaledValue> ScaledValue::New() {
+  return detail::OrOutOfMemory([] { return std::make_shared<ScaledValue>(Private{}); });
+}
 
 void ScaledValue::RaiseNoItem() { Raise(errors::kObjectNotSet); }
 

@@ -4,6 +4,8 @@
 #include <locale>
 #include <stdexcept>
 
+#include "ombrix/frame/detail/allocation.h"
+
 namespace ombrix {
 namespace {
 
@@ -19,20 +21,23 @@ std::string SeparatorText(char c) {
 }  // namespace
 
 RegionalSettings RegionalSettings::User() {
-  std::locale locale = std::locale::classic();
-  try {
-    locale = std::locale("");
-  } catch (const std::runtime_error&) {
-    // The environment names a locale this system lacks: keep "C".
-  }
-  const auto& punct = std::use_facet<std::numpunct<char>>(locale);
-  RegionalSettings settings;
-  settings.DecimalSeparator = SeparatorText(punct.decimal_point());
-  const std::string grouping = punct.grouping();
-  const bool grouped = !grouping.empty() && grouping[0] > 0 && grouping[0] != CHAR_MAX;
-  settings.Grouping = grouped ? grouping[0] : 0;
-  settings.GroupSeparator = grouped ? SeparatorText(punct.thousands_sep()) : std::string();
-  return settings;
+  // Looking the locale up allocates: running out of memory is error 7.
+  return detail::OrOutOfMemory([] {
+    std::locale locale = std::locale::classic();
+    try {
+      locale = std::locale("");
+    } catch (const std::runtime_error&) {
+      // The environment names a locale this system lacks: keep "C".
+    }
+    const auto& punct = std::use_facet<std::numpunct<char>>(locale);
+    RegionalSettings settings;
+    settings.DecimalSeparator = SeparatorText(punct.decimal_point());
+    const std::string grouping = punct.grouping();
+    const bool grouped = !grouping.empty() && grouping[0] > 0 && grouping[0] != CHAR_MAX;
+    settings.Grouping = grouped ? grouping[0] : 0;
+    settings.GroupSeparator = grouped ? SeparatorText(punct.thousands_sep()) : std::string();
+    return settings;
+  });
 }
 
 RegionalSettings RegionalSettings::English() { return RegionalSettings{}; }

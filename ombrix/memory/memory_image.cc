@@ -237,11 +237,13 @@ std::shared_ptr<ByteArray> MemoryImage::Item(int32_t Index) const {
 }
 
 std::shared_ptr<Enumerator<std::shared_ptr<ByteArray>>> MemoryImage::NewEnum() const {
-  return std::make_shared<Enumerator<std::shared_ptr<ByteArray>>>(Arrays());
+  return detail::OrOutOfMemory(
+      [&] { return std::make_shared<Enumerator<std::shared_ptr<ByteArray>>>(Arrays()); });
 }
 
 Enumerator<std::shared_ptr<ByteArray>>::Iterator MemoryImage::begin() const {
-  return Enumerator<std::shared_ptr<ByteArray>>(Arrays()).begin();
+  return detail::OrOutOfMemory(
+      [&] { return Enumerator<std::shared_ptr<ByteArray>>(Arrays()).begin(); });
 }
 
 void MemoryImage::ReadProperties(const PropertyBag& Bag) {

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "ombrix/bytes/detail/byte_access.h"
+#include "ombrix/frame/detail/allocation.h"
 #include "ombrix/frame/wrap_internal.h"
 #include "ombrix/memory/memory_image.h"
 
@@ -82,11 +83,14 @@ std::shared_ptr<ombrix::MemoryImage> MemoryMap::MemoryImage(uint8_t Pattern) con
 }
 
 std::shared_ptr<Enumerator<std::shared_ptr<ArrayBounds>>> MemoryMap::NewEnum() const {
-  return std::make_shared<Enumerator<std::shared_ptr<ArrayBounds>>>(segments_.Objects());
+  return detail::OrOutOfMemory([&] {
+    return std::make_shared<Enumerator<std::shared_ptr<ArrayBounds>>>(segments_.Objects());
+  });
 }
 
 Enumerator<std::shared_ptr<ArrayBounds>>::Iterator MemoryMap::begin() const {
-  return Enumerator<std::shared_ptr<ArrayBounds>>(segments_.Objects()).begin();
+  return detail::OrOutOfMemory(
+      [&] { return Enumerator<std::shared_ptr<ArrayBounds>>(segments_.Objects()).begin(); });
 }
 
 void MemoryMap::Remove(int32_t, int32_t) { Raise(errors::kLibrary, messages::kNotImplemented); }

@@ -1,0 +1,130 @@
+// Every allocation a member makes fails in turn: the member raises error 7
+// (or the error its input calls for), never lets std::bad_alloc out, and
+// leaves its object usable. A program of its own, since it replaces the
+// global operator new.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <new>
+#include <string>
+
+#include "formats/image/image_file.h"
+#include "formats/json_property_bag.h"
+#include "ombrix/ombrix.h"
+
+namespace {
+
+// The allocation that fails: the countdown's last one; none while it is 0.
+long countdown = 0;
+bool failed = false;
+
+void* Allocate(std::size_t size) {
+  if (countdown > 0 && --countdown == 0) {
+    failed = true;
+    throw std::bad_alloc();
+  }
+  void* memory = std::malloc(size == 0 ? 1 : size);
+  if (memory == nullptr) throw std::bad_alloc();
+  return memory;
+}
+
+}  // namespace
+
+void* operator new(std::size_t size) { return Allocate(size); }
+void* operator new[](std::size_t size) { return Allocate(size); }
+void operator delete(void* memory) noexcept { std::free(memory); }
+void operator delete[](void* memory) noexcept { std::free(memory); }
+void operator delete(void* memory, std::size_t) noexcept { std::free(memory); }
+void operator delete[](void* memory, std::size_t) noexcept { std::free(memory); }
+
+namespace ombrix {
+namespace {
+
+// Runs `step` with its first, second, ... allocation failing, until it runs
+// through; each time, only ombrix::Error 7 may come out.
+template <class Step>
+void EachAllocationFails(const std::string& what, Step step) {
+  for (long n = 1; n < 200000; ++n) {
+    failed = false;
+    countdown = n;
+    std::string escaped;
+    try {
+      step();
+    } catch (const Error& error) {
+      if (error.Number() != 7) escaped = error.what();
+    } catch (const formats::FileError& error) {
+      escaped = error.what();
+    } catch (const std::exception& error) {
+      escaped = error.what();
+    }
+    countdown = 0;
+    if (!escaped.empty() && failed) {
+      ADD_FAILURE() << what << ", allocation " << n << " failing: " << escaped;
+      return;
+    }
+    if (!failed) return;  // it ran through: every allocation was tried
+  }
+}
+
+const std::string kIntelHex =
+    ":020000040800F2\n:10000000000102030405060708090A0B0C0D0E0F78\n"
+    ":10000000000102030405060708090A0B0C0D0E0F78\n:0200000490006A\n:0100000022DD\n"
+    ":0400000508000101ED\n:00000001FF\ntrailer\n";
+
+TEST(AllocationFailureTest, FormatsRaiseErrorSeven) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+  GTEST_SKIP() << "the sanitizers bring their own operator new";
+#endif
+  EachAllocationFails("ParseIntelHex", [] {
+    (void)formats::ParseImage(kIntelHex, formats::FileFormat::kIntelHex, "t.hex");
+  });
+  const formats::ImageFile file = formats::ParseIntelHex(kIntelHex, "t.hex");
+  for (const auto format : {formats::FileFormat::kIntelHex, formats::FileFormat::kSRecord,
+                            formats::FileFormat::kJson}) {
+    const std::string text = formats::FormatImage(file, format);
+    EachAllocationFails("FormatImage " + std::to_string(static_cast<int>(format)),
+                        [&] { (void)formats::FormatImage(file, format); });
+    EachAllocationFails("ParseImage " + std::to_string(static_cast<int>(format)),
+                        [&] { (void)formats::ParseImage(text, format, "t"); });
+  }
+  auto bag = formats::JsonPropertyBag::New();
+  bag->WriteProperty("Mixed", Variant(SafeArray<Variant>(0, {Variant(1.5), Variant::Null(),
+                                                             Variant(SafeArray<uint8_t>(2, 3))})));
+  bag->WriteProperty("Text", Variant("été"));
+  const std::string json = bag->Text();
+  EachAllocationFails("JsonPropertyBag::Text", [&] { (void)bag->Text(); });
+  EachAllocationFails("JsonPropertyBag::Parse",
+                      [&] { (void)formats::JsonPropertyBag::Parse(json, "bag.json"); });
+}
+
+TEST(AllocationFailureTest, MembersRaiseErrorSeven) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+  GTEST_SKIP() << "the sanitizers bring their own operator new";
+#endif
+  auto array = ByteArray::New({1, 2, 3});
+  EachAllocationFails("ByteArray Value of a string", [&] { array->Value(Variant("abcdé")); });
+  auto states = Enumeration::New();
+  states->Add("Arrêt", 0);
+  states->Add("Marche", 2);
+  states->Add("Défaut", 3);
+  states->Remove(1);
+  EachAllocationFails("Enumeration lookups after Remove", [&] {
+    (void)states->FindValue("Défaut");
+    (void)states->FindText(2);
+  });
+  EachAllocationFails("Enumeration NewEnum", [&] { (void)states->NewEnum(); });
+  EachAllocationFails("Enumeration range-for", [&] {
+    for (const auto& text : *states) (void)text;
+  });
+  auto map = MemoryMap::New();
+  map->Add(0, 16);
+  map->Add(32, 16);
+  EachAllocationFails("MemoryMap range-for", [&] {
+    for (const auto& segment : *map) (void)segment;
+  });
+  EachAllocationFails("ScaledValue::New", [] { (void)ScaledValue::New(); });
+  EachAllocationFails("RegionalSettings::User", [] { (void)RegionalSettings::User(); });
+}
+
+}  // namespace
+}  // namespace ombrix
