@@ -103,6 +103,18 @@ TEST(AllocationFailureTest, MembersRaiseErrorSeven) {
 #endif
   auto array = ByteArray::New({1, 2, 3});
   EachAllocationFails("ByteArray Value of a string", [&] { array->Value(Variant("abcdé")); });
+  // Running out of memory leaves the array as it was.
+  const Variant items(SafeArray<Variant>(0, {Variant(7), Variant(8), Variant(9), Variant(10)}));
+  EachAllocationFails("ByteArray Value of an array of variants", [&] {
+    array->Value(Variant("abc"));
+    try {
+      array->Value(items);
+    } catch (const Error&) {
+      countdown = 0;
+      EXPECT_EQ(array->Text(), "616263");
+      throw;
+    }
+  });
   auto states = Enumeration::New();
   states->Add("Arrêt", 0);
   states->Add("Marche", 2);

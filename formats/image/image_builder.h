@@ -21,11 +21,13 @@ class DataConflict : public std::runtime_error {
  public:
   /// "bytes at Low-High differ from those given before".
   DataConflict(uint32_t Low, uint32_t High, int Earlier, int Later);
-  /// The first and last address where the values differ.
+  /// The first address where the values differ.
   uint32_t Low() const noexcept { return low_; }
+  /// The last address where the values differ.
   uint32_t High() const noexcept { return high_; }
-  /// The sources that gave the two values, in the order they were given.
+  /// The source that gave its value first.
   int Earlier() const noexcept { return earlier_; }
+  /// The source that gave another value after it.
   int Later() const noexcept { return later_; }
 
  private:

@@ -153,15 +153,18 @@ void ByteArray::Value(const Variant& V) {
     }
     case Variant::Kind::VariantArray: {
       const SafeArray<Variant>& array = *V.VariantArray();
-      Count(0);
-      Count(array.Count());
+      // The bytes are made apart first, so that running out of memory
+      // (error 7) leaves the array as it was.
+      std::vector<uint8_t> bytes = detail::OrOutOfMemory(
+          [&] { return std::vector<uint8_t>(static_cast<size_t>(array.Count())); });
       for (int32_t k = 0; k < array.Count(); ++k) {
         try {
-          store_.data()[k] = array.data()[k].ToByte();
+          bytes[static_cast<size_t>(k)] = array.data()[k].ToByte();
         } catch (const Error&) {
           // An element that does not convert leaves its 0.
         }
       }
+      AssignBytes(bytes.data(), array.Count());
       return;
     }
     default:
