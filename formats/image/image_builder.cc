@@ -1,8 +1,11 @@
 #include "formats/image/image_builder.h"
 
+#include <sys/mman.h>
+
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <new>
 #include <numeric>
 
 #include "formats/file_error.h"
@@ -31,24 +34,73 @@ DataConflict::DataConflict(uint32_t Low, uint32_t High, int Earlier, int Later)
       earlier_(Earlier),
       later_(Later) {}
 
-// The bytes are copied, as they come, into blocks that double in size, so
-// that a file's data is held once and growing never copies it. A piece is
-// a stretch of consecutive addresses that lies in one block; a group is a
-// series of records of one size at consecutive addresses and consecutive
-// sources, so that the source of any byte can be told at a few words per
-// series rather than per record.
+// Where the bytes given to a builder are kept: one anonymous mapping that
+// grows in place or moves without a copy (mremap), so that bytes given in
+// address order lie in one stretch however many there are, and a run of
+// them goes into its image with one copy. Once every piece in a 64 KiB
+// stretch of it has gone into an image, that stretch goes back to the
+// system, so that the bytes are held about once throughout.
+class GivenBytes {
+ public:
+  GivenBytes() = default;
+  GivenBytes(const GivenBytes&) = delete;
+  GivenBytes& operator=(const GivenBytes&) = delete;
+  ~GivenBytes() {
+    if (data_ != nullptr) ::munmap(data_, capacity_);
+  }
+
+  size_t size() const noexcept { return used_; }
+  const uint8_t* At(uint64_t at) const noexcept { return data_ + at; }
+
+  // Appends the bytes; std::bad_alloc when the system has no room.
+  void Append(std::span<const uint8_t> bytes) {
+    if (used_ + bytes.size() > capacity_) Grow(used_ + bytes.size());
+    std::memcpy(data_ + used_, bytes.data(), bytes.size());
+    used_ += bytes.size();
+  }
+
+  // Counts a piece at `at` as not yet placed in each stretch it touches.
+  void Hold(uint64_t at, uint64_t size) {
+    if (pending_.empty()) pending_.assign(used_ / kStretch + 1, 0);
+    for (uint64_t k = at / kStretch; k <= (at + size - 1) / kStretch; ++k) ++pending_[k];
+  }
+  // The piece is placed: stretches left with none go back to the system.
+  void Release(uint64_t at, uint64_t size) {
+    for (uint64_t k = at / kStretch; k <= (at + size - 1) / kStretch; ++k) {
+      if (--pending_[k] == 0) ::madvise(data_ + k * kStretch, kStretch, MADV_DONTNEED);
+    }
+  }
+
+ private:
+  static constexpr size_t kStretch = size_t{1} << 16;
+  static constexpr size_t kFirstCapacity = size_t{1} << 20;
+
+  void Grow(size_t needed) {
+    size_t capacity = std::max(capacity_ == 0 ? kFirstCapacity : capacity_, kStretch);
+    while (capacity < needed) capacity *= 2;
+    void* grown = data_ == nullptr ? ::mmap(nullptr, capacity, PROT_READ | PROT_WRITE,
+                                            MAP_PRIVATE | MAP_ANONYMOUS, -1, 0)
+                                   : ::mremap(data_, capacity_, capacity, MREMAP_MAYMOVE);
+    if (grown == MAP_FAILED) throw std::bad_alloc();
+    data_ = static_cast<uint8_t*>(grown);
+    capacity_ = capacity;
+  }
+
+  uint8_t* data_ = nullptr;
+  size_t capacity_ = 0;  // a whole number of stretches
+  size_t used_ = 0;
+  std::vector<uint32_t> pending_;  // pieces not yet placed, per stretch
+};
+
+// A piece is a stretch of consecutive addresses given one after the other;
+// a group is a series of records of one size at consecutive addresses and
+// consecutive sources, so that the source of any byte can be told at a few
+// words per series rather than per record.
 struct ImageBuilder::State {
-  struct Block {
-    std::unique_ptr<uint8_t[]> bytes;
-    uint32_t capacity = 0;
-    uint32_t used = 0;
-    uint32_t pending = 0;  // pieces in it not yet placed
-  };
   struct Piece {
     uint32_t address;
     uint32_t size;
-    uint32_t block;
-    uint32_t at;  // its first byte's position in the block
+    uint64_t at;  // where its bytes are among those given
     uint32_t group_begin;
     uint32_t group_end;
     uint64_t End() const { return uint64_t{address} + size; }
@@ -65,52 +117,37 @@ struct ImageBuilder::State {
     uint64_t end;
     size_t first;
     size_t last;
-    bool contiguous;  // its pieces follow each other in one block, none overlapping
+    bool contiguous;  // its pieces follow each other among the bytes given, none overlapping
   };
   struct Source {
     int source;
     uint64_t low, high;  // the record's first and last address
   };
 
-  static constexpr uint32_t kFirstBlock = uint32_t{1} << 16;
-  static constexpr uint32_t kLargestBlock = uint32_t{1} << 24;
+  // A piece stays below 2 GiB, so that its size fits and an image takes it.
+  static constexpr uint32_t kLargestPiece = uint32_t{1} << 30;
 
   std::string name;
-  std::vector<Block> blocks;
+  GivenBytes given;
   std::vector<Piece> pieces;
   std::vector<Group> groups;
 
-  const uint8_t* Data(const Piece& piece) const {
-    return blocks[piece.block].bytes.get() + piece.at;
-  }
-
-  Block& Room() {
-    if (blocks.empty() || blocks.back().used == blocks.back().capacity) {
-      const uint32_t capacity =
-          blocks.empty() ? kFirstBlock : std::min(2 * blocks.back().capacity, kLargestBlock);
-      blocks.push_back({std::make_unique_for_overwrite<uint8_t[]>(capacity), capacity, 0, 0});
-    }
-    return blocks.back();
-  }
+  const uint8_t* Data(const Piece& piece) const { return given.At(piece.at); }
 
   void Add(uint32_t address, std::span<const uint8_t> bytes, int source) {
     while (!bytes.empty()) {
-      Block& block = Room();
-      const auto block_index = static_cast<uint32_t>(blocks.size() - 1);
-      const auto count =
-          static_cast<uint32_t>(std::min<size_t>(bytes.size(), block.capacity - block.used));
-      std::memcpy(block.bytes.get() + block.used, bytes.data(), count);
+      const auto count = static_cast<uint32_t>(std::min<size_t>(bytes.size(), kLargestPiece));
+      const uint64_t at = given.size();
+      given.Append(bytes.first(count));
       Piece* last = pieces.empty() ? nullptr : &pieces.back();
-      if (last != nullptr && last->block == block_index && last->at + last->size == block.used &&
-          last->End() == address) {
+      if (last != nullptr && last->at + last->size == at && last->End() == address &&
+          last->size + count <= kLargestPiece) {
         last->size += count;
       } else {
         const auto group = static_cast<uint32_t>(groups.size());
-        pieces.push_back({address, count, block_index, block.used, group, group});
-        ++block.pending;
+        pieces.push_back({address, count, at, group, group});
         last = &pieces.back();
       }
-      block.used += count;
       Group* series = last->group_end > last->group_begin ? &groups.back() : nullptr;
       if (series != nullptr && series->size == count &&
           uint64_t{series->address} + uint64_t{series->size} * series->count == address &&
@@ -160,8 +197,8 @@ struct ImageBuilder::State {
       if (!runs.empty() && piece.address <= runs.back().end) {
         Run& run = runs.back();
         const Piece& before = pieces[order[k - 1]];
-        run.contiguous = run.contiguous && piece.address == run.end &&
-                         piece.block == before.block && piece.at == before.at + before.size;
+        run.contiguous =
+            run.contiguous && piece.address == run.end && piece.at == before.at + before.size;
         run.end = std::max(run.end, piece.End());
         run.last = k;
       } else {
@@ -179,10 +216,7 @@ struct ImageBuilder::State {
     return runs;
   }
 
-  void Placed(const Piece& piece) {
-    Block& block = blocks[piece.block];
-    if (--block.pending == 0) block.bytes.reset();
-  }
+  void Placed(const Piece& piece) { given.Release(piece.at, piece.size); }
 
   [[noreturn]] void Conflict(const std::vector<uint32_t>& order, const Run& run, size_t k,
                              uint64_t address, const uint8_t* held) const {
@@ -243,6 +277,7 @@ void ImageBuilder::Add(uint64_t address, std::span<const uint8_t> bytes, int sou
 
 std::vector<ImageRegion> ImageBuilder::Finish() {
   State& state = *state_;
+  for (const State::Piece& piece : state.pieces) state.given.Hold(piece.at, piece.size);
   const std::vector<uint32_t> order = state.Order();
   const std::vector<State::Run> runs = state.Runs(order);
   std::vector<ImageRegion> regions;
