@@ -2,8 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <clocale>
+#include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <string>
 
+#include "ombrix/frame/variant.h"
 #include "tests/expect_error.h"
 
 namespace ombrix {
@@ -19,6 +24,43 @@ TEST(RegionalSettingsTest, UserSettingsFallBackToTheCLocale) {
   ::setenv("LC_ALL", "xx_NOWHERE.UTF-8", 1);  // unknown: falls back to "C"
   EXPECT_EQ(RegionalSettings::User(), c);
   ::unsetenv("LC_ALL");
+}
+
+// A comma-decimal locale for this thread, as a program that adopts its
+// user's locale has; made with localedef where the system has none.
+locale_t CommaDecimalLocale(const std::string& folder) {
+  for (const char* name : {"fr_FR.UTF-8", "de_DE.UTF-8"}) {
+    if (locale_t locale = ::newlocale(LC_ALL_MASK, name, nullptr)) return locale;
+  }
+  const std::string made = folder + "/fr_FR.UTF-8";
+  if (std::system(("localedef -i fr_FR -f UTF-8 " + made + " >/dev/null 2>&1").c_str()) != 0) {
+    return nullptr;
+  }
+  ::setenv("LOCPATH", folder.c_str(), 1);
+  locale_t locale = ::newlocale(LC_ALL_MASK, "fr_FR.UTF-8", nullptr);
+  ::unsetenv("LOCPATH");
+  return locale;
+}
+
+// Numbers are written with the settings' separators, never the process's.
+TEST(RegionalSettingsTest, NumbersIgnoreTheProcessLocale) {
+  const auto folder = std::filesystem::temp_directory_path() / "ombrix_locale_test";
+  std::filesystem::create_directories(folder);
+  const locale_t comma = CommaDecimalLocale(folder.string());
+  if (comma == nullptr) GTEST_SKIP() << "no comma-decimal locale here (Debian package locales)";
+  const locale_t before = ::uselocale(comma);
+  char probe[8];
+  std::snprintf(probe, sizeof probe, "%.1f", 0.5);
+  EXPECT_STREQ(probe, "0,5");  // the locale is in force
+  EXPECT_EQ(RegionalSettings::English().Format(1234.5, 2), "1,234.50");
+  EXPECT_EQ(RegionalSettings::French().Format(1234.5, 2),
+            "1\xC2\xA0"
+            "234,50");
+  EXPECT_EQ(Variant(1.5).ToString(), "1.5");
+  EXPECT_EQ(Variant(1e20).ToString(), "1E+20");
+  ::uselocale(before);
+  ::freelocale(comma);
+  std::filesystem::remove_all(folder);
 }
 
 // Each negative form written and read back; zero shows no sign.

@@ -14,16 +14,19 @@
 namespace ombrix {
 namespace {
 
-// printf writes the exact decimal expansion of a double, so digits past
+// to_chars writes the exact decimal expansion of a double, so digits past
 // this many after the point are all zeros.
 constexpr int32_t kMaxSignificantDecimals = 1100;
 
+// The digits with a '.' whatever the process's C locale says (printf would
+// follow it, and a program that adopts its user's locale would get commas).
 std::string FixedDigits(double magnitude, int32_t decimals) {
   const int printed = decimals < kMaxSignificantDecimals ? decimals : kMaxSignificantDecimals;
-  // At most 309 integer digits, the point, the decimals and the NUL.
+  // At most 309 integer digits, the point and the decimals.
   char buffer[320 + kMaxSignificantDecimals];
-  const int length = std::snprintf(buffer, sizeof buffer, "%.*f", printed, magnitude);
-  std::string digits(buffer, static_cast<size_t>(length));
+  const auto written =
+      std::to_chars(buffer, buffer + sizeof buffer, magnitude, std::chars_format::fixed, printed);
+  std::string digits(buffer, written.ptr);
   digits.append(static_cast<size_t>(decimals - printed), '0');
   return digits;
 }

@@ -1,5 +1,8 @@
 // How numbers are written for a user: separators, grouping, negative form
-// and default decimals, read from the process locale or taken from a preset.
+// and default decimals, read from the environment's locale or taken from a
+// preset. Writing and reading use these settings alone: the process's C
+// locale (setlocale) changes nothing, so a program that adopts its user's
+// locale gets the same text.
 #pragma once
 
 #include <cstdint>

@@ -1,5 +1,7 @@
 #include "ombrix/frame/variant.h"
 
+#include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <limits>
@@ -93,9 +95,13 @@ std::string FormatDouble(double value) {
   if (std::isnan(value)) return "NaN";
   if (std::isinf(value)) return value < 0 ? "-Inf" : "Inf";
   if (value == 0) return "0";
+  // As printf's "%.15G" in the C locale, whatever the process's locale says.
   char text[40];
-  std::snprintf(text, sizeof text, "%.15G", value);
-  return text;
+  const auto written =
+      std::to_chars(text, text + sizeof text, value, std::chars_format::general, 15);
+  std::string digits(text, written.ptr);
+  std::replace(digits.begin(), digits.end(), 'e', 'E');
+  return digits;
 }
 
 }  // namespace
