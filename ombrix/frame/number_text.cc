@@ -31,6 +31,18 @@ std::string FixedDigits(double magnitude, int32_t decimals) {
   return digits;
 }
 
+// A space a French user or system writes between groups: U+0020, the
+// no-break space U+00A0 or the narrow no-break space U+202F.
+bool IsSpace(std::string_view text, size_t at, size_t& length) {
+  for (const std::string_view space : {" ", "\xC2\xA0", "\xE2\x80\xAF"}) {
+    if (text.substr(at, space.size()) == space) {
+      length = space.size();
+      return true;
+    }
+  }
+  return false;
+}
+
 bool IsBlank(std::string_view text, size_t at, size_t& length) {
   if (text[at] == ' ' || text[at] == '\t') {
     length = 1;
@@ -159,7 +171,9 @@ double RegionalSettings::ParseNumber(std::string_view Text, bool strict) const {
   bool seen_point = false, seen_digit = false;
   size_t integer_digits = 0;
   std::vector<size_t> group_marks;  // integer digits before each group separator
-  // A French user types a plain space where the settings group with a no-break one.
+  // A French user types a plain space where the settings group with a
+  // no-break one, and glibc's fr_FR writes a narrow no-break space: any of
+  // the three stands for a group separator that is a space.
   const bool spaced_groups = GroupSeparator == "\xC2\xA0" || GroupSeparator == "\xE2\x80\xAF";
   while (at < text.size()) {
     if (IsDigit(text[at])) {
@@ -175,8 +189,9 @@ double RegionalSettings::ParseNumber(std::string_view Text, bool strict) const {
                text.substr(at, GroupSeparator.size()) == GroupSeparator) {
       at += GroupSeparator.size();
       group_marks.push_back(integer_digits);
-    } else if (!seen_point && seen_digit && spaced_groups && text[at] == ' ') {
-      ++at;
+    } else if (size_t space = 0;
+               !seen_point && seen_digit && spaced_groups && IsSpace(text, at, space)) {
+      at += space;
       group_marks.push_back(integer_digits);
     } else {
       break;

@@ -42,8 +42,10 @@ struct RegionalSettings {
   std::string Format(double Value, int32_t Decimals) const;
   /// A number written in these settings: blanks around it, an optional sign
   /// (leading or trailing minus, or parentheses), group separators in the
-  /// integer part, the decimal separator, an optional exponent. Error 13 for
-  /// any other text, 6 for a number beyond the range of a double.
+  /// integer part, the decimal separator, an optional exponent. Where the
+  /// group separator is a space, any space a user or system writes between
+  /// groups is one: U+0020, U+00A0 or U+202F. Error 13 for any other text,
+  /// 6 for a number beyond the range of a double.
   double Parse(std::string_view Text) const;
   /// Parse for text a person typed: group separators are accepted only at
   /// every group boundary of the integer part or not at all, so that with
@@ -52,10 +54,14 @@ struct RegionalSettings {
 
   /// The settings of the process locale (LC_NUMERIC of the environment),
   /// or those of the "C" locale when the environment names none that exists.
+  /// A separator that is not ASCII (glibc's fr_FR groups with U+202F) is
+  /// written as the no-break space U+00A0, so that French() and User() under
+  /// a French locale write the same text.
   static RegionalSettings User();
   /// English (United States): 1,234.56 and -1,234.56.
   static RegionalSettings English();
-  /// French (France): 1 234,56 and -1 234,56, groups separated by a no-break space.
+  /// French (France): 1 234,56 and -1 234,56, groups separated by the
+  /// no-break space U+00A0.
   static RegionalSettings French();
 
   /// True when every setting is the same.
