@@ -81,7 +81,9 @@ void BindInterface(py::module_& m) {
           "A live view from Index on: Count bytes, or with Count 0 the tail to the end.")
       .def(
           "Item", [](const IByteArray& a, Long index) { return a.Item(index.value); },
-          py::arg("Index"), "The byte at Index, 0..255; error 9 outside the bytes.")
+          py::arg("Index"),
+          "The byte at Index, 0..255; error 9 where there is no such byte (a view checks only its "
+          "parent's bounds, not its own).")
       .def(
           "Item", [](IByteArray& a, Long index, Long value) { a.Item(index.value, value.value); },
           py::arg("Index"), py::arg("Value"), "Stores the low 8 bits of Value at Index.")

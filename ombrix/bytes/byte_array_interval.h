@@ -1,5 +1,9 @@
 // ByteArrayInterval: a live view on a fixed stretch of a ByteArray's store.
 // Made by Interval with a non-zero Count; reads and writes the parent in place.
+// A view checks nothing against its own bounds: its stretch may start before
+// the parent's store or run past its end, and an index outside the view but
+// inside the parent reaches the parent's byte. Only the parent's own checks
+// apply, when a byte is reached (error 9).
 #pragma once
 
 #include <cstdint>

@@ -1,6 +1,9 @@
 // ByteArrayTrail: a live view on the tail of a ByteArray, from a store
 // position to the parent's end however long it is. Setting its size or
 // content resizes the parent, so writing an empty trail at the end appends.
+// Like the interval view, it checks nothing against its own bounds: an index
+// before its first byte reaches the parent's byte there, and only the
+// parent's own checks apply (error 9).
 #pragma once
 
 #include <cstdint>

@@ -55,8 +55,10 @@ class IByteArray {
   /// (on an array or a trail) the tail to the end, however long it gets.
   virtual std::shared_ptr<IByteArray> Interval(int32_t Index, int32_t Count = 0) = 0;
 
-  /// The byte at Index, 0..255; error 9 outside the bytes. Setting stores the
-  /// low 8 bits of Value (300 stores 44, -1 stores 255).
+  /// The byte at Index, 0..255; error 9 where there is no such byte (for a
+  /// view: where the index maps outside its parent's store, since a view
+  /// checks nothing against its own bounds). Setting stores the low 8 bits
+  /// of Value (300 stores 44, -1 stores 255).
   ///@{
   virtual int32_t Item(int32_t Index) const = 0;
   virtual void Item(int32_t Index, int32_t Value) = 0;
@@ -83,7 +85,8 @@ class IByteArray {
   virtual int32_t Sum() const = 0;
 
   /// Copies Count bytes from SourceIndex on into Destination from its own
-  /// index DestinationIndex on; error 9 when either range leaves its array.
+  /// index DestinationIndex on; error 9 when either range leaves its array
+  /// (for a view: its parent's store, not the view's own bounds).
   virtual void WriteBytes(SafeArray<uint8_t>& Destination, int32_t DestinationIndex,
                           int32_t SourceIndex, int32_t Count) const = 0;
 
