@@ -114,7 +114,7 @@ def test_image_files_and_their_errors():
 
 def test_documentation_and_stubs_ship_with_the_module():
     assert "Count bytes" in pydoc.render_doc(ombrix.ByteArray)
-    assert "error 9 outside the bytes" in pydoc.render_doc(ombrix.ByteArray.Item)
+    assert "error 9 where there is no such byte" in pydoc.render_doc(ombrix.ByteArray.Item)
     package = os.path.dirname(ombrix.__file__)
     assert os.path.exists(os.path.join(package, "py.typed"))
     with open(os.path.join(package, "_ombrix.pyi")) as stubs:
