@@ -65,13 +65,14 @@ void BM_Kernel(benchmark::State& state) {
   state.SetBytesProcessed(state.iterations() * state.range(0));
 }
 
-#define SIZES ->Arg(64)->Arg(1024)->Arg(1 << 20)
+#define SIZES ->Arg(16)->Arg(64)->Arg(1024)->Arg(1 << 20)
 BENCHMARK(BM_Memcpy) SIZES;
 BENCHMARK(BM_AppendArray) SIZES;
 BENCHMARK(BM_AppendView)->Arg(1 << 20);
 BENCHMARK_TEMPLATE(BM_Kernel, detail::Crc16Reference) SIZES;
 BENCHMARK_TEMPLATE(BM_Kernel, detail::Crc16Table) SIZES;
 BENCHMARK_TEMPLATE(BM_Kernel, detail::Crc16Clmul) SIZES;
+BENCHMARK_TEMPLATE(BM_Kernel, detail::Crc16Clmul256) SIZES;
 BENCHMARK_TEMPLATE(BM_Kernel, detail::Crc16Clmul512) SIZES;
 // The kernel CRC.Append calls, which picks one of the above by size and CPU.
 BENCHMARK_TEMPLATE(BM_Kernel, detail::Crc16) SIZES;

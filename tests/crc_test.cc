@@ -43,6 +43,7 @@ class Crc16KernelTest : public ::testing::Test {
 using Kernels =
     ::testing::Types<Kernel<detail::Crc16Reference>, Kernel<detail::Crc16Table>,
                      Kernel<detail::Crc16Clmul, detail::HasClmul>,
+                     Kernel<detail::Crc16Clmul256, detail::HasClmul256>,
                      Kernel<detail::Crc16Clmul512, detail::HasClmul512>, Kernel<detail::Crc16>>;
 TYPED_TEST_SUITE(Crc16KernelTest, Kernels);
 

@@ -105,7 +105,10 @@ class ByteArray final : public IByteArray, public std::enable_shared_from_this<B
   friend class detail::ByteAccess;
 
   detail::StoreWindow Window() const noexcept override {
-    return {this, -static_cast<int64_t>(low_index_), low_index_, HighIndex()};
+    // HighIndex, wrapping as it does, without a call.
+    const auto high =
+        static_cast<uint32_t>(low_index_) + static_cast<uint32_t>(store_.Count()) - 1u;
+    return {this, -static_cast<int64_t>(low_index_), low_index_, static_cast<int32_t>(high)};
   }
 
   // Library-internal operations; positions are zero-based store positions.

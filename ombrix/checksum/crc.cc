@@ -10,6 +10,25 @@ namespace ombrix {
 
 std::shared_ptr<CRC> CRC::New() { return std::make_shared<CRC>(Private{}); }
 
+namespace {
+
+// A client's own array, byte by byte through its interface.
+[[gnu::noinline]] uint16_t RunItems(uint16_t crc, const IByteArray& B, int32_t low, int64_t count) {
+  for (int64_t i = low; i < low + count; ++i) {
+    const auto b = static_cast<uint8_t>(B.Item(static_cast<int32_t>(i)));
+    crc = detail::Crc16Table(crc, &b, 1);
+  }
+  return crc;
+}
+
+// Raises the error that B's own check gives for its byte at `index`.
+[[noreturn, gnu::noinline]] void RaiseMissing(const IByteArray& B, int64_t index) {
+  B.Item(static_cast<int32_t>(index));
+  Raise(errors::kSubscriptOutOfRange);
+}
+
+}  // namespace
+
 void CRC::Append(const IByteArray& B) {
   const detail::StoreWindow window = detail::ByteAccess::WindowOf(B);
   if (window.array == nullptr) [[unlikely]] {
@@ -20,25 +39,20 @@ void CRC::Append(const IByteArray& B) {
   }
 }
 
-void CRC::AppendRange(const IByteArray& B, const detail::StoreWindow& window, int32_t low,
-                      int64_t count) {
+inline void CRC::AppendRange(const IByteArray& B, const detail::StoreWindow& window, int32_t low,
+                             int64_t count) {
   if (count <= 0) return;
   // The library's own arrays and views are read in one block, up to the
   // first byte their array lacks; a client's own array byte by byte.
   if (window.array == nullptr) [[unlikely]] {
-    for (int64_t i = low; i < low + count; ++i) {
-      const auto b = static_cast<uint8_t>(B.Item(static_cast<int32_t>(i)));
-      register_ = detail::Crc16Table(register_, &b, 1);
-    }
+    register_ = RunItems(register_, B, low, count);
     return;
   }
   const std::span<const uint8_t> bytes =
       detail::ByteAccess::Available(*window.array, window.origin + low, count);
   register_ = detail::Crc16(register_, bytes.data(), bytes.size());
-  if (static_cast<int64_t>(bytes.size()) < count) {
-    // The array's own check raises the error of the first missing byte.
-    B.Item(static_cast<int32_t>(low + static_cast<int64_t>(bytes.size())));
-    Raise(errors::kSubscriptOutOfRange);
+  if (static_cast<int64_t>(bytes.size()) < count) [[unlikely]] {
+    RaiseMissing(B, low + static_cast<int64_t>(bytes.size()));
   }
 }
 

@@ -14,10 +14,16 @@ uint16_t Crc16Reference(uint16_t crc, const uint8_t* data, size_t count) noexcep
 uint16_t Crc16Table(uint16_t crc, const uint8_t* data, size_t count) noexcept;
 /// Carry-less multiplication folding, 64 bytes a step (needs PCLMULQDQ and SSE4.1).
 uint16_t Crc16Clmul(uint16_t crc, const uint8_t* data, size_t count) noexcept;
+/// The same on 256-bit registers, 128 bytes a step (needs VPCLMULQDQ and AVX2).
+uint16_t Crc16Clmul256(uint16_t crc, const uint8_t* data, size_t count) noexcept;
 /// The same on 512-bit registers, 256 bytes a step (needs VPCLMULQDQ and AVX-512F).
 uint16_t Crc16Clmul512(uint16_t crc, const uint8_t* data, size_t count) noexcept;
-/// Whether this processor runs the two folding kernels.
+/// The register after 16 bytes from 0, the bytes given as two words whose
+/// low ends hold the first byte of each half (how x86 registers hold them).
+uint16_t Crc16Block(uint64_t first, uint64_t second) noexcept;
+/// Whether this processor runs each folding kernel.
 bool HasClmul() noexcept;
+bool HasClmul256() noexcept;
 bool HasClmul512() noexcept;
 /// The fastest kernel this processor has for count bytes.
 uint16_t Crc16(uint16_t crc, const uint8_t* data, size_t count) noexcept;

@@ -62,23 +62,51 @@ uint16_t Crc16Table(uint16_t crc, const uint8_t* data, size_t count) noexcept {
   return static_cast<uint16_t>(reg);
 }
 
+uint16_t Crc16Block(uint64_t first, uint64_t second) noexcept {
+  // Byte k of the block is byte k % 8 of its word, counted from the low end.
+  const auto at = [](uint64_t word, unsigned k) { return (word >> (8 * k)) & 0xFF; };
+  return static_cast<uint16_t>(
+      kTables[15][at(first, 0)] ^ kTables[14][at(first, 1)] ^ kTables[13][at(first, 2)] ^
+      kTables[12][at(first, 3)] ^ kTables[11][at(first, 4)] ^ kTables[10][at(first, 5)] ^
+      kTables[9][at(first, 6)] ^ kTables[8][at(first, 7)] ^ kTables[7][at(second, 0)] ^
+      kTables[6][at(second, 1)] ^ kTables[5][at(second, 2)] ^ kTables[4][at(second, 3)] ^
+      kTables[3][at(second, 4)] ^ kTables[2][at(second, 5)] ^ kTables[1][at(second, 6)] ^
+      kTables[0][at(second, 7)]);
+}
+
 #if defined(__x86_64__) || defined(__i386__)
 bool HasClmul() noexcept {
   return __builtin_cpu_supports("pclmul") && __builtin_cpu_supports("sse4.1");
+}
+bool HasClmul256() noexcept {
+  return __builtin_cpu_supports("vpclmulqdq") && __builtin_cpu_supports("avx2") && HasClmul();
 }
 bool HasClmul512() noexcept {
   return __builtin_cpu_supports("vpclmulqdq") && __builtin_cpu_supports("avx512f");
 }
 #else
 bool HasClmul() noexcept { return false; }
+bool HasClmul256() noexcept {
+  return __builtin_cpu_supports("vpclmulqdq") && __builtin_cpu_supports("avx2") && HasClmul();
+}
+bool HasClmul256() noexcept { return false; }
 bool HasClmul512() noexcept { return false; }
 #endif
 
 uint16_t Crc16(uint16_t crc, const uint8_t* data, size_t count) noexcept {
-  // Folding pays for its final reduction from a few blocks on.
-  if (count >= 256 && HasClmul512()) return Crc16Clmul512(crc, data, count);
-  if (count >= 64 && HasClmul()) return Crc16Clmul(crc, data, count);
-  return Crc16Table(crc, data, count);
+  // Below a few blocks the tables beat folding and its final reduction.
+  constexpr size_t kFoldFrom = 32;
+  if (count < kFoldFrom) return Crc16Table(crc, data, count);
+  // Chosen once: asking the processor on every call costs as much as a short
+  // frame. Each folding kernel hands shorter messages to the narrower one.
+  using Kernel = uint16_t (*)(uint16_t, const uint8_t*, size_t) noexcept;
+  static const Kernel fold = [] {
+    __builtin_cpu_init();
+    if (HasClmul512()) return Kernel{&Crc16Clmul512};
+    if (HasClmul256()) return Kernel{&Crc16Clmul256};
+    return HasClmul() ? Kernel{&Crc16Clmul} : Kernel{&Crc16Table};
+  }();
+  return fold(crc, data, count);
 }
 
 }  // namespace ombrix::detail
