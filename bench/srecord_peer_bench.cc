@@ -61,6 +61,7 @@ BENCHMARK(BM_SrecordBuild)
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SrecordRead)
     ->ArgName("chunks")
+    ->ComputeStatistics("min", Fastest)
     ->Arg(10000)
     ->Arg(100000)
     ->Unit(benchmark::kMillisecond);

@@ -160,7 +160,10 @@ class SegmentList {
   std::optional<EntryRef> Covering(int32_t address, uint64_t stamp) const {
     // With ascending, disjoint entries whose high is at least low - 1, the
     // first entry reaching `address` is the only one that may cover it.
-    if (index_keys_.empty() && ++lookups_ >= std::max<size_t>(kIndexFrom, size_ / 4)) {
+    // An index costs a pass over the entries: it is built once the lookups
+    // and changes since the last one number a quarter of the entries, so
+    // that reads right after many Adds find it as soon as later ones would.
+    if (index_keys_.empty() && ++lookups_ >= kIndexFrom && lookups_ + changes_ >= size_ / 4) {
       BuildIndex();
       index_stamp_ = stamp;
     }
@@ -457,19 +460,18 @@ class SegmentList {
     index_nodes_.clear();
     index_objects_.clear();
     lookups_ = 0;
+    ++changes_;
   }
 
   void BuildIndex() const {
+    changes_ = 0;
     try {
-      std::vector<EntryRef> sorted;
-      sorted.reserve(size_);
-      ForEach([&](const EntryRef& entry) { sorted.push_back(entry); });
       const size_t nodes = (size_ + kFan - 1) / kFan;
       index_keys_.assign(nodes, Keys{});
       index_nodes_.assign(nodes * kFan, IndexNode{});
       index_objects_.assign(nodes * kFan, nullptr);
-      size_t next = 0;
-      FillIndex(sorted, next, 0);
+      Cursor next{blocks_.begin(), 0};
+      FillIndex(next, 0);
     } catch (const std::bad_alloc&) {
       index_keys_.clear();  // searched without the index
       index_nodes_.clear();
@@ -477,21 +479,31 @@ class SegmentList {
     }
   }
 
-  // Fills node k and its subtrees in key order.
-  void FillIndex(const std::vector<EntryRef>& sorted, size_t& next, size_t k) const {
+  // The entries in ascending order, straight from the blocks.
+  struct Cursor {
+    typename std::vector<Block>::const_iterator block;
+    size_t k;
+  };
+
+  // Fills node k and its subtrees in key order, from `next` on.
+  void FillIndex(Cursor& next, size_t k) const {
     if (k >= index_keys_.size()) return;
     for (size_t i = 0; i < kFan; ++i) {
-      FillIndex(sorted, next, k * (kFan + 1) + 1 + i);
-      const bool real = next < sorted.size();
-      index_keys_[k].key[i] = real ? sorted[next].high : std::numeric_limits<int32_t>::max();
-      if (real) {
-        const EntryRef& entry = sorted[next++];
-        const std::span<const uint8_t> hint = HintOf{}(entry.object);
-        index_nodes_[k * kFan + i] = {entry.low, static_cast<uint32_t>(hint.size()), hint.data()};
-        index_objects_[k * kFan + i] = &entry.object;
+      FillIndex(next, k * (kFan + 1) + 1 + i);
+      if (next.block == blocks_.end()) {
+        index_keys_[k].key[i] = std::numeric_limits<int32_t>::max();
+        continue;
       }
+      const Block& block = *next.block;
+      const Stored& object = block.objects[block.slot[next.k]];
+      const std::span<const uint8_t> hint = HintOf{}(object);
+      index_keys_[k].key[i] = block.bounds[next.k].high;
+      index_nodes_[k * kFan + i] = {block.bounds[next.k].low, static_cast<uint32_t>(hint.size()),
+                                    hint.data()};
+      index_objects_[k * kFan + i] = &object;
+      if (++next.k == block.size()) next = {next.block + 1, 0};
     }
-    FillIndex(sorted, next, k * (kFan + 1) + 1 + kFan);
+    FillIndex(next, k * (kFan + 1) + 1 + kFan);
   }
 
   // The position of the first entry whose high is at least `address`, or
@@ -605,6 +617,7 @@ class SegmentList {
   mutable std::vector<IndexNode> index_nodes_;
   mutable std::vector<const Stored*> index_objects_;
   mutable size_t lookups_ = 0;        // lookups since the last change
+  mutable size_t changes_ = 0;        // changes since the last index
   mutable uint64_t index_stamp_ = 0;  // the caller's stamp when the index was built
 };
 
