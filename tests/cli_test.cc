@@ -169,7 +169,7 @@ TEST(CliTest, ErrorsNameWhatTheyAreAboutAndPrintNothingBefore) {
       {{"image", "convert", "-", "--format", "ihex", "-o", "-", "--out-format", "srec", "--strict"},
        std::string(kHighHex) + "trailer\n", "standard input:4: a line after the end-of-file record"},
       {{"field", frame, "--motorola", "--skip", "8", "--bits", "8", "--set", "300"}, "",
-       "ombrix: --set '300': error 2000: Value too big\n"},
+       "ombrix: --set '300': error 2000: Value too big: 300 is outside the field's limits 0..255\n"},
       {{"field", frame, "--skip", "8", "--bits", "8"}, "", "--intel"},
       {{"field", frame, "--intel", "--skip", "7", "--bits", "26"}, "",
        "ombrix: --skip 7 --bits 26: error 1: Invalid data position, can't be over 5 bytes\n"},

@@ -4,6 +4,7 @@
 #include <bit>
 #include <limits>
 #include <span>
+#include <string>
 
 #include "ombrix/bytes/hex_text_internal.h"
 #include "ombrix/frame/wrap_internal.h"
@@ -93,7 +94,9 @@ void NumericField::RaiseUnbound() { Raise(errors::kObjectNotSet); }
 
 void NumericField::RaiseOutOfRange(int32_t V) const {
   if (!view_) RaiseUnbound();
-  Raise(errors::kFieldRange, V < min_ ? messages::kValueTooSmall : messages::kValueTooBig);
+  RaiseWithDetail(errors::kFieldRange, V < min_ ? messages::kValueTooSmall : messages::kValueTooBig,
+                  std::to_string(V) + " is outside the field's limits " + std::to_string(min_) +
+                      ".." + std::to_string(max_));
 }
 
 }  // namespace ombrix::detail

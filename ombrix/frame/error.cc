@@ -6,11 +6,15 @@
 namespace ombrix {
 
 Error::Error(int32_t number, std::string description, std::string source)
+    : Error(number, std::move(description), std::move(source), std::string()) {}
+
+Error::Error(int32_t number, std::string description, std::string source, std::string detail)
     : number_(number),
       source_(source.empty() ? std::string("Ombrix") : std::move(source)),
       description_(description.empty() ? std::string(StandardDescription(number))
                                        : std::move(description)),
       what_("error " + std::to_string(number_) + ": " + description_ +
+            (detail.empty() ? std::string() : ": " + detail) +
             (source_ == "Ombrix" ? std::string() : " (" + source_ + ")")) {}
 
 std::ostream& operator<<(std::ostream& out, const Error& error) { return out << error.what(); }
@@ -46,6 +50,10 @@ void Raise(int32_t number, const char* description) { throw Error(number, descri
 
 void Raise(int32_t number, std::string description, std::string source) {
   throw Error(number, std::move(description), std::move(source));
+}
+
+void RaiseWithDetail(int32_t number, const char* description, std::string detail) {
+  throw Error(number, description, std::string(), std::move(detail));
 }
 
 }  // namespace ombrix

@@ -15,6 +15,8 @@ class Error : public std::exception {
   /// An error with the given number; an empty description becomes the
   /// standard one for the number, an empty source becomes "Ombrix".
   explicit Error(int32_t number, std::string description = {}, std::string source = {});
+  /// The same, with `detail` (the values concerned) added to what() alone.
+  Error(int32_t number, std::string description, std::string source, std::string detail);
 
   /// The error number (9, 1000, ...).
   int32_t Number() const noexcept { return number_; }
@@ -22,8 +24,8 @@ class Error : public std::exception {
   const std::string& Source() const noexcept { return source_; }
   /// What went wrong: the member's own text, or the standard description.
   const std::string& Description() const noexcept { return description_; }
-  /// "error 9: Subscript out of range", with " (Source)" after it when the
-  /// source is not "Ombrix".
+  /// "error 9: Subscript out of range", then ": detail" when there is one,
+  /// then " (Source)" when the source is not "Ombrix".
   const char* what() const noexcept override { return what_.c_str(); }
 
  private:
@@ -47,6 +49,8 @@ const char* StandardDescription(int32_t number) noexcept;
 [[noreturn]] void Raise(int32_t number, const char* description);
 /// Throws Error(number, description, source).
 [[noreturn]] void Raise(int32_t number, std::string description, std::string source = {});
+/// Throws Error(number, description) whose what() adds `detail`.
+[[noreturn]] void RaiseWithDetail(int32_t number, const char* description, std::string detail);
 
 /// Error numbers the library raises.
 namespace errors {

@@ -19,6 +19,7 @@
 #include <new>
 #include <optional>
 #include <span>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -38,6 +39,22 @@ struct NoHint {
     return {};
   }
 };
+
+/// Error 1000 "Segments mémoire en recouvrement", its what() naming the
+/// stretch refused and the entry it overlaps, in hexadecimal.
+[[noreturn, gnu::noinline]] inline void RaiseOverlap(int64_t low, int64_t high, int64_t other_low,
+                                                     int64_t other_high) {
+  const auto range = [](int64_t from, int64_t to) {
+    char text[] = "00000000-00000000";
+    for (int k = 0; k < 8; ++k) {
+      text[7 - k] = "0123456789ABCDEF"[(from >> (4 * k)) & 0xF];
+      text[16 - k] = "0123456789ABCDEF"[(to >> (4 * k)) & 0xF];
+    }
+    return std::string(text);
+  };
+  RaiseWithDetail(errors::kLibrary, messages::kOverlap,
+                  range(low, high) + " overlaps " + range(other_low, other_high));
+}
 
 /// `Stored` is what the list keeps for each entry (a shared object, or a
 /// value); `HintOf(stored)` gives its data as bytes, which the read index
@@ -215,7 +232,7 @@ class SegmentList {
         found.at = FindFirst([&](const auto& e) { return end <= e.low || start <= e.high; });
       }
       const EntryRef stop = at(found.at);
-      if (end > stop.low) Raise(errors::kLibrary, messages::kOverlap);
+      if (end > stop.low) RaiseOverlap(start, int64_t{end} - 1, stop.low, stop.high);
       found.following = end == stop.low;
       found.previous = Previous(found.at);
     }
