@@ -1,6 +1,7 @@
 #include "formats/file_error.h"
 
 #include <cstdio>
+#include <cstring>
 #include <utility>
 
 namespace ombrix::formats {
@@ -59,5 +60,11 @@ FileError::FileError(std::string File, int Line, std::string Message)
       file_(std::move(File)),
       line_(Line),
       message_(Printable(Message)) {}
+
+FileError FileError::System(std::string File, const char* What, int SystemError) {
+  FileError error(std::move(File), 0, std::string(What) + ": " + std::strerror(SystemError));
+  error.system_error_ = SystemError;
+  return error;
+}
 
 }  // namespace ombrix::formats

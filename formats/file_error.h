@@ -15,6 +15,9 @@ class FileError : public std::runtime_error {
  public:
   /// "File:Line: Message", or "File: Message" when Line is 0.
   FileError(std::string File, int Line, std::string Message);
+  /// A file the system refused: "File: What: " and the system's text for
+  /// SystemError (an errno value).
+  static FileError System(std::string File, const char* What, int SystemError);
 
   /// The file named in the error.
   const std::string& File() const noexcept { return file_; }
@@ -22,11 +25,14 @@ class FileError : public std::runtime_error {
   int Line() const noexcept { return line_; }
   /// What is wrong, without the file and line.
   const std::string& Message() const noexcept { return message_; }
+  /// The errno value of a file the system refused; 0 for a file at fault.
+  int SystemError() const noexcept { return system_error_; }
 
  private:
   std::string file_;
   int line_;
   std::string message_;
+  int system_error_ = 0;
 };
 
 /// `text` with every control character written as an escape (\r, \n, \t,

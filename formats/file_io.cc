@@ -21,10 +21,6 @@ namespace {
 
 constexpr size_t kChunk = size_t{1} << 20;
 
-std::string SystemMessage(const char* what, int error = errno) {
-  return std::string(what) + ": " + std::strerror(error);
-}
-
 // While alive, the signals that end a program wait instead in this thread
 // (so that the writer can clean up and say so). Only the calling thread's
 // mask changes, and it is restored: nothing the process shares is touched.
@@ -120,7 +116,7 @@ class TemporaryFile {
     name_ = target + ".tmp-XXXXXX";
     descriptor_ = Descriptor(::mkstemp(name_.data()));
     if (descriptor_.get() < 0)
-      throw FileError(target, 0, SystemMessage("cannot create a temporary file"));
+      throw FileError::System(target, "cannot create a temporary file", errno);
     // mkstemp makes the file its owner's alone: give it the mode of a new file.
     ::fchmod(descriptor_.get(), 0666 & ~CurrentUmask());
   }
@@ -179,10 +175,10 @@ std::string FollowLinks(const std::string& path) {
     std::error_code error;
     if (!std::filesystem::is_symlink(current, error)) return current.string();
     const std::filesystem::path target = std::filesystem::read_symlink(current, error);
-    if (error) throw FileError(path, 0, "cannot read the symbolic link: " + error.message());
+    if (error) throw FileError::System(path, "cannot read the symbolic link", error.value());
     current = target.is_absolute() ? target : current.parent_path() / target;
   }
-  throw FileError(path, 0, "too many levels of symbolic links");
+  throw FileError::System(path, "cannot follow", ELOOP);
 }
 
 // Writes everything, chunk by chunk, checking for a stopping signal between
@@ -194,12 +190,12 @@ void WriteAll(int descriptor, std::string_view contents, const std::string& path
   while (left > 0) {
     signals.ThrowIfStopped(path);
     if (size + std::min(left, kChunk) > limit) {
-      throw FileError(path, 0, SystemMessage("cannot write", EFBIG));
+      throw FileError::System(path, "cannot write", EFBIG);
     }
     const ssize_t written = ::write(descriptor, data, std::min(left, kChunk));
     if (written < 0) {
       if (errno == EINTR) continue;
-      throw FileError(path, 0, SystemMessage("cannot write"));
+      throw FileError::System(path, "cannot write", errno);
     }
     data += written;
     left -= static_cast<size_t>(written);
@@ -210,24 +206,24 @@ void WriteAll(int descriptor, std::string_view contents, const std::string& path
 void WriteDirectly(const std::string& path, const std::function<void(const TextSink&)>& produce,
                    const SignalGuard& signals) {
   Descriptor descriptor(::open(path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC));
-  if (descriptor.get() < 0) throw FileError(path, 0, SystemMessage("cannot open"));
+  if (descriptor.get() < 0) throw FileError::System(path, "cannot open", errno);
   // A device or FIFO has no size to limit.
   uint64_t size = 0;
   produce([&](std::string_view piece) {
     WriteAll(descriptor.get(), piece, path, signals, UINT64_MAX, size);
   });
   signals.ThrowIfStopped(path);
-  if (!descriptor.Close()) throw FileError(path, 0, SystemMessage("cannot write"));
+  if (!descriptor.Close()) throw FileError::System(path, "cannot write", errno);
 }
 
 }  // namespace
 
 std::string ReadFile(const std::string& path) {
   std::ifstream file(path, std::ios::binary);
-  if (!file) throw FileError(path, 0, SystemMessage("cannot open"));
+  if (!file) throw FileError::System(path, "cannot open", errno);
   std::ostringstream contents;
   contents << file.rdbuf();
-  if (file.bad()) throw FileError(path, 0, SystemMessage("cannot read"));
+  if (file.bad()) throw FileError::System(path, "cannot read", errno);
   return std::move(contents).str();
 }
 
@@ -240,7 +236,7 @@ void WriteFileSafely(const std::string& path, const std::function<void(const Tex
   const std::string target = FollowLinks(path);
   struct stat existing {};
   const bool exists = ::stat(target.c_str(), &existing) == 0;
-  if (exists && S_ISDIR(existing.st_mode)) throw FileError(path, 0, "is a folder");
+  if (exists && S_ISDIR(existing.st_mode)) throw FileError::System(path, "cannot write", EISDIR);
   if (exists && !S_ISREG(existing.st_mode)) {
     WriteDirectly(target, produce, signals);
     return;
@@ -262,10 +258,10 @@ void WriteFileSafely(const std::string& path, const std::function<void(const Tex
     }
     ::fchmod(temporary.descriptor(), existing.st_mode & 07777);
   }
-  if (::fsync(temporary.descriptor()) != 0) throw FileError(path, 0, SystemMessage("cannot write"));
+  if (::fsync(temporary.descriptor()) != 0) throw FileError::System(path, "cannot write", errno);
   signals.ThrowIfStopped(path);
-  if (!temporary.Replace()) throw FileError(path, 0, SystemMessage("cannot replace"));
-  if (!temporary.Close()) throw FileError(path, 0, SystemMessage("cannot write"));
+  if (!temporary.Replace()) throw FileError::System(path, "cannot replace", errno);
+  if (!temporary.Close()) throw FileError::System(path, "cannot write", errno);
 }
 
 }  // namespace ombrix::formats

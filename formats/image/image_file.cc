@@ -286,7 +286,7 @@ ImageFile ReadImageFile(const std::string& path, std::optional<FileFormat> forma
                         const ReadOptions& options) {
   const FileFormat chosen = format ? *format : FormatOfPath(path);
   std::ifstream in(path, std::ios::binary);
-  if (!in) throw FileError(path, 0, std::string("cannot open: ") + std::strerror(errno));
+  if (!in) throw FileError::System(path, "cannot open", errno);
   return ReadImage(in, chosen, path, options);
 }
 
