@@ -119,7 +119,7 @@ void BindInterface(py::module_& m) {
           "The bytes as hexadecimal text, two upper-case digits per byte.")
       .def_property(
           "Value", [](const IByteArray& a) { return FromVariant(a.Value()); },
-          [](IByteArray& a, py::handle value) { a.Value(ToVariant(value, "Value")); },
+          [](IByteArray& a, const py::object& value) { a.Value(ToVariant(value, "Value")); },
           "The bytes as bytes (None when there are none); setting it takes None, str "
           "(code page 1252), bytes-like, a list, or an int 0..255.")
       .def(
@@ -147,7 +147,7 @@ void BindInterface(py::module_& m) {
              const std::span<const uint8_t> bytes = a.Bytes();
              return py::bytes(reinterpret_cast<const char*>(bytes.data()), bytes.size());
            })
-      .def("__repr__", [](py::handle self) {
+      .def("__repr__", [](const py::object& self) {
         IByteArray& a = self.cast<IByteArray&>();
         return "<" + std::string(py::str(self.get_type().attr("__name__"))) +
                " LowIndex=" + std::to_string(a.LowIndex()) + " Text='" +
@@ -168,7 +168,7 @@ void BindBytes(py::module_& m) {
                "A new, empty array: Count 0, LowIndex 1.")
           .def_static(
               "from_bytes",
-              [](py::handle data, Long low_index) {
+              [](const py::buffer& data, Long low_index) {
                 const PyBytes bytes(data, "data");
                 return ByteArray::New(bytes.Span(), low_index.value);
               },
@@ -186,8 +186,11 @@ void BindBytes(py::module_& m) {
       "the array.");
   LendBytes(trail);
 
+  // A snapshot: immutable, so it compares and hashes by its two numbers.
+  const auto key = [](const ArrayBounds& b) { return py::make_tuple(b.LowIndex(), b.Count()); };
   py::class_<ArrayBounds, std::shared_ptr<ArrayBounds>>(
-      m, "ArrayBounds", "A segment of indexes or addresses: LowIndex and Count.")
+      m, "ArrayBounds",
+      "A segment of indexes or addresses: LowIndex and Count; an immutable value.")
       .def_property_readonly("Count", &ArrayBounds::Count)
       .def_property_readonly("LowIndex", &ArrayBounds::LowIndex)
       .def_property_readonly("HighIndex", &ArrayBounds::HighIndex)
@@ -195,6 +198,21 @@ void BindBytes(py::module_& m) {
           "ByteArray",
           [](const ArrayBounds& b, Byte pattern) { return b.ByteArray(pattern.value); },
           py::arg("Pattern") = Byte{0}, "A new array over the segment, every byte Pattern.")
+      .def("__eq__",
+           [key](const ArrayBounds& b, const py::object& other) -> py::object {
+             if (!py::isinstance<ArrayBounds>(other))
+               return py::reinterpret_borrow<py::object>(Py_NotImplemented);
+             return py::bool_(key(b).equal(key(other.cast<const ArrayBounds&>())));
+           })
+      .def("__hash__", [key](const ArrayBounds& b) { return py::hash(key(b)); })
+      .def(py::pickle(key,
+                      [](const py::tuple& t) {
+                        const auto low = t[0].cast<int32_t>();
+                        const auto count = t[1].cast<int32_t>();
+                        return detail::ByteAccess::NewBounds(
+                            low, static_cast<int32_t>(static_cast<uint32_t>(low) +
+                                                      static_cast<uint32_t>(count) - 1u));
+                      }))
       .def("__repr__", [](const ArrayBounds& b) {
         return "<ArrayBounds LowIndex=" + std::to_string(b.LowIndex()) +
                " Count=" + std::to_string(b.Count()) + ">";

@@ -27,6 +27,8 @@ bool Holds(const PropertyBag& bag, const std::string& key) {
   }
 }
 
+}  // namespace
+
 void BindBags(py::module_& m) {
   py::class_<NullType>(m, "NullType", "The type of ombrix.Null, the Null variant.")
       .def("__repr__", [](const NullType&) { return "ombrix.Null"; })
@@ -39,7 +41,7 @@ void BindBags(py::module_& m) {
       "value writes, del bag[key] removes.")
       .def(
           "ReadProperty",
-          [](const PropertyBag& bag, const std::string& name, py::handle fallback) {
+          [](const PropertyBag& bag, const std::string& name, const py::object& fallback) {
             if (fallback.is_none()) return FromVariant(bag.ReadProperty(name));
             return FromVariant(bag.ReadProperty(name, ToVariant(fallback, "Default")));
           },
@@ -47,7 +49,8 @@ void BindBags(py::module_& m) {
           "The value under Name, or Default (error 5 when there is neither).")
       .def(
           "WriteProperty",
-          [](PropertyBag& bag, const std::string& name, py::handle value, py::handle fallback) {
+          [](PropertyBag& bag, const std::string& name, const py::object& value,
+             const py::object& fallback) {
             if (fallback.is_none()) {
               bag.WriteProperty(name, ToVariant(value, "Value"));
             } else {
@@ -63,7 +66,7 @@ void BindBags(py::module_& m) {
              return FromVariant(bag.ReadProperty(key));
            })
       .def("__setitem__",
-           [](PropertyBag& bag, const std::string& key, py::handle value) {
+           [](PropertyBag& bag, const std::string& key, const py::object& value) {
              bag.WriteProperty(key, ToVariant(value, "value"));
            })
       .def("__delitem__", [](PropertyBag& bag, const std::string& key) {
@@ -76,7 +79,16 @@ void BindBags(py::module_& m) {
       .def("Keys", &MemoryPropertyBag::Keys, "The keys, in the order first written.")
       .def("keys", &MemoryPropertyBag::Keys)
       .def("__len__", [](const MemoryPropertyBag& bag) { return bag.Keys().size(); })
-      .def("__iter__", [](const MemoryPropertyBag& bag) { return py::iter(py::cast(bag.Keys())); });
+      .def("__iter__", [](const MemoryPropertyBag& bag) { return py::iter(py::cast(bag.Keys())); })
+      .def("__repr__", [](const py::object& self) {
+        const auto& bag = self.cast<const MemoryPropertyBag&>();
+        const std::string contents = py::repr(SavedState([&](PropertyBag& copy) {
+          for (const std::string& key : bag.Keys()) copy.WriteProperty(key, bag.ReadProperty(key));
+        }));
+        constexpr size_t kShown = 200;
+        return "<" + std::string(py::str(self.get_type().attr("__name__"))) + " " +
+               (contents.size() > kShown ? contents.substr(0, kShown) + "...}" : contents) + ">";
+      });
   py::class_<formats::JsonPropertyBag, MemoryPropertyBag,
              std::shared_ptr<formats::JsonPropertyBag>>(
       m, "JsonPropertyBag", "A property bag read from and written to JSON.")
@@ -88,6 +100,8 @@ void BindBags(py::module_& m) {
       .def("Save", &formats::JsonPropertyBag::Save, py::arg("path"),
            "Writes the JSON file safely (the old one is kept until the new one is whole).");
 }
+
+namespace {
 
 std::optional<formats::FileFormat> FormatArgument(const std::optional<std::string>& name) {
   if (!name) return std::nullopt;
@@ -114,23 +128,41 @@ std::shared_ptr<MemoryImage> Required(std::shared_ptr<MemoryImage> image) {
 }
 
 void BindImageFiles(py::module_& m) {
+  // A region is a value (its image is shared, as the file shares it):
+  // Regions gives a tuple of them, and a file changes by giving it new ones.
   py::class_<formats::ImageRegion>(
-      m, "ImageRegion", "Part of a file's data: an image whose address 0 is the file address Base.")
-      .def(py::init<>())
-      .def_readwrite("Base", &formats::ImageRegion::Base, "The file address of image address 0.")
-      .def_property(
-          "Image", [](const formats::ImageRegion& region) { return region.Image; },
-          [](formats::ImageRegion& region, std::shared_ptr<MemoryImage> image) {
-            region.Image = Required(std::move(image));
-          },
-          "The data, at image addresses (file address - Base).");
+      m, "ImageRegion",
+      "Part of a file's data: an image whose address 0 is the file address Base; an immutable "
+      "pair (the image itself is shared and can change).")
+      .def(py::init([](uint32_t base, std::shared_ptr<MemoryImage> image) {
+             return formats::ImageRegion{base, image ? std::move(image) : MemoryImage::New()};
+           }),
+           py::arg("Base") = 0, py::arg("Image") = py::none(),
+           "The region of Image (a new, empty one when None) at the file address Base.")
+      .def_readonly("Base", &formats::ImageRegion::Base, "The file address of image address 0.")
+      .def_readonly("Image", &formats::ImageRegion::Image,
+                    "The data, at image addresses (file address - Base).")
+      .def("__repr__", [](const formats::ImageRegion& region) {
+        return py::str("ImageRegion(Base=0x{:08X}, Image={!r})")
+            .format(region.Base, py::cast(region.Image))
+            .cast<std::string>();
+      });
   py::class_<formats::ImageFile>(
       m, "ImageFile",
       "An image with what its file says beside the data, held as regions that each span less "
       "than 2 GiB; Image and Base stand for the one region of data within 2 GiB.")
       .def(py::init<>())
-      .def_readwrite("Regions", &formats::ImageFile::Regions,
-                     "The data as ImageRegion objects, in address order.")
+      .def_property(
+          "Regions",
+          [](const formats::ImageFile& file) {
+            py::tuple regions(file.Regions.size());
+            for (size_t k = 0; k < file.Regions.size(); ++k) regions[k] = py::cast(file.Regions[k]);
+            return regions;
+          },
+          [](formats::ImageFile& file, const std::vector<formats::ImageRegion>& regions) {
+            file.Regions = regions;
+          },
+          "The data as a tuple of ImageRegion values, in address order; set it to change them.")
       .def_property(
           "Image", [](formats::ImageFile& file) { return SingleRegion(file).Image; },
           [](formats::ImageFile& file, std::shared_ptr<MemoryImage> image) {
@@ -170,7 +202,22 @@ void BindImageFiles(py::module_& m) {
             return py::bytes(reinterpret_cast<const char*>(data.data()), data.size());
           },
           py::arg("address"), py::arg("count"),
-          "The bytes from the file address on, or None unless the file holds every one.");
+          "The bytes from the file address on, or None unless the file holds every one.")
+      .def("__repr__", [](const formats::ImageFile& file) {
+        std::vector<std::pair<int64_t, int64_t>> ranges;
+        for (const auto& region : file.Regions) {
+          for (int32_t k = 1; k <= region.Image->Count() && ranges.size() < 5; ++k) {
+            const auto array = region.Image->Item(k);
+            ranges.emplace_back(int64_t{region.Base} + array->LowIndex(), array->Count());
+          }
+        }
+        std::string text = "<ImageFile " + std::to_string(file.Regions.size()) + " regions";
+        if (!ranges.empty()) text += ": " + RangesText(ranges);
+        if (file.StartAddress) {
+          text += py::str(" StartAddress=0x{:08X}").format(*file.StartAddress).cast<std::string>();
+        }
+        return text + ">";
+      });
 
   m.def(
       "read_image",
@@ -187,7 +234,7 @@ void BindImageFiles(py::module_& m) {
       "for what is otherwise only noted in Notices.");
   m.def(
       "write_image",
-      [](py::handle image, const std::string& path, const std::optional<std::string>& format,
+      [](const py::object& image, const std::string& path, const std::optional<std::string>& format,
          size_t record_bytes, int srec_type, Byte pattern) {
         formats::ImageFile file;
         if (py::isinstance<formats::ImageFile>(image)) {
@@ -210,9 +257,6 @@ void BindImageFiles(py::module_& m) {
 
 }  // namespace
 
-void BindFiles(py::module_& m) {
-  BindBags(m);
-  BindImageFiles(m);
-}
+void BindFiles(py::module_& m) { BindImageFiles(m); }
 
 }  // namespace ombrix::python

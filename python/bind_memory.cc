@@ -39,93 +39,105 @@ void BindEnumerator(py::module_& m, const char* name) {
       .def("Reset", &Walk::Reset, "Back to the first item.");
 }
 
-void BindMap(py::module_& m) {
-  auto map_class =
-      py::class_<MemoryMap, std::shared_ptr<MemoryMap>>(
-          m, "MemoryMap",
-          "Segments of addresses: touching ones merge, overlapping ones are refused.")
-          .def(py::init([] { return MemoryMap::New(); }))
-          .def(
-              "Add",
-              [](MemoryMap& map, Long start, Long count) { map.Add(start.value, count.value); },
-              py::arg("StartAddress"), py::arg("Count"),
-              "Adds StartAddress..StartAddress+Count-1 (error 1000 on an overlap).")
-          .def("Check", &MemoryMap::Check, py::arg("S"), "True when one segment covers S wholly.")
-          .def("Clear", &MemoryMap::Clear)
-          .def_property_readonly("Count", &MemoryMap::Count)
-          .def("Exclude", &MemoryMap::Exclude, py::arg("MM"),
-               "A new map of the addresses of this one that MM lacks.")
-          .def(
-              "Item", [](const MemoryMap& map, Long index) { return map.Item(index.value); },
-              py::arg("Index"), "The stored segment Index (1 for the lowest).")
-          .def(
-              "MemoryImage",
-              [](const MemoryMap& map, Byte pattern) { return map.MemoryImage(pattern.value); },
-              py::arg("Pattern") = Byte{0}, "A new image with an array for each segment.")
-          .def("NewEnum", &MemoryMap::NewEnum)
-          .def(
-              "Remove",
-              [](MemoryMap& map, Long start, Long count) { map.Remove(start.value, count.value); },
-              py::arg("StartAddress"), py::arg("Count"), "Not available: error 1000.")
-          .def_property_readonly("BytesCount", &MemoryMap::BytesCount)
-          .def("__len__", &MemoryMap::Count)
-          .def("__iter__", &MemoryMap::NewEnum);
+using MapClass = py::class_<MemoryMap, std::shared_ptr<MemoryMap>>;
+using ImageClass = py::class_<MemoryImage, std::shared_ptr<MemoryImage>>;
+
+void BindMap(MapClass& map_class) {
+  map_class.def(py::init([] { return MemoryMap::New(); }))
+      .def(
+          "Add", [](MemoryMap& map, Long start, Long count) { map.Add(start.value, count.value); },
+          py::arg("StartAddress"), py::arg("Count"),
+          "Adds StartAddress..StartAddress+Count-1 (error 1000 on an overlap).")
+      .def("Check", &MemoryMap::Check, py::arg("S"), "True when one segment covers S wholly.")
+      .def("Clear", &MemoryMap::Clear)
+      .def_property_readonly("Count", &MemoryMap::Count)
+      .def("Exclude", &MemoryMap::Exclude, py::arg("MM"),
+           "A new map of the addresses of this one that MM lacks.")
+      .def(
+          "Item", [](const MemoryMap& map, Long index) { return map.Item(index.value); },
+          py::arg("Index"), "The stored segment Index (1 for the lowest).")
+      .def(
+          "MemoryImage",
+          [](const MemoryMap& map, Byte pattern) { return map.MemoryImage(pattern.value); },
+          py::arg("Pattern") = Byte{0}, "A new image with an array for each segment.")
+      .def("NewEnum", &MemoryMap::NewEnum)
+      .def(
+          "Remove",
+          [](MemoryMap& map, Long start, Long count) { map.Remove(start.value, count.value); },
+          py::arg("StartAddress"), py::arg("Count"), "Not available: error 1000.")
+      .def_property_readonly("BytesCount", &MemoryMap::BytesCount)
+      .def("__len__", &MemoryMap::Count)
+      .def("__iter__", &MemoryMap::NewEnum)
+      .def("__repr__", [](const MemoryMap& object) {
+        std::vector<std::pair<int64_t, int64_t>> ranges;
+        for (int32_t k = 1; k <= object.Count() && k <= 5; ++k) {
+          const auto segment = object.Item(k);
+          ranges.emplace_back(segment->LowIndex(), segment->Count());
+        }
+        return "<MemoryMap " + std::to_string(object.Count()) + " segments, " +
+               std::to_string(static_cast<uint32_t>(object.BytesCount())) + " bytes" +
+               (ranges.empty() ? "" : ": " + RangesText(ranges)) + ">";
+      });
   BindPersistence(map_class);
 }
 
-void BindImage(py::module_& m) {
-  auto image_class =
-      py::class_<MemoryImage, std::shared_ptr<MemoryImage>>(
-          m, "MemoryImage",
-          "The known contents of a memory: byte arrays at addresses (their LowIndex); touching "
-          "arrays join, overlapping ones are refused.")
-          .def(py::init([] { return MemoryImage::New(); }))
-          .def_property_readonly("Count", &MemoryImage::Count)
-          .def_property_readonly("BytesCount", &MemoryImage::BytesCount)
-          .def("Add", py::overload_cast<const IByteArray&>(&MemoryImage::Add), py::arg("B"),
-               "Places a copy of B's bytes at B.LowIndex..B.HighIndex.")
-          .def(
-              "add_bytes",
-              [](MemoryImage& image, Long address, py::handle data) {
-                const PyBytes bytes(data, "data");
-                image.Add(address.value, bytes.Span());
-              },
-              py::arg("address"), py::arg("data"),
-              "Add of a bytes-like object placed at address, without making a ByteArray first.")
-          .def("Clear", &MemoryImage::Clear)
-          .def_property_readonly("Map", &MemoryImage::Map,
-                                 "A new map of the stored arrays' bounds.")
-          .def("GetMap", &MemoryImage::Map, "A new map of the stored arrays' bounds.")
-          .def(
-              "MemoryRead",
-              [](const MemoryImage& image, Long start, Long count) {
-                return image.MemoryRead(start.value, count.value);
-              },
-              py::arg("StartAddress"), py::arg("Count"),
-              "A new array with the bytes from StartAddress, or None unless one array holds them.")
-          .def(
-              "read_bytes",
-              [](const MemoryImage& image, Long start, Long count) -> py::object {
-                // MemoryRead's answer, so that an array a caller has moved or
-                // resized reads as the image sees it, never outside its bytes.
-                const auto bytes = image.MemoryRead(start.value, count.value);
-                if (!bytes) return py::none();
-                return py::bytes(reinterpret_cast<const char*>(bytes->data()), bytes->size());
-              },
-              py::arg("address"), py::arg("count"),
-              "MemoryRead's bytes as bytes, or None unless one stored array holds them all.")
-          .def("MemoryWrite", &MemoryImage::MemoryWrite, py::arg("B"),
-               "Writes B's bytes over the image (error 9 unless one array holds them all).")
-          .def(
-              "Item", [](const MemoryImage& image, Long index) { return image.Item(index.value); },
-              py::arg("Index"), "The stored array Index (1 for the lowest) itself.")
-          .def(
-              "Holding",
-              [](const MemoryImage& image, Long address) { return image.Holding(address.value); },
-              py::arg("Address"), "The stored array that holds Address, or None.")
-          .def("NewEnum", &MemoryImage::NewEnum)
-          .def("__len__", &MemoryImage::Count)
-          .def("__iter__", &MemoryImage::NewEnum);
+void BindImage(ImageClass& image_class) {
+  image_class.def(py::init([] { return MemoryImage::New(); }))
+      .def_property_readonly("Count", &MemoryImage::Count)
+      .def_property_readonly("BytesCount", &MemoryImage::BytesCount)
+      .def("Add", py::overload_cast<const IByteArray&>(&MemoryImage::Add), py::arg("B"),
+           "Places a copy of B's bytes at B.LowIndex..B.HighIndex.")
+      .def(
+          "add_bytes",
+          [](MemoryImage& image, Long address, const py::buffer& data) {
+            const PyBytes bytes(data, "data");
+            image.Add(address.value, bytes.Span());
+          },
+          py::arg("address"), py::arg("data"),
+          "Add of a bytes-like object placed at address, without making a ByteArray first.")
+      .def("Clear", &MemoryImage::Clear)
+      .def_property_readonly("Map", &MemoryImage::Map, "A new map of the stored arrays' bounds.")
+      .def("GetMap", &MemoryImage::Map, "A new map of the stored arrays' bounds.")
+      .def(
+          "MemoryRead",
+          [](const MemoryImage& image, Long start, Long count) {
+            return image.MemoryRead(start.value, count.value);
+          },
+          py::arg("StartAddress"), py::arg("Count"),
+          "A new array with the bytes from StartAddress, or None unless one array holds them.")
+      .def(
+          "read_bytes",
+          [](const MemoryImage& image, Long start, Long count) -> py::object {
+            // MemoryRead's answer, so that an array a caller has moved or
+            // resized reads as the image sees it, never outside its bytes.
+            const auto bytes = image.MemoryRead(start.value, count.value);
+            if (!bytes) return py::none();
+            return py::bytes(reinterpret_cast<const char*>(bytes->data()), bytes->size());
+          },
+          py::arg("address"), py::arg("count"),
+          "MemoryRead's bytes as bytes, or None unless one stored array holds them all.")
+      .def("MemoryWrite", &MemoryImage::MemoryWrite, py::arg("B"),
+           "Writes B's bytes over the image (error 9 unless one array holds them all).")
+      .def(
+          "Item", [](const MemoryImage& image, Long index) { return image.Item(index.value); },
+          py::arg("Index"), "The stored array Index (1 for the lowest) itself.")
+      .def(
+          "Holding",
+          [](const MemoryImage& image, Long address) { return image.Holding(address.value); },
+          py::arg("Address"), "The stored array that holds Address, or None.")
+      .def("NewEnum", &MemoryImage::NewEnum)
+      .def("__len__", &MemoryImage::Count)
+      .def("__iter__", &MemoryImage::NewEnum)
+      .def("__repr__", [](const MemoryImage& object) {
+        std::vector<std::pair<int64_t, int64_t>> ranges;
+        for (int32_t k = 1; k <= object.Count() && k <= 5; ++k) {
+          const auto array = object.Item(k);
+          ranges.emplace_back(array->LowIndex(), array->Count());
+        }
+        return "<MemoryImage " + std::to_string(object.Count()) + " arrays, " +
+               std::to_string(static_cast<uint32_t>(object.BytesCount())) + " bytes" +
+               (ranges.empty() ? "" : ": " + RangesText(ranges)) + ">";
+      });
   BindPersistence(image_class);
 }
 
@@ -141,7 +153,7 @@ void BindCrc(py::module_& m) {
       .def_property_readonly("Register", &CRC::Register, "The register as it stands.")
       .def_static(
           "Of",
-          [](py::handle data) {
+          [](const py::buffer& data) {
             const PyBytes bytes(data, "data");
             return CRC::Of(bytes.Span());
           },
@@ -149,17 +161,29 @@ void BindCrc(py::module_& m) {
       .def_static("Stamp", &CRC::Stamp, py::arg("Frame"),
                   "Grows Frame by two bytes and writes its check sequence there.")
       .def_static("Intact", &CRC::Intact, py::arg("Frame"),
-                  "True when Frame, its check bytes included, is intact.");
+                  "True when Frame, its check bytes included, is intact.")
+      .def("__repr__", [](const CRC& crc) {
+        return py::str("<CRC Register=0x{:04X}>").format(crc.Register()).cast<std::string>();
+      });
 }
 
 }  // namespace
 
-void BindMemory(py::module_& m) {
+void BindEnumerators(py::module_& m) {
   BindEnumerator<std::string>(m, "TextEnumerator");
   BindEnumerator<std::shared_ptr<ByteArray>>(m, "ByteArrayEnumerator");
   BindEnumerator<std::shared_ptr<ArrayBounds>>(m, "ArrayBoundsEnumerator");
-  BindMap(m);
-  BindImage(m);
+}
+
+void BindMemory(py::module_& m) {
+  // Both classes exist before either's members, which name the other.
+  MapClass map_class(m, "MemoryMap",
+                     "Segments of addresses: touching ones merge, overlapping ones are refused.");
+  ImageClass image_class(m, "MemoryImage",
+                         "The known contents of a memory: byte arrays at addresses (their "
+                         "LowIndex); touching arrays join, overlapping ones are refused.");
+  BindMap(map_class);
+  BindImage(image_class);
   BindCrc(m);
 }
 

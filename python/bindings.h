@@ -6,8 +6,14 @@
 #include <pybind11/pybind11.h>
 
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <span>
+#include <string>
+#include <utility>
+#include <vector>
 
+#include "ombrix/frame/property_bag.h"
 #include "ombrix/frame/variant.h"
 
 namespace ombrix::python {
@@ -44,13 +50,17 @@ class PyBytes {
 /// ombrix.Error and ombrix.FileError, and the translation of every C++
 /// error the library throws into one of them.
 void BindErrors(py::module_& m);
+/// Null, PropertyBag, MemoryPropertyBag, JsonPropertyBag.
+void BindBags(py::module_& m);
+/// The enumerators of collections (TextEnumerator, ...).
+void BindEnumerators(py::module_& m);
 /// ByteArray, its views, ArrayBounds, and their buffer protocol.
 void BindBytes(py::module_& m);
 /// NumericItem, LittleEndian, BigEndian, ScaledValue, Enumeration, RegionalSettings.
 void BindFields(py::module_& m);
 /// MemoryMap, MemoryImage, CRC.
 void BindMemory(py::module_& m);
-/// PropertyBag, MemoryPropertyBag, JsonPropertyBag; ImageFile, read_image, write_image.
+/// ImageRegion, ImageFile, read_image, write_image.
 void BindFiles(py::module_& m);
 
 /// A Python value as a Variant: None Empty, ombrix.Null Null, bool, int
@@ -61,16 +71,31 @@ Variant ToVariant(py::handle value, const char* parameter);
 /// A Variant as a Python value, the other way round.
 py::object FromVariant(const Variant& value);
 
+/// The properties `object` writes to a bag, as a dict.
+py::dict SavedState(const std::function<void(PropertyBag&)>& write);
+/// A bag holding the properties of `state`, a dict SavedState made.
+std::shared_ptr<PropertyBag> BagOf(const py::dict& state);
+
 /// Load, InitProperties, ReadProperties and WriteProperties: the members
-/// every class saved to a property bag has.
+/// every class saved to a property bag has; and through them copy.copy,
+/// copy.deepcopy and pickle, whose state is the dict of those properties.
 template <typename Class>
 void BindPersistence(Class& cls) {
   using T = typename Class::type;
   cls.def_static("Load", &T::Load, py::arg("Bag"), "A new object read from Bag.")
       .def("InitProperties", &T::InitProperties, "Gives a new object its initial state.")
       .def("ReadProperties", &T::ReadProperties, py::arg("Bag"), "Reads the state from Bag.")
-      .def("WriteProperties", &T::WriteProperties, py::arg("Bag"), "Writes the state to Bag.");
+      .def("WriteProperties", &T::WriteProperties, py::arg("Bag"), "Writes the state to Bag.")
+      .def(py::pickle(
+          [](const T& object) {
+            return SavedState([&](PropertyBag& bag) { object.WriteProperties(bag); });
+          },
+          [](const py::dict& state) { return T::Load(*BagOf(state)); }));
 }
+
+/// "00000100-0000011F, 00000200-00000203, ..." for the first few of `ranges`
+/// (low, count pairs), as reprs show them.
+std::string RangesText(const std::vector<std::pair<int64_t, int64_t>>& ranges);
 
 /// Raises the error `error` (an ombrix::Error) as ombrix.Error in Python:
 /// for code that runs outside pybind11's own translation.

@@ -6,8 +6,12 @@ PYBIND11_MODULE(_ombrix, m) {
       "Byte arrays with a movable lower index and hexadecimal text, live views, bit fields in "
       "Intel or Motorola order, scaled values, enumerations, memory maps and images, and the "
       "HDLC frame check sequence.";
+  // Classes come before the members that name them, so that signatures
+  // give Python names.
   ombrix::python::BindErrors(m);
+  ombrix::python::BindBags(m);
   ombrix::python::BindBytes(m);
+  ombrix::python::BindEnumerators(m);
   ombrix::python::BindFields(m);
   ombrix::python::BindMemory(m);
   ombrix::python::BindFiles(m);
