@@ -5,6 +5,7 @@
 // out, the array cannot change size (error 10).
 #include <pybind11/stl.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -14,6 +15,7 @@
 #include "ombrix/bytes/byte_array_interval.h"
 #include "ombrix/bytes/byte_array_trail.h"
 #include "ombrix/bytes/detail/byte_access.h"
+#include "ombrix/bytes/hex_text_internal.h"
 #include "python/bindings.h"
 
 namespace ombrix::python {
@@ -114,8 +116,36 @@ void BindInterface(py::module_& m) {
           "Copies Count bytes from SourceIndex on into the bytearray Destination from its "
           "index DestinationIndex on.")
       .def_property(
-          "Text", [](const IByteArray& a) { return a.Text(); },
-          [](IByteArray& a, const std::string& text) { a.Text(text); },
+          "Text",
+          [](const IByteArray& a) -> py::object {
+            // A library array's bytes go straight into the new str, written
+            // while other threads run: no second copy, no decoding.
+            const detail::StoreWindow window = detail::ByteAccess::WindowOf(a);
+            const int64_t count = int64_t{window.high} - window.low + 1;
+            if (window.array != nullptr && count > 0) {
+              const std::span<const uint8_t> bytes =
+                  detail::ByteAccess::Available(*window.array, window.origin + window.low, count);
+              if (static_cast<int64_t>(bytes.size()) == count) {
+                auto text = py::reinterpret_steal<py::str>(PyUnicode_New(2 * count, 127));
+                if (!text) throw py::error_already_set();
+                auto* out = reinterpret_cast<char*>(PyUnicode_1BYTE_DATA(text.ptr()));
+                const LetOthersRun others(bytes.size());
+                detail::EncodeHex(bytes.data(), bytes.size(), out);
+                return text;
+              }
+            }
+            // Anything else raises what Text raises.
+            std::string text;
+            {
+              const LetOthersRun others(static_cast<size_t>(std::max(a.Count(), 0)));
+              text = a.Text();
+            }
+            return py::str(text);
+          },
+          [](IByteArray& a, const std::string& text) {
+            const LetOthersRun others(text.size() / 2);
+            a.Text(text);
+          },
           "The bytes as hexadecimal text, two upper-case digits per byte.")
       .def_property(
           "Value", [](const IByteArray& a) { return FromVariant(a.Value()); },

@@ -223,8 +223,9 @@ void BindImageFiles(py::module_& m) {
       "read_image",
       [](const std::string& path, const std::optional<std::string>& format, uint32_t base,
          bool strict) {
-        return formats::ReadImageFile(path, FormatArgument(format),
-                                      {.BinaryBase = base, .Strict = strict});
+        const auto chosen = FormatArgument(format);
+        const LetOthersRun others;
+        return formats::ReadImageFile(path, chosen, {.BinaryBase = base, .Strict = strict});
       },
       py::arg("path"), py::arg("format") = py::none(), py::arg("base") = 0,
       py::arg("strict") = false,
@@ -248,7 +249,9 @@ void BindImageFiles(py::module_& m) {
         options.RecordBytes = record_bytes;
         options.SRecordType = srec_type;
         options.Pattern = pattern.value;
-        formats::WriteImageFile(file, path, FormatArgument(format), options);
+        const auto chosen = FormatArgument(format);
+        const LetOthersRun others;
+        formats::WriteImageFile(file, path, chosen, options);
       },
       py::arg("image"), py::arg("path"), py::arg("format") = py::none(),
       py::arg("record_bytes") = 0, py::arg("srec_type") = 0, py::arg("pattern") = Byte{0xFF},

@@ -1,6 +1,7 @@
 // Memory maps and images, their enumerators, and the frame check sequence.
 #include <pybind11/stl.h>
 
+#include <algorithm>
 #include <string>
 
 #include "ombrix/checksum/crc.h"
@@ -85,12 +86,18 @@ void BindImage(ImageClass& image_class) {
   image_class.def(py::init([] { return MemoryImage::New(); }))
       .def_property_readonly("Count", &MemoryImage::Count)
       .def_property_readonly("BytesCount", &MemoryImage::BytesCount)
-      .def("Add", py::overload_cast<const IByteArray&>(&MemoryImage::Add), py::arg("B"),
-           "Places a copy of B's bytes at B.LowIndex..B.HighIndex.")
+      .def(
+          "Add",
+          [](MemoryImage& image, const IByteArray& b) {
+            const LetOthersRun others(static_cast<size_t>(std::max(b.Count(), 0)));
+            image.Add(b);
+          },
+          py::arg("B"), "Places a copy of B's bytes at B.LowIndex..B.HighIndex.")
       .def(
           "add_bytes",
           [](MemoryImage& image, Long address, const py::buffer& data) {
             const PyBytes bytes(data, "data");
+            const LetOthersRun others(bytes.Span().size());
             image.Add(address.value, bytes.Span());
           },
           py::arg("address"), py::arg("data"),
@@ -101,6 +108,7 @@ void BindImage(ImageClass& image_class) {
       .def(
           "MemoryRead",
           [](const MemoryImage& image, Long start, Long count) {
+            const LetOthersRun others(static_cast<size_t>(std::max(count.value, 0)));
             return image.MemoryRead(start.value, count.value);
           },
           py::arg("StartAddress"), py::arg("Count"),
@@ -110,14 +118,24 @@ void BindImage(ImageClass& image_class) {
           [](const MemoryImage& image, Long start, Long count) -> py::object {
             // MemoryRead's answer, so that an array a caller has moved or
             // resized reads as the image sees it, never outside its bytes.
-            const auto bytes = image.MemoryRead(start.value, count.value);
+            std::shared_ptr<ByteArray> bytes;
+            {
+              const LetOthersRun others(static_cast<size_t>(std::max(count.value, 0)));
+              bytes = image.MemoryRead(start.value, count.value);
+            }
             if (!bytes) return py::none();
             return py::bytes(reinterpret_cast<const char*>(bytes->data()), bytes->size());
           },
           py::arg("address"), py::arg("count"),
           "MemoryRead's bytes as bytes, or None unless one stored array holds them all.")
-      .def("MemoryWrite", &MemoryImage::MemoryWrite, py::arg("B"),
-           "Writes B's bytes over the image (error 9 unless one array holds them all).")
+      .def(
+          "MemoryWrite",
+          [](MemoryImage& image, const IByteArray& b) {
+            const LetOthersRun others(static_cast<size_t>(std::max(b.Count(), 0)));
+            image.MemoryWrite(b);
+          },
+          py::arg("B"),
+          "Writes B's bytes over the image (error 9 unless one array holds them all).")
       .def(
           "Item", [](const MemoryImage& image, Long index) { return image.Item(index.value); },
           py::arg("Index"), "The stored array Index (1 for the lowest) itself.")
@@ -145,7 +163,13 @@ void BindCrc(py::module_& m) {
   py::class_<CRC, std::shared_ptr<CRC>>(
       m, "CRC", "The 16-bit HDLC frame check sequence (CRC-16/X.25), computed and checked.")
       .def(py::init([] { return CRC::New(); }))
-      .def("Append", &CRC::Append, py::arg("B"), "Runs B's bytes through the register.")
+      .def(
+          "Append",
+          [](CRC& crc, const IByteArray& b) {
+            const LetOthersRun others(static_cast<size_t>(std::max(b.Count(), 0)));
+            crc.Append(b);
+          },
+          py::arg("B"), "Runs B's bytes through the register (other threads run meanwhile).")
       .def("Clear", &CRC::Clear, "Sets the register to FFFF.")
       .def_property_readonly("Check", &CRC::Check,
                              "True when the register holds an intact frame's residue.")
@@ -155,6 +179,7 @@ void BindCrc(py::module_& m) {
           "Of",
           [](const py::buffer& data) {
             const PyBytes bytes(data, "data");
+            const LetOthersRun others(bytes.Span().size());
             return CRC::Of(bytes.Span());
           },
           py::arg("data"), "The check sequence of a bytes-like object, as an int.")

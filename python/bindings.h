@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <utility>
@@ -96,6 +97,21 @@ void BindPersistence(Class& cls) {
 /// "00000100-0000011F, 00000200-00000203, ..." for the first few of `ranges`
 /// (low, count pairs), as reprs show them.
 std::string RangesText(const std::vector<std::pair<int64_t, int64_t>>& ranges);
+
+/// While alive, other Python threads run: for a call that works on `bytes`
+/// bytes, when there are enough of them for the switch to pay (by default,
+/// always). The call must touch no Python object meanwhile; the library's
+/// objects it uses are the caller's to keep from other threads, as in C++.
+class LetOthersRun {
+ public:
+  static constexpr size_t kFrom = size_t{64} << 10;
+  explicit LetOthersRun(size_t bytes = kFrom) {
+    if (bytes >= kFrom) release_.emplace();
+  }
+
+ private:
+  std::optional<py::gil_scoped_release> release_;
+};
 
 /// Raises the error `error` (an ombrix::Error) as ombrix.Error in Python:
 /// for code that runs outside pybind11's own translation.

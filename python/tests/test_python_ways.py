@@ -6,7 +6,10 @@ import copy
 import errno
 import os
 import pickle
+import sys
 import tempfile
+import threading
+import time
 
 import pytest
 from hypothesis import given, settings, strategies as st
@@ -206,3 +209,42 @@ def test_every_class_has_a_useful_repr():
     import re
     text = pydoc.render_doc(ombrix._ombrix)
     assert not re.search(r"ombrix::|std::|pybind11::|\bhandle\b", text)
+
+
+def test_long_calls_let_other_threads_run(tmp_path):
+    # The worker notes when its call starts and ends; the main thread notes
+    # each of its own steps. A call that held the interpreter would leave no
+    # step in the middle half of its time (a switch before it can only take
+    # one switch interval, far shorter than the call).
+    array = ombrix.ByteArray.from_bytes(os.urandom(1 << 20))
+    while True:
+        started = time.perf_counter()
+        array.Text
+        if time.perf_counter() - started > 0.04:
+            break
+        array = ombrix.ByteArray.from_bytes(bytes(array) * 2)
+    times = {}
+    image = ombrix.MemoryImage()
+    image.Add(array)
+    path = str(tmp_path / "big.hex")
+    calls = {"hex text": lambda: array.Text,
+             "write_image": lambda: ombrix.write_image(image, path),
+             "read_image": lambda: ombrix.read_image(path)}
+    for name, call in calls.items():
+        def work():
+            times["start"] = time.perf_counter()
+            call()
+            times["end"] = time.perf_counter()
+        worker = threading.Thread(target=work)
+        steps = []
+        old_interval = sys.getswitchinterval()
+        sys.setswitchinterval(0.001)
+        try:
+            worker.start()
+            while worker.is_alive():
+                steps.append(time.perf_counter())
+        finally:
+            sys.setswitchinterval(old_interval)
+        quarter = (times["end"] - times["start"]) / 4
+        middle = [t for t in steps if times["start"] + quarter < t < times["end"] - quarter]
+        assert len(middle) > 100, name
