@@ -4,14 +4,14 @@
 #
 #   scripts/install-dependencies.sh program   the library and the ombrix program
 #   scripts/install-dependencies.sh tests     the above, and every test and benchmark
-#   scripts/install-dependencies.sh ci        the above, and the fuzzers and packaging
+#   scripts/install-dependencies.sh ci        the above, and the fuzzers and packaging (Debian and Python)
 set -eu
 
 program="g++ cmake make nlohmann-json3-dev libcli11-dev"
 tests="$program libgtest-dev libgmock-dev libbenchmark-dev binutils srecord libsrecord-dev libboost-dev pkgconf
   pybind11-dev python3-dev python3-pytest python3-hypothesis python3-crcmod python3-intelhex python3-bitstruct mypy
   locales"
-ci="$tests clang libclang-rt-14-dev doxygen"
+ci="$tests clang libclang-rt-14-dev doxygen python3-venv python3-pip python3-setuptools python3-wheel python3-build"
 
 case "${1:-}" in
   program) wanted=$program ;;
