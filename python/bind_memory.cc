@@ -40,6 +40,20 @@ void BindEnumerator(py::module_& m, const char* name) {
       .def("Reset", &Walk::Reset, "Back to the first item.");
 }
 
+// "<MemoryMap 2 segments, 48 bytes: 00000100-0000011F, ...>": a map's or an
+// image's count, bytes and first few address ranges.
+template <typename Collection>
+std::string Summary(const Collection& object, const char* kind, const char* noun) {
+  std::vector<std::pair<int64_t, int64_t>> ranges;
+  for (int32_t k = 1; k <= object.Count() && k <= 5; ++k) {
+    const auto item = object.Item(k);
+    ranges.emplace_back(item->LowIndex(), item->Count());
+  }
+  return "<" + std::string(kind) + " " + std::to_string(object.Count()) + " " + noun + ", " +
+         std::to_string(static_cast<uint32_t>(object.BytesCount())) + " bytes" +
+         (ranges.empty() ? "" : ": " + RangesText(ranges)) + ">";
+}
+
 using MapClass = py::class_<MemoryMap, std::shared_ptr<MemoryMap>>;
 using ImageClass = py::class_<MemoryImage, std::shared_ptr<MemoryImage>>;
 
@@ -69,16 +83,8 @@ void BindMap(MapClass& map_class) {
       .def_property_readonly("BytesCount", &MemoryMap::BytesCount)
       .def("__len__", &MemoryMap::Count)
       .def("__iter__", &MemoryMap::NewEnum)
-      .def("__repr__", [](const MemoryMap& object) {
-        std::vector<std::pair<int64_t, int64_t>> ranges;
-        for (int32_t k = 1; k <= object.Count() && k <= 5; ++k) {
-          const auto segment = object.Item(k);
-          ranges.emplace_back(segment->LowIndex(), segment->Count());
-        }
-        return "<MemoryMap " + std::to_string(object.Count()) + " segments, " +
-               std::to_string(static_cast<uint32_t>(object.BytesCount())) + " bytes" +
-               (ranges.empty() ? "" : ": " + RangesText(ranges)) + ">";
-      });
+      .def("__repr__",
+           [](const MemoryMap& object) { return Summary(object, "MemoryMap", "segments"); });
   BindPersistence(map_class);
 }
 
@@ -146,16 +152,8 @@ void BindImage(ImageClass& image_class) {
       .def("NewEnum", &MemoryImage::NewEnum)
       .def("__len__", &MemoryImage::Count)
       .def("__iter__", &MemoryImage::NewEnum)
-      .def("__repr__", [](const MemoryImage& object) {
-        std::vector<std::pair<int64_t, int64_t>> ranges;
-        for (int32_t k = 1; k <= object.Count() && k <= 5; ++k) {
-          const auto array = object.Item(k);
-          ranges.emplace_back(array->LowIndex(), array->Count());
-        }
-        return "<MemoryImage " + std::to_string(object.Count()) + " arrays, " +
-               std::to_string(static_cast<uint32_t>(object.BytesCount())) + " bytes" +
-               (ranges.empty() ? "" : ": " + RangesText(ranges)) + ">";
-      });
+      .def("__repr__",
+           [](const MemoryImage& object) { return Summary(object, "MemoryImage", "arrays"); });
   BindPersistence(image_class);
 }
 
