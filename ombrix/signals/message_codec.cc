@@ -1,0 +1,230 @@
+#include "ombrix/signals/message_codec.h"
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+#include "ombrix/frame/error.h"
+#include "ombrix/signals/signal_layout.h"
+
+namespace ombrix::signals {
+namespace {
+
+__extension__ using Wide = unsigned __int128;
+
+// Frames are copied into this much room, zeros after their bytes, so that
+// every step loads nine bytes without a bounds test.
+constexpr size_t kRoom = 64 + 16;
+
+uint64_t LowBits(uint32_t length) {
+  return length >= 64 ? ~uint64_t{0} : (uint64_t{1} << length) - 1;
+}
+
+double RawOf(const Signal& signal, uint64_t bits) {
+  switch (signal.Type) {
+    case ValueType::Float:
+      return std::bit_cast<float>(static_cast<uint32_t>(bits));
+    case ValueType::Double:
+      return std::bit_cast<double>(bits);
+    case ValueType::Integer:
+      break;
+  }
+  if (signal.Signed && signal.Length < 64 && (bits >> (signal.Length - 1) & 1u) != 0) {
+    bits |= ~LowBits(signal.Length);
+  }
+  return signal.Signed ? static_cast<double>(static_cast<int64_t>(bits))
+                       : static_cast<double>(bits);
+}
+
+const std::string* TextOf(const Signal& signal, double raw) {
+  for (const auto& [value, text] : signal.Values) {
+    if (static_cast<double>(value) == raw) return &text;
+  }
+  return nullptr;
+}
+
+std::string Number(double value) {
+  std::array<char, 32> text{};
+  const auto [end, error] = std::to_chars(text.data(), text.data() + text.size(), value);
+  return std::string(text.data(), end);
+}
+
+}  // namespace
+
+MessageCodec::MessageCodec(const Message& message) : message_(&message) {
+  steps_.reserve(message.Signals.size());
+  for (const Signal& signal : message.Signals) {
+    Step step;
+    step.mask = LowBits(signal.Length);
+    if (signal.Length < 1 || signal.Length > 64) {
+      step.end = std::numeric_limits<uint32_t>::max();  // never in a frame
+    } else if (signal.Order == ByteOrder::Intel) {
+      step.first = signal.StartBit / 8;
+      step.shift = signal.StartBit % 8;
+      step.end = static_cast<uint32_t>((uint64_t{signal.StartBit} + signal.Length + 7) / 8);
+    } else {
+      const uint32_t from_msb = MotorolaSkippedBits(signal.StartBit);
+      step.first = from_msb / 8;
+      step.motorola = true;
+      // Nine bytes hold 72 bits, the signal's last one (72 - 1 - shift) from their top.
+      step.shift = 72 - from_msb % 8 - signal.Length;
+      step.end = static_cast<uint32_t>((uint64_t{from_msb} + signal.Length + 7) / 8);
+    }
+    if (step.end > 64) step.end = std::numeric_limits<uint32_t>::max();
+    steps_.push_back(step);
+  }
+}
+
+uint64_t MessageCodec::Read(const Step& step, std::span<const uint8_t> padded) const noexcept {
+  uint64_t word;
+  std::memcpy(&word, padded.data() + step.first, sizeof word);
+  const uint8_t ninth = padded[step.first + 8];
+  Wide bytes;
+  if (step.motorola) {
+    bytes = (Wide{__builtin_bswap64(word)} << 8) | ninth;
+  } else {
+    bytes = (Wide{ninth} << 64) | word;
+  }
+  return static_cast<uint64_t>(bytes >> step.shift) & step.mask;
+}
+
+bool MessageCodec::Selected(size_t k, std::span<const uint8_t> padded, uint32_t frame_bytes,
+                            int depth) const {
+  const Signal& signal = message_->Signals[k];
+  if (signal.MultiplexSwitch.empty()) {
+    if (!signal.MultiplexValue) return true;
+    for (size_t s = 0; s < steps_.size(); ++s) {
+      if (message_->Signals[s].IsMultiplexer) {
+        return steps_[s].end <= frame_bytes && Read(steps_[s], padded) == *signal.MultiplexValue;
+      }
+    }
+    return false;
+  }
+  // Extended multiplexing: a named switch, itself selected, in one of the ranges.
+  if (depth > 16) return false;  // a loop of switches selects nothing
+  for (size_t s = 0; s < steps_.size(); ++s) {
+    if (message_->Signals[s].Name != signal.MultiplexSwitch) continue;
+    if (steps_[s].end > frame_bytes || !Selected(s, padded, frame_bytes, depth + 1)) return false;
+    const uint64_t value = Read(steps_[s], padded);
+    for (const MultiplexRange& range : signal.MultiplexRanges) {
+      if (range.low <= value && value <= range.high) return true;
+    }
+    return false;
+  }
+  return false;
+}
+
+void MessageCodec::Decode(std::span<const uint8_t> frame, std::vector<DecodedSignal>& out) const {
+  out.clear();
+  std::array<uint8_t, kRoom> padded{};
+  const size_t size = std::min<size_t>(frame.size(), 64);
+  if (size > 0) std::memcpy(padded.data(), frame.data(), size);
+  const auto frame_bytes = static_cast<uint32_t>(size);
+  for (size_t k = 0; k < steps_.size(); ++k) {
+    const Step& step = steps_[k];
+    if (step.end > frame_bytes) continue;
+    const Signal& signal = message_->Signals[k];
+    if ((signal.MultiplexValue || !signal.MultiplexSwitch.empty()) &&
+        !Selected(k, padded, frame_bytes, 0)) {
+      continue;
+    }
+    DecodedSignal& decoded = out.emplace_back();
+    decoded.Definition = &signal;
+    decoded.Bits = Read(step, padded);
+    decoded.Raw = RawOf(signal, decoded.Bits);
+    decoded.Value = decoded.Raw * signal.Factor + signal.Offset;
+    decoded.Text = signal.Values.empty() ? nullptr : TextOf(signal, decoded.Raw);
+  }
+}
+
+std::vector<DecodedSignal> MessageCodec::Decode(std::span<const uint8_t> frame) const {
+  std::vector<DecodedSignal> out;
+  Decode(frame, out);
+  return out;
+}
+
+std::vector<uint8_t> MessageCodec::Encode(const std::map<std::string, EncodedValue>& values) const {
+  std::vector<uint8_t> frame(message_->Length);
+  Encode(values, frame);
+  return frame;
+}
+
+namespace {
+
+// The bits that stand for `value` in `signal`, or error 2000/5 naming it.
+uint64_t BitsFor(const Signal& signal, const EncodedValue& value) {
+  const std::string name = "signal " + signal.Name;
+  double raw = 0;
+  double physical = 0;
+  if (const auto* text = std::get_if<std::string>(&value)) {
+    const auto found = std::find_if(signal.Values.begin(), signal.Values.end(),
+                                    [&](const auto& pair) { return pair.second == *text; });
+    if (found == signal.Values.end()) {
+      throw Error(errors::kInvalidArgument, {}, {}, name + " has no value named '" + *text + "'");
+    }
+    raw = static_cast<double>(found->first);
+    physical = raw * signal.Factor + signal.Offset;
+  } else {
+    physical = std::get<double>(value);
+    raw = signal.Factor == 0 ? 0 : (physical - signal.Offset) / signal.Factor;
+    if (signal.Type == ValueType::Integer) raw = std::nearbyint(raw);
+  }
+  const auto refuse = [&](const std::string& limits) {
+    throw Error(
+        errors::kFieldRange,
+        raw < 0 || physical < signal.Minimum ? messages::kValueTooSmall : messages::kValueTooBig,
+        {}, name + ": " + Number(physical) + " is outside its limits " + limits);
+  };
+  if ((signal.Minimum != 0 || signal.Maximum != 0) &&
+      (physical < signal.Minimum || physical > signal.Maximum)) {
+    refuse(Number(signal.Minimum) + ".." + Number(signal.Maximum) +
+           (signal.Unit.empty() ? "" : " " + signal.Unit));
+  }
+  switch (signal.Type) {
+    case ValueType::Float:
+      return std::bit_cast<uint32_t>(static_cast<float>(raw));
+    case ValueType::Double:
+      return std::bit_cast<uint64_t>(raw);
+    case ValueType::Integer:
+      break;
+  }
+  // The raw values the bits hold, as exact doubles (2^63 and 2^64 are exact).
+  const double low = signal.Signed ? -std::ldexp(1.0, static_cast<int>(signal.Length) - 1) : 0;
+  const double high_end =
+      std::ldexp(1.0, static_cast<int>(signal.Length) - (signal.Signed ? 1 : 0));
+  if (!(raw >= low && raw < high_end)) {
+    refuse("(raw " + Number(low) + ".." + Number(high_end - 1) + ", raw value " + Number(raw) +
+           ")");
+  }
+  const uint64_t bits =
+      raw < 0 ? static_cast<uint64_t>(static_cast<int64_t>(raw)) : static_cast<uint64_t>(raw);
+  return bits & LowBits(signal.Length);
+}
+
+}  // namespace
+
+void MessageCodec::Encode(const std::map<std::string, EncodedValue>& values,
+                          std::span<uint8_t> frame) const {
+  // Every value is checked before any bit is written.
+  std::vector<std::pair<const Signal*, uint64_t>> writes;
+  for (const auto& [name, value] : values) {
+    const Signal* signal = message_->SignalNamed(name);
+    if (signal == nullptr) {
+      throw Error(errors::kInvalidArgument, {}, {},
+                  "message " + message_->Name + " has no signal " + name);
+    }
+    if (!BitsOf(*signal, static_cast<uint32_t>(frame.size()))) {
+      throw Error(
+          errors::kSubscriptOutOfRange, {}, {},
+          "signal " + signal->Name + " leaves the " + std::to_string(frame.size()) + "-byte frame");
+    }
+    writes.emplace_back(signal, BitsFor(*signal, value));
+  }
+  for (const auto& [signal, bits] : writes) WriteBitsReference(*signal, bits, frame);
+}
+
+}  // namespace ombrix::signals
