@@ -43,7 +43,11 @@ std::vector<Token> Tokens(std::string_view text, const std::string& name) {
       token.kind = Token::Kind::String;
       ++k;
       for (;;) {
-        if (k >= text.size()) fail(token.offset, "a string that is never closed");
+        if (k >= text.size()) {
+          throw FileError(
+              name, token.line,
+              "column " + std::to_string(token.column) + ": a string that is never closed");
+        }
         const char s = text[k];
         if (s == '"') break;
         if (s == '\\' && k + 1 < text.size() && (text[k + 1] == '"' || text[k + 1] == '\\')) {
