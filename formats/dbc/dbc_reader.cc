@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 #include <map>
+#include <unordered_map>
 
 #include "formats/dbc/dbc_file.h"
 #include "formats/dbc/dbc_lexer.h"
@@ -19,7 +20,10 @@ using namespace ombrix::signals;
 class Reader {
  public:
   Reader(std::string_view text, const std::string& name)
-      : text_(text), name_(name), tokens_(dbc::Tokens(text, name)) {}
+      : text_(text), name_(name), lexer_(text, name) {
+    ahead_[0] = lexer_.Next();
+    ahead_[1] = lexer_.Next();
+  }
 
   SignalDatabase Read() {
     while (!AtEnd()) Statement();
@@ -29,19 +33,22 @@ class Reader {
 
  private:
   // --- tokens
-  const Token& Peek(size_t ahead = 0) const {
-    return tokens_[std::min(next_ + ahead, tokens_.size() - 1)];
-  }
+  // The next token, or the one after it.
+  const Token& Peek(size_t ahead = 0) const { return ahead_[ahead]; }
   bool AtEnd() const { return Peek().kind == Token::Kind::End; }
-  const Token& Take() {
-    const Token& token = Peek();
-    if (!AtEnd()) ++next_;
+  Token Take() {
+    Token token = ahead_[0];
+    if (!AtEnd()) {
+      ahead_[0] = ahead_[1];
+      ahead_[1] = lexer_.Next();
+      taken_end_ = token.end;
+    }
     return token;
   }
   [[noreturn]] void Fail(const Token& at, const std::string& what) const {
     const std::string found = at.kind == Token::Kind::End      ? "the end of the file"
                               : at.kind == Token::Kind::String ? "a string"
-                                                               : "'" + at.text + "'";
+                                                               : "'" + std::string(at.text) + "'";
     throw FileError(name_, at.line,
                     "column " + std::to_string(at.column) + ": " + what + ", found " + found);
   }
@@ -55,11 +62,11 @@ class Reader {
   }
   std::string Name(const char* what) {
     if (Peek().kind != Token::Kind::Name) Fail(Peek(), std::string("expected ") + what);
-    return Take().text;
+    return Take().Text();
   }
   std::string Text(const char* what) {
     if (Peek().kind != Token::Kind::String) Fail(Peek(), std::string("expected ") + what);
-    return Take().text;
+    return Take().Text();
   }
   double Real(const char* what) {
     const Token& token = Peek();
@@ -106,9 +113,9 @@ class Reader {
 
   // --- statements
   void Statement() {
-    const Token& keyword = Peek();
+    const Token keyword = Peek();
     if (keyword.kind != Token::Kind::Name) Fail(keyword, "expected a keyword");
-    const std::string& word = keyword.text;
+    const std::string_view word = keyword.text;
     if (word == "VERSION") {
       Take();
       database_.Version = Text("the version string");
@@ -177,10 +184,10 @@ class Reader {
 
   // Keeps a statement the model does not hold, as written, up to its ';'.
   void Keep() {
-    const Token& first = Take();
+    const Token first = Take();
     size_t end = first.end;
     while (!AtEnd()) {
-      const Token& token = Peek();
+      const Token token = Peek();
       // A keyword at the start of a line begins the next statement even
       // where this one lacks its ';'.
       if (token.starts_line && token.column == 1 && token.kind == Token::Kind::Name) break;
@@ -193,7 +200,7 @@ class Reader {
 
   // Keeps the statement from `first` to the last token taken, as written.
   void KeepSince(const Token& first) {
-    database_.Other.emplace_back(text_.substr(first.offset, tokens_[next_ - 1].end - first.offset));
+    database_.Other.emplace_back(text_.substr(first.offset, taken_end_ - first.offset));
   }
 
   ValueDescriptions Descriptions() {
@@ -211,9 +218,9 @@ class Reader {
     const Token& token = Peek();
     if (token.kind == Token::Kind::String) {
       value.kind = AttributeValue::Kind::Text;
-      value.text = Take().text;
+      value.text = Take().Text();
     } else if (token.kind == Token::Kind::Number &&
-               token.text.find_first_of(".eE") == std::string::npos) {
+               token.text.find_first_of(".eE") == std::string_view::npos) {
       value.integer = Integer("an attribute value", std::numeric_limits<int64_t>::min(),
                               std::numeric_limits<int64_t>::max());
     } else {
@@ -237,12 +244,12 @@ class Reader {
   }
 
   void SignalStatement(Message& message) {
-    const Token& keyword = Take();
+    const Token keyword = Take();
     Signal signal;
     signal.Name = Name("the signal name");
     if (Peek().kind == Token::Kind::Name) {
-      const Token& mux = Take();
-      const std::string& m = mux.text;
+      const Token mux = Take();
+      const std::string_view m = mux.text;
       if (m == "M") {
         signal.IsMultiplexer = true;
       } else if (m.size() >= 2 && m[0] == 'm') {
@@ -263,7 +270,6 @@ class Reader {
     Expect(":", "after the signal name");
     signal.StartBit = static_cast<uint32_t>(Integer("the start bit", 0, 64 * 8 - 1));
     Expect("|", "after the start bit");
-    const Token& length = Peek();
     signal.Length = static_cast<uint32_t>(Integer("the length in bits", 1, 64));
     Expect("@", "after the length");
     const auto order = Integer("the byte order (0 Motorola, 1 Intel)", 0, 1);
@@ -291,17 +297,16 @@ class Reader {
     if (message.SignalNamed(signal.Name) != nullptr) {
       Fail(keyword, "a second signal " + signal.Name + " in message " + message.Name);
     }
-    (void)length;
     message.Signals.push_back(std::move(signal));
   }
 
   // CM_ ["text"] or CM_ BU_|BO_|SG_|EV_ ... "text";
   void CommentStatement() {
-    const Token& keyword = Take();
+    const Token keyword = Take();
     PendingComment comment;
     comment.at = keyword;
     if (Peek().kind == Token::Kind::Name) {
-      comment.object = Take().text;
+      comment.object = Take().Text();
       if (comment.object == "BO_" || comment.object == "SG_") comment.id = FileId();
       if (comment.object == "BU_" || comment.object == "SG_" || comment.object == "EV_") {
         comment.name = Name("the commented object's name");
@@ -324,7 +329,7 @@ class Reader {
     Take();
     AttributeDefinition definition;
     if (Peek().kind == Token::Kind::Name) {
-      const Token& object = Take();
+      const Token object = Take();
       if (object.text == "BU_")
         definition.Object = AttributeObject::Node;
       else if (object.text == "BO_")
@@ -337,7 +342,7 @@ class Reader {
         Fail(object, "expected BU_, BO_, SG_, EV_ or the attribute's name");
     }
     definition.Name = Text("the attribute name");
-    const Token& type = Peek();
+    const Token type = Peek();
     const std::string kind = Name("the attribute type (INT, HEX, FLOAT, STRING or ENUM)");
     using Kind = AttributeDefinition::Kind;
     if (kind == "INT" || kind == "HEX" || kind == "FLOAT") {
@@ -351,7 +356,7 @@ class Reader {
     } else if (kind == "ENUM") {
       definition.Type = Kind::Enumeration;
       while (Peek().kind == Token::Kind::String) {
-        definition.Choices.push_back(Take().text);
+        definition.Choices.push_back(Take().Text());
         if (Is(",")) Take();
       }
     } else {
@@ -362,12 +367,12 @@ class Reader {
   }
 
   void AttributeStatement() {
-    const Token& keyword = Take();
+    const Token keyword = Take();
     PendingAttribute attribute;
     attribute.at = keyword;
     attribute.name = Text("the attribute name");
     if (Peek().kind == Token::Kind::Name) {
-      attribute.object = Take().text;
+      attribute.object = Take().Text();
       if (attribute.object == "BO_" || attribute.object == "SG_") attribute.id = FileId();
       if (attribute.object == "BU_" || attribute.object == "SG_" || attribute.object == "EV_") {
         attribute.target = Name("the object's name");
@@ -387,7 +392,7 @@ class Reader {
   }
 
   void MultiplexStatement() {
-    const Token& keyword = Take();
+    const Token keyword = Take();
     PendingMultiplex multiplex;
     multiplex.at = keyword;
     multiplex.id = FileId();
@@ -396,7 +401,7 @@ class Reader {
     for (;;) {
       // "3-5" reads as the numbers 3 and -5.
       const auto low = Integer("a range's low value", 0, std::numeric_limits<int64_t>::max());
-      const Token& second = Peek();
+      const Token second = Peek();
       const auto high = Integer("a range's high value", std::numeric_limits<int64_t>::min(), 0);
       if (second.text[0] != '-') Fail(second, "expected '-' between a range's values");
       if (-high < low) Fail(second, "a range whose high value is below its low one");
@@ -443,11 +448,14 @@ class Reader {
     std::vector<MultiplexRange> ranges;
   };
 
+  // Messages by file identifier, the first of a repeated one, made once
+  // all are read (statements refer to them by the thousand).
   Message* MessageOf(uint32_t file_id) {
-    for (Message& message : database_.Messages) {
-      if (message.FileId() == file_id) return &message;
+    if (by_id_.empty()) {
+      for (Message& message : database_.Messages) by_id_.try_emplace(message.FileId(), &message);
     }
-    return nullptr;
+    const auto found = by_id_.find(file_id);
+    return found == by_id_.end() ? nullptr : found->second;
   }
   Signal* SignalOf(uint32_t file_id, const std::string& name) {
     Message* message = MessageOf(file_id);
@@ -529,8 +537,9 @@ class Reader {
 
   std::string_view text_;
   const std::string& name_;
-  std::vector<Token> tokens_;
-  size_t next_ = 0;
+  dbc::Lexer lexer_;
+  Token ahead_[2];
+  size_t taken_end_ = 0;
   SignalDatabase database_;
   std::vector<std::pair<uint32_t, std::vector<std::string>>> transmitters_;
   std::vector<PendingComment> comments_;
@@ -539,6 +548,7 @@ class Reader {
   std::vector<PendingValues> values_;
   std::vector<PendingType> value_types_;
   std::vector<PendingMultiplex> multiplexes_;
+  std::unordered_map<uint32_t, Message*> by_id_;
 };
 
 }  // namespace
