@@ -73,6 +73,20 @@ void BM_DecodeTenSignals(benchmark::State& state) {
 }
 BENCHMARK(BM_DecodeTenSignals);
 
+void BM_DecodeTenValues(benchmark::State& state) {
+  const signals::SignalDatabase database = formats::ParseDbc(kMessage);
+  const signals::MessageCodec codec(database.Messages.front());
+  const auto frames = Frames();
+  std::array<double, 10> out{};
+  size_t k = 0;
+  for (auto _ : state) {
+    codec.DecodeValues(frames[k++ & 255], out);
+    benchmark::DoNotOptimize(out.data());
+    benchmark::ClobberMemory();
+  }
+}
+BENCHMARK(BM_DecodeTenValues);
+
 void BM_DecodeTenSignalsByHand(benchmark::State& state) {
   const auto frames = Frames();
   std::array<double, 10> out{};

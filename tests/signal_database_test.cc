@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <random>
 #include <string>
@@ -248,8 +249,24 @@ TEST(MessageCodecTest, PhysicalValuesTextsAndMultiplexing) {
   EXPECT_EQ(refused({{"Gear", 1.0}}),
             "5 error 5: Invalid procedure call or argument: message EngineData has no signal Gear");
 
-  // Multiplexed signals come only when their multiplexer selects them.
+  // Multiplexed signals come only when their multiplexer selects them;
+  // DecodeValues gives the same values, NaN for those left out.
   const MessageCodec diagnostic(*db.MessageNamed("Diagnostic"));
+  const std::vector<uint8_t> pressure = diagnostic.Encode({{"Service", 34.0}, {"Pressure", 1.5}});
+  std::vector<double> only_values(diagnostic.Definition().Signals.size());
+  for (const size_t size : {pressure.size(), size_t{8}, size_t{3}}) {
+    diagnostic.DecodeValues(std::span(pressure).first(size), only_values);
+    std::string shown;
+    for (const double v : only_values) shown += std::isnan(v) ? "- " : std::to_string(v) + " ";
+    std::string expected;
+    size_t next = 0;
+    const auto listed = diagnostic.Decode(std::span(pressure).first(size));
+    for (const Signal& signal : diagnostic.Definition().Signals) {
+      const bool present = next < listed.size() && listed[next].Definition == &signal;
+      expected += present ? std::to_string(listed[next++].Value) + " " : "- ";
+    }
+    EXPECT_EQ(shown, expected) << size;
+  }
   const auto names = [&](const std::map<std::string, EncodedValue>& values) {
     std::string listed;
     for (const DecodedSignal& s : diagnostic.Decode(diagnostic.Encode(values))) {

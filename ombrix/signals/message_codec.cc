@@ -24,22 +24,6 @@ uint64_t LowBits(uint32_t length) {
   return length >= 64 ? ~uint64_t{0} : (uint64_t{1} << length) - 1;
 }
 
-double RawOf(const Signal& signal, uint64_t bits) {
-  switch (signal.Type) {
-    case ValueType::Float:
-      return std::bit_cast<float>(static_cast<uint32_t>(bits));
-    case ValueType::Double:
-      return std::bit_cast<double>(bits);
-    case ValueType::Integer:
-      break;
-  }
-  if (signal.Signed && signal.Length < 64 && (bits >> (signal.Length - 1) & 1u) != 0) {
-    bits |= ~LowBits(signal.Length);
-  }
-  return signal.Signed ? static_cast<double>(static_cast<int64_t>(bits))
-                       : static_cast<double>(bits);
-}
-
 const std::string* TextOf(const Signal& signal, double raw) {
   for (const auto& [value, text] : signal.Values) {
     if (static_cast<double>(value) == raw) return &text;
@@ -65,6 +49,8 @@ MessageCodec::MessageCodec(const Message& message) : message_(&message) {
     } else if (signal.Order == ByteOrder::Intel) {
       step.first = signal.StartBit / 8;
       step.shift = signal.StartBit % 8;
+      step.wide = step.shift + signal.Length > 64;
+      step.word_shift = signal.StartBit;
       step.end = static_cast<uint32_t>((uint64_t{signal.StartBit} + signal.Length + 7) / 8);
     } else {
       const uint32_t from_msb = MotorolaSkippedBits(signal.StartBit);
@@ -72,34 +58,69 @@ MessageCodec::MessageCodec(const Message& message) : message_(&message) {
       step.motorola = true;
       // Nine bytes hold 72 bits, the signal's last one (72 - 1 - shift) from their top.
       step.shift = 72 - from_msb % 8 - signal.Length;
+      step.wide = true;
+      step.word_shift = 64 - from_msb - signal.Length;  // used only within the first word
       step.end = static_cast<uint32_t>((uint64_t{from_msb} + signal.Length + 7) / 8);
     }
     if (step.end > 64) step.end = std::numeric_limits<uint32_t>::max();
+    step.multiplexed = signal.MultiplexValue.has_value() || !signal.MultiplexSwitch.empty();
+    step.type = signal.Type;
+    if (signal.Type == ValueType::Integer && signal.Signed && signal.Length < 64) {
+      step.sign_shift = static_cast<uint8_t>(64 - signal.Length);
+    }
+    step.plain = signal.Type == ValueType::Integer && (signal.Signed || signal.Length < 64);
+    step.factor = signal.Factor;
+    step.offset = signal.Offset;
+    multiplexed_ = multiplexed_ || step.multiplexed;
+    if (step.end <= 64) reach_ = std::max<size_t>(reach_, step.first + 9);
+    within_word_ = within_word_ && step.end <= 8;
     steps_.push_back(step);
   }
 }
 
-uint64_t MessageCodec::Read(const Step& step, std::span<const uint8_t> padded) const noexcept {
+[[gnu::always_inline]] inline uint64_t MessageCodec::Read(const Step& step,
+                                                          const uint8_t* bytes) noexcept {
   uint64_t word;
-  std::memcpy(&word, padded.data() + step.first, sizeof word);
-  const uint8_t ninth = padded[step.first + 8];
-  Wide bytes;
-  if (step.motorola) {
-    bytes = (Wide{__builtin_bswap64(word)} << 8) | ninth;
-  } else {
-    bytes = (Wide{ninth} << 64) | word;
-  }
-  return static_cast<uint64_t>(bytes >> step.shift) & step.mask;
+  std::memcpy(&word, bytes + step.first, sizeof word);
+  if (!step.wide) return (word >> step.shift) & step.mask;
+  const uint8_t ninth = bytes[step.first + 8];
+  const Wide all =
+      step.motorola ? (Wide{__builtin_bswap64(word)} << 8) | ninth : (Wide{ninth} << 64) | word;
+  return static_cast<uint64_t>(all >> step.shift) & step.mask;
 }
 
-bool MessageCodec::Selected(size_t k, std::span<const uint8_t> padded, uint32_t frame_bytes,
-                            int depth) const {
+[[gnu::always_inline]] inline double MessageCodec::RawOf(const Step& step, uint64_t bits) noexcept {
+  if (step.plain) [[likely]] {
+    // Unsigned ones below 64 bits have sign_shift 0 and stay positive.
+    return static_cast<double>(static_cast<int64_t>(bits << step.sign_shift) >> step.sign_shift);
+  }
+  switch (step.type) {
+    case ValueType::Float:
+      return std::bit_cast<float>(static_cast<uint32_t>(bits));
+    case ValueType::Double:
+      return std::bit_cast<double>(bits);
+    case ValueType::Integer:
+      break;
+  }
+  return static_cast<double>(bits);  // unsigned, 64 bits
+}
+
+const uint8_t* MessageCodec::Loadable(std::span<const uint8_t> frame,
+                                      uint8_t* room) const noexcept {
+  if (frame.size() >= reach_) return frame.data();
+  const size_t size = std::min<size_t>(frame.size(), 64);
+  if (size > 0) std::memcpy(room, frame.data(), size);
+  std::memset(room + size, 0, reach_ - size);
+  return room;
+}
+
+bool MessageCodec::Selected(size_t k, const uint8_t* bytes, uint32_t frame_bytes, int depth) const {
   const Signal& signal = message_->Signals[k];
   if (signal.MultiplexSwitch.empty()) {
     if (!signal.MultiplexValue) return true;
     for (size_t s = 0; s < steps_.size(); ++s) {
       if (message_->Signals[s].IsMultiplexer) {
-        return steps_[s].end <= frame_bytes && Read(steps_[s], padded) == *signal.MultiplexValue;
+        return steps_[s].end <= frame_bytes && Read(steps_[s], bytes) == *signal.MultiplexValue;
       }
     }
     return false;
@@ -108,8 +129,8 @@ bool MessageCodec::Selected(size_t k, std::span<const uint8_t> padded, uint32_t 
   if (depth > 16) return false;  // a loop of switches selects nothing
   for (size_t s = 0; s < steps_.size(); ++s) {
     if (message_->Signals[s].Name != signal.MultiplexSwitch) continue;
-    if (steps_[s].end > frame_bytes || !Selected(s, padded, frame_bytes, depth + 1)) return false;
-    const uint64_t value = Read(steps_[s], padded);
+    if (steps_[s].end > frame_bytes || !Selected(s, bytes, frame_bytes, depth + 1)) return false;
+    const uint64_t value = Read(steps_[s], bytes);
     for (const MultiplexRange& range : signal.MultiplexRanges) {
       if (range.low <= value && value <= range.high) return true;
     }
@@ -120,25 +141,54 @@ bool MessageCodec::Selected(size_t k, std::span<const uint8_t> padded, uint32_t 
 
 void MessageCodec::Decode(std::span<const uint8_t> frame, std::vector<DecodedSignal>& out) const {
   out.clear();
-  std::array<uint8_t, kRoom> padded{};
-  const size_t size = std::min<size_t>(frame.size(), 64);
-  if (size > 0) std::memcpy(padded.data(), frame.data(), size);
-  const auto frame_bytes = static_cast<uint32_t>(size);
+  std::array<uint8_t, kRoom> room;
+  const uint8_t* bytes = Loadable(frame, room.data());
+  const auto frame_bytes = static_cast<uint32_t>(std::min<size_t>(frame.size(), 64));
   for (size_t k = 0; k < steps_.size(); ++k) {
     const Step& step = steps_[k];
     if (step.end > frame_bytes) continue;
+    if (step.multiplexed && !Selected(k, bytes, frame_bytes, 0)) continue;
     const Signal& signal = message_->Signals[k];
-    if ((signal.MultiplexValue || !signal.MultiplexSwitch.empty()) &&
-        !Selected(k, padded, frame_bytes, 0)) {
-      continue;
-    }
     DecodedSignal& decoded = out.emplace_back();
     decoded.Definition = &signal;
-    decoded.Bits = Read(step, padded);
-    decoded.Raw = RawOf(signal, decoded.Bits);
-    decoded.Value = decoded.Raw * signal.Factor + signal.Offset;
+    decoded.Bits = Read(step, bytes);
+    decoded.Raw = RawOf(step, decoded.Bits);
+    decoded.Value = decoded.Raw * step.factor + step.offset;
     decoded.Text = signal.Values.empty() ? nullptr : TextOf(signal, decoded.Raw);
   }
+}
+
+template <typename ReadBits>
+void MessageCodec::DecodeEach(const uint8_t* bytes, uint32_t frame_bytes, std::span<double> out,
+                              ReadBits read) const {
+  const size_t count = std::min(out.size(), steps_.size());
+  for (size_t k = 0; k < count; ++k) {
+    const Step& step = steps_[k];
+    if (step.end > frame_bytes || (step.multiplexed && !Selected(k, bytes, frame_bytes, 0)))
+        [[unlikely]] {
+      out[k] = std::numeric_limits<double>::quiet_NaN();
+      continue;
+    }
+    out[k] = RawOf(step, read(step)) * step.factor + step.offset;
+  }
+}
+
+void MessageCodec::DecodeValues(std::span<const uint8_t> frame, std::span<double> out) const {
+  const auto frame_bytes = static_cast<uint32_t>(std::min<size_t>(frame.size(), 64));
+  if (within_word_ && !multiplexed_) {
+    // A classic frame: the whole of it as one word each way round, every
+    // signal a shift and a mask of one of them.
+    uint64_t intel = 0;
+    if (frame_bytes > 0) std::memcpy(&intel, frame.data(), std::min<size_t>(frame_bytes, 8));
+    const uint64_t motorola = __builtin_bswap64(intel);
+    DecodeEach(nullptr, frame_bytes, out, [&](const Step& step) {
+      return ((step.motorola ? motorola : intel) >> step.word_shift) & step.mask;
+    });
+    return;
+  }
+  std::array<uint8_t, kRoom> room;
+  const uint8_t* bytes = Loadable(frame, room.data());
+  DecodeEach(bytes, frame_bytes, out, [&](const Step& step) { return Read(step, bytes); });
 }
 
 std::vector<DecodedSignal> MessageCodec::Decode(std::span<const uint8_t> frame) const {

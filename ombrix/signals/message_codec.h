@@ -55,22 +55,47 @@ class MessageCodec {
   /// The same over an existing frame, changing only the given signals' bits.
   void Encode(const std::map<std::string, EncodedValue>& values, std::span<uint8_t> frame) const;
 
+  /// The physical values alone, for the fastest decoding: out[k] is signal
+  /// k's value, NaN where Decode would leave the signal out. `out` has one
+  /// element per signal of the message.
+  void DecodeValues(std::span<const uint8_t> frame, std::span<double> out) const;
+
  private:
   // How to read one signal: load the bytes from `first` on (nine at most,
-  // in the signal's byte order) and shift right by `shift`.
+  // in the signal's byte order) and shift right by `shift`; then what to
+  // do with the bits, so that decoding reads the steps and nothing else.
   struct Step {
     uint32_t first = 0;
     uint32_t end = 0;  // bytes the frame needs for the signal
     uint32_t shift = 0;
+    uint32_t word_shift = 0;  // in a frame of at most 8 bytes read as one word
     uint64_t mask = 0;
     bool motorola = false;
+    bool wide = false;         // needs the ninth byte
+    bool multiplexed = false;  // present only when selected
+    uint8_t sign_shift = 0;    // 64 - Length for a signed integer, else 0
+    bool plain = true;         // an integer that int64_t holds, signed or not
+    ValueType type = ValueType::Integer;
+    double factor = 1;
+    double offset = 0;
   };
   // Whether the multiplexing of signal k selects it, given the steps' bits.
-  bool Selected(size_t k, std::span<const uint8_t> padded, uint32_t frame_bytes, int depth) const;
-  uint64_t Read(const Step& step, std::span<const uint8_t> padded) const noexcept;
+  bool Selected(size_t k, const uint8_t* bytes, uint32_t frame_bytes, int depth) const;
+  static uint64_t Read(const Step& step, const uint8_t* bytes) noexcept;
+  static double RawOf(const Step& step, uint64_t bits) noexcept;
+  // The physical value of signal k, present in a frame of `frame_bytes`.
+  template <typename ReadBits>
+  void DecodeEach(const uint8_t* bytes, uint32_t frame_bytes, std::span<double> out,
+                  ReadBits read) const;
+  // The frame's bytes where every step may load nine: the frame itself when
+  // it is long enough, else a zero-padded copy in `room`.
+  const uint8_t* Loadable(std::span<const uint8_t> frame, uint8_t* room) const noexcept;
 
   const Message* message_;
   std::vector<Step> steps_;
+  size_t reach_ = 0;         // bytes from the frame's start that the steps load
+  bool within_word_ = true;  // every signal lies in the first 8 bytes
+  bool multiplexed_ = false;
 };
 
 }  // namespace ombrix::signals
