@@ -285,5 +285,131 @@ TEST(MessageCodecTest, PhysicalValuesTextsAndMultiplexing) {
   EXPECT_EQ(diagnostic.Decode(diagnostic.Encode({{"Energy", 1e300}})).back().Value, 1e300);
 }
 
+namespace random_db {
+
+std::string RandomName(std::mt19937& random, const char* prefix) {
+  return prefix + std::to_string(random() % 100000);
+}
+
+std::string RandomText(std::mt19937& random) {
+  static const std::vector<std::string> pieces = {"a", "Z", " ",  "\"",  "\\",  "\n", ",",
+                                                  ";", "é", "°C", "BO_", "1.5", "\t"};
+  std::string text;
+  for (size_t k = random() % 6; k > 0; --k) text += pieces[random() % pieces.size()];
+  return text;
+}
+
+AttributeValue RandomValue(std::mt19937& random) {
+  AttributeValue value;
+  switch (random() % 3) {
+    case 0:
+      value.integer = static_cast<int64_t>(random()) - (1 << 30);
+      break;
+    case 1:
+      value.kind = AttributeValue::Kind::Float;
+      value.number = std::ldexp(static_cast<double>(random()), -static_cast<int>(random() % 40));
+      break;
+    default:
+      value.kind = AttributeValue::Kind::Text;
+      value.text = RandomText(random);
+  }
+  return value;
+}
+
+AttributeList RandomAttributes(std::mt19937& random) {
+  AttributeList attributes;
+  for (size_t k = random() % 3; k > 0; --k) {
+    attributes.emplace_back(RandomName(random, "Attr"), RandomValue(random));
+  }
+  return attributes;
+}
+
+SignalDatabase RandomDatabase(std::mt19937& random) {
+  SignalDatabase db;
+  db.Version = RandomText(random);
+  db.Comment = RandomText(random);
+  for (size_t k = random() % 4; k > 0; --k) {
+    db.Nodes.push_back({RandomName(random, "Node") + "_" + std::to_string(k), RandomText(random),
+                        RandomAttributes(random)});
+  }
+  db.Attributes = RandomAttributes(random);
+  for (size_t k = random() % 3; k > 0; --k) {
+    AttributeDefinition definition;
+    definition.Name = RandomName(random, "Def");
+    definition.Object = static_cast<AttributeObject>(random() % 4);
+    definition.Type = static_cast<AttributeDefinition::Kind>(random() % 5);
+    if (definition.Type == AttributeDefinition::Kind::Enumeration) {
+      definition.Choices = {RandomText(random), RandomText(random)};
+    } else if (definition.Type != AttributeDefinition::Kind::String) {
+      definition.Minimum = -static_cast<double>(random() % 100);
+      definition.Maximum = static_cast<double>(random() % 100000);
+    }
+    if (random() % 2) definition.Default = RandomValue(random);
+    db.AttributeDefinitions.push_back(std::move(definition));
+  }
+  for (size_t m = random() % 5; m > 0; --m) {
+    Message message;
+    // Identifiers differ, as statements refer to messages by them.
+    message.Extended = random() % 2;
+    message.Id = static_cast<uint32_t>(m * 311 + (message.Extended ? random() % 1000 * 2048 : 0));
+    message.Name = RandomName(random, "Msg");
+    message.Length = static_cast<uint32_t>(random() % 65);
+    if (random() % 2) message.Sender = RandomName(random, "Node");
+    message.Comment = RandomText(random);
+    message.Attributes = RandomAttributes(random);
+    const uint32_t bytes = std::max<uint32_t>(message.Length, 1);
+    for (size_t s = random() % 5; s > 0; --s) {
+      Signal signal = RandomSignal(random, bytes);
+      signal.Name = RandomName(random, "Sig") + "_" + std::to_string(s);
+      signal.Factor =
+          std::ldexp(static_cast<double>(random() % 1000 + 1), -static_cast<int>(random() % 10));
+      signal.Offset = static_cast<double>(static_cast<int>(random() % 200) - 100) / 8;
+      signal.Minimum = -static_cast<double>(random() % 50);
+      signal.Maximum = static_cast<double>(random() % 5000) / 3;
+      signal.Unit = RandomText(random);
+      if (random() % 2) signal.Receivers = {RandomName(random, "Node"), RandomName(random, "Node")};
+      if (random() % 3 == 0) signal.MultiplexValue = random() % 300;
+      if (random() % 5 == 0) signal.IsMultiplexer = true;
+      if (signal.Length == 32 && random() % 2) signal.Type = ValueType::Float;
+      if (signal.Length == 64 && random() % 2) signal.Type = ValueType::Double;
+      for (size_t v = random() % 3; v > 0; --v) {
+        signal.Values.emplace_back(static_cast<int64_t>(random() % 1000) - 500, RandomText(random));
+      }
+      signal.Comment = RandomText(random);
+      signal.Attributes = RandomAttributes(random);
+      message.Signals.push_back(std::move(signal));
+    }
+    if (message.Signals.size() >= 2 && random() % 2) {
+      message.Signals[1].MultiplexSwitch = message.Signals[0].Name;
+      message.Signals[1].MultiplexRanges = {{1, 3}, {7, 7}};
+    }
+    if (random() % 3 == 0) message.Transmitters = {RandomName(random, "Node")};
+    db.Messages.push_back(std::move(message));
+  }
+  db.ValueTables.emplace_back(RandomName(random, "Table"),
+                              ValueDescriptions{{1, RandomText(random)}});
+  db.Other = {"EV_ Key: 0 [0|1] \"\" 0 1 DUMMY_NODE_VECTOR0 Vector__XXX;"};
+  return db;
+}
+
+}  // namespace random_db
+
+TEST(DbcWriteTest, WhatIsWrittenReadsBackTheSame) {
+  const SignalDatabase& sample = Engine();
+  EXPECT_EQ(formats::ParseDbc(formats::FormatDbc(sample)), sample);
+  std::mt19937 random(17);
+  for (int round = 0; round < 500; ++round) {
+    const SignalDatabase db = random_db::RandomDatabase(random);
+    const std::string text = formats::FormatDbc(db);
+    SignalDatabase again;
+    try {
+      again = formats::ParseDbc(text);
+    } catch (const formats::FileError& error) {
+      FAIL() << error.what() << "\n" << text;
+    }
+    ASSERT_EQ(again, db) << text;
+  }
+}
+
 }  // namespace
 }  // namespace ombrix::signals

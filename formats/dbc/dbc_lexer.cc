@@ -43,6 +43,7 @@ Token Lexer::Next() {
   token.starts_line = !line_has_token_;
   if (k >= text.size()) {
     at_ = token.end = k;
+    token.end_line = line_;
     return token;
   }
   const char c = text[k];
@@ -101,6 +102,7 @@ Token Lexer::Next() {
                              : std::string("a character no DBC token starts with: '") + c + "'"));
   }
   token.end = at_ = k;
+  token.end_line = line_;
   line_has_token_ = true;
   return token;
 }

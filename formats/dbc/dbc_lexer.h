@@ -15,6 +15,7 @@ struct Token {
   std::string_view text;
   bool escaped = false;  // a string with \" or \\ in it
   int line = 0;
+  int end_line = 0;  // differs from line for a string over several lines
   int column = 0;
   size_t offset = 0;  // where it starts in the text
   size_t end = 0;     // one past where it ends

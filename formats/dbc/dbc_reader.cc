@@ -15,6 +15,9 @@ namespace ombrix::formats {
 namespace {
 
 using dbc::Token;
+
+// The node name DBC writes where there is none.
+constexpr const char* kNoNode = "Vector__XXX";
 using namespace ombrix::signals;
 
 class Reader {
@@ -42,6 +45,7 @@ class Reader {
       ahead_[0] = ahead_[1];
       ahead_[1] = lexer_.Next();
       taken_end_ = token.end;
+      taken_line_ = token.end_line;
     }
     return token;
   }
@@ -240,6 +244,7 @@ class Reader {
     Expect(":", "after the message name");
     message.Length = static_cast<uint32_t>(Integer("the message length", 0, 64));
     message.Sender = Name("the sending node");
+    if (message.Sender == kNoNode) message.Sender.clear();
     database_.Messages.push_back(std::move(message));
   }
 
@@ -293,7 +298,8 @@ class Reader {
     signal.Maximum = Real("the maximum");
     Expect("]", "after the maximum");
     signal.Unit = Text("the unit");
-    signal.Receivers = NamesOnLine(keyword.line);
+    signal.Receivers = NamesOnLine(taken_line_);
+    std::erase(signal.Receivers, std::string(kNoNode));
     if (message.SignalNamed(signal.Name) != nullptr) {
       Fail(keyword, "a second signal " + signal.Name + " in message " + message.Name);
     }
@@ -540,6 +546,7 @@ class Reader {
   dbc::Lexer lexer_;
   Token ahead_[2];
   size_t taken_end_ = 0;
+  int taken_line_ = 0;  // where the last token taken ends
   SignalDatabase database_;
   std::vector<std::pair<uint32_t, std::vector<std::string>>> transmitters_;
   std::vector<PendingComment> comments_;
