@@ -63,6 +63,8 @@ void BindFields(py::module_& m);
 void BindMemory(py::module_& m);
 /// ImageRegion, ImageFile, read_image, write_image.
 void BindFiles(py::module_& m);
+/// SignalDatabase: DBC files, decoding and encoding by name.
+void BindSignals(py::module_& m);
 
 /// A Python value as a Variant: None Empty, ombrix.Null Null, bool, int
 /// (Long; error 6 beyond 32 bits), float, str, bytes-like (an array of

@@ -15,4 +15,5 @@ PYBIND11_MODULE(_ombrix, m) {
   ombrix::python::BindFields(m);
   ombrix::python::BindMemory(m);
   ombrix::python::BindFiles(m);
+  ombrix::python::BindSignals(m);
 }

@@ -1,0 +1,223 @@
+// Signal databases from Python: read or parse a DBC file, decode a frame to
+// a dict of values, encode a dict of values to a frame, and look at the
+// messages and signals as dicts.
+#include <pybind11/stl.h>
+
+#include <cmath>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "formats/dbc/dbc_file.h"
+#include "ombrix/signals/message_codec.h"
+#include "python/bindings.h"
+
+namespace ombrix::python {
+namespace {
+
+using signals::MessageCodec;
+
+// A database and the codecs of its messages, which point into it: immutable
+// once made.
+class Database {
+ public:
+  explicit Database(signals::SignalDatabase database) : database_(std::move(database)) {
+    codecs_.reserve(database_.Messages.size());
+    for (size_t k = 0; k < database_.Messages.size(); ++k) {
+      const signals::Message& message = database_.Messages[k];
+      codecs_.emplace_back(message);
+      by_id_.try_emplace(Key(message.Id, message.Extended), k);
+      by_name_.try_emplace(message.Name, k);
+    }
+  }
+  const signals::SignalDatabase& Get() const noexcept { return database_; }
+
+  // The codec of a message given by name or by identifier.
+  const MessageCodec& Codec(const py::object& message, bool extended) const {
+    if (py::isinstance<py::str>(message)) {
+      const auto found = by_name_.find(message.cast<std::string>());
+      if (found == by_name_.end()) {
+        throw py::key_error("no message named " + message.cast<std::string>());
+      }
+      return codecs_[found->second];
+    }
+    const auto id = message.cast<uint32_t>();
+    const auto found = by_id_.find(Key(id, extended));
+    if (found == by_id_.end()) {
+      throw py::key_error("no " + std::string(extended ? "extended" : "standard") +
+                          " message with identifier " + std::to_string(id));
+    }
+    return codecs_[found->second];
+  }
+
+ private:
+  static uint64_t Key(uint32_t id, bool extended) {
+    return uint64_t{id} | uint64_t{extended} << 32;
+  }
+  signals::SignalDatabase database_;
+  std::vector<MessageCodec> codecs_;
+  std::unordered_map<uint64_t, size_t> by_id_;
+  std::unordered_map<std::string, size_t> by_name_;
+};
+
+// An integer signal's raw value exactly (a double holds only 53 bits).
+py::object ExactRaw(const signals::Signal& signal, uint64_t bits) {
+  if (!signal.Signed) return py::int_(bits);
+  const unsigned unused = 64 - signal.Length;
+  return py::int_(static_cast<int64_t>(bits << unused) >> unused);
+}
+
+py::dict SignalDict(const signals::Signal& s) {
+  py::dict d;
+  d["name"] = s.Name;
+  d["start_bit"] = s.StartBit;
+  d["length"] = s.Length;
+  d["byte_order"] = s.Order == signals::ByteOrder::Intel ? "intel" : "motorola";
+  d["skipped_bits"] = s.Order == signals::ByteOrder::Intel
+                          ? signals::IntelSkippedBits(s.StartBit)
+                          : signals::MotorolaSkippedBits(s.StartBit);
+  d["signed"] = s.Signed;
+  d["type"] = s.Type == signals::ValueType::Integer ? "integer"
+              : s.Type == signals::ValueType::Float ? "float"
+                                                    : "double";
+  d["factor"] = s.Factor;
+  d["offset"] = s.Offset;
+  d["minimum"] = s.Minimum;
+  d["maximum"] = s.Maximum;
+  d["unit"] = s.Unit;
+  d["receivers"] = s.Receivers;
+  d["multiplexer"] = s.IsMultiplexer;
+  d["multiplex_value"] = s.MultiplexValue ? py::object(py::int_(*s.MultiplexValue)) : py::none();
+  py::dict values;
+  for (const auto& [value, text] : s.Values) values[py::int_(value)] = text;
+  d["values"] = values;
+  d["comment"] = s.Comment;
+  return d;
+}
+
+py::dict MessageDict(const signals::Message& m) {
+  py::dict d;
+  d["id"] = m.Id;
+  d["extended"] = m.Extended;
+  d["name"] = m.Name;
+  d["length"] = m.Length;
+  d["sender"] = m.Sender;
+  d["comment"] = m.Comment;
+  py::list list;
+  for (const signals::Signal& s : m.Signals) list.append(SignalDict(s));
+  d["signals"] = list;
+  return d;
+}
+
+}  // namespace
+
+void BindSignals(py::module_& m) {
+  py::class_<Database, std::shared_ptr<Database>>(
+      m, "SignalDatabase",
+      "Messages and their signals, read from DBC: decode frames to values by name and encode "
+      "values to frames. Immutable once read.")
+      .def_static(
+          "read",
+          [](const std::string& path) {
+            signals::SignalDatabase database;
+            {
+              const LetOthersRun others;
+              database = formats::ReadDbcFile(path);
+            }
+            return std::make_shared<Database>(std::move(database));
+          },
+          py::arg("path"),
+          "Reads a DBC file (ombrix.FileError with the line and column of a fault).")
+      .def_static(
+          "parse",
+          [](const std::string& text, const std::string& name) {
+            return std::make_shared<Database>(formats::ParseDbc(text, name));
+          },
+          py::arg("text"), py::arg("name") = "text",
+          "Reads DBC text; name stands for it in errors.")
+      .def(
+          "text", [](const Database& db) { return formats::FormatDbc(db.Get()); },
+          "The database as DBC text, which reads back to the same database.")
+      .def(
+          "write",
+          [](const Database& db, const std::string& path) {
+            formats::WriteDbcFile(db.Get(), path);
+          },
+          py::arg("path"), "Writes the database as a DBC file, safely.")
+      .def(
+          "messages",
+          [](const Database& db) {
+            py::list list;
+            for (const signals::Message& message : db.Get().Messages)
+              list.append(MessageDict(message));
+            return list;
+          },
+          "Every message as a dict (id, extended, name, length, sender, comment, signals).")
+      .def(
+          "message",
+          [](const Database& db, const py::object& message, bool extended) {
+            return MessageDict(db.Codec(message, extended).Definition());
+          },
+          py::arg("message"), py::arg("extended") = false,
+          "One message, by name or identifier, as a dict; KeyError when there is none.")
+      .def(
+          "problems", [](const Database& db) { return signals::Problems(db.Get()); },
+          "What is wrong with the database: duplicate names, overlapping signals, signals that "
+          "leave their message.")
+      .def(
+          "decode",
+          [](const Database& db, const py::object& message, const py::buffer& data, bool extended,
+             bool detail) {
+            const PyBytes bytes(data, "data");
+            const MessageCodec& codec = db.Codec(message, extended);
+            py::dict result;
+            for (const signals::DecodedSignal& s : codec.Decode(bytes.Span())) {
+              const py::str name(s.Definition->Name);
+              if (detail) {
+                py::dict d;
+                const bool integer = s.Definition->Type == signals::ValueType::Integer;
+                d["raw"] =
+                    integer ? ExactRaw(*s.Definition, s.Bits) : py::object(py::float_(s.Raw));
+                d["value"] = s.Value;
+                d["unit"] = s.Definition->Unit;
+                d["text"] = s.Text ? py::object(py::str(*s.Text)) : py::none();
+                result[name] = d;
+              } else {
+                result[name] =
+                    s.Text ? py::object(py::str(*s.Text)) : py::object(py::float_(s.Value));
+              }
+            }
+            return result;
+          },
+          py::arg("message"), py::arg("data"), py::arg("extended") = false,
+          py::arg("detail") = false,
+          "A frame's signals (the message by name or identifier; data any bytes-like object, read "
+          "without a copy): {name: value}, a value description in place of its number; with "
+          "detail, {name: {'raw', 'value', 'unit', 'text'}}. Multiplexed signals only when "
+          "selected.")
+      .def(
+          "encode",
+          [](const Database& db, const py::object& message, const py::dict& values, bool extended) {
+            const MessageCodec& codec = db.Codec(message, extended);
+            std::map<std::string, signals::EncodedValue> given;
+            for (const auto& [key, value] : values) {
+              if (py::isinstance<py::str>(value)) {
+                given[key.cast<std::string>()] = value.cast<std::string>();
+              } else {
+                given[key.cast<std::string>()] = value.cast<double>();
+              }
+            }
+            const std::vector<uint8_t> frame = codec.Encode(given);
+            return py::bytes(reinterpret_cast<const char*>(frame.data()), frame.size());
+          },
+          py::arg("message"), py::arg("values"), py::arg("extended") = false,
+          "A frame of the message's length from {signal: physical value or value name}, zeros "
+          "elsewhere; raw values rounded to the nearest, ties to even. Error 2000 naming the "
+          "signal, its limits and the value when one does not fit.")
+      .def("__repr__", [](const Database& db) {
+        return "<SignalDatabase " + std::to_string(db.Get().Messages.size()) + " messages>";
+      });
+}
+
+}  // namespace ombrix::python
