@@ -57,6 +57,32 @@ TEST(CliTest, FieldReadsScalesNamesAndRewrites) {
             "10A53C7BFFFE020028D6\n");
 }
 
+TEST(CliTest, SignalDatabasesShowDecodeAndEncode) {
+  const std::string dbc = Sample("engine.dbc");
+  EXPECT_EQ(Ombrix({"dbc", "show", dbc}).out,
+            "0x123  EngineData  8 bytes, 5 signals, from Engine\n"
+            "0x00000400x  Diagnostic  64 bytes, 7 signals, from Tester\n2 messages\n");
+  // Both numberings side by side: DBC's Motorola 31|16 is BigEndian's SkippedBits 24.
+  EXPECT_NE(Ombrix({"dbc", "show", dbc, "0x123"}).out.find("Rpm: 31|16@0+ = BigEndian (24, 16)"),
+            std::string::npos);
+  const Result frame = Ombrix({"frame", "encode", "--dbc", dbc, "EngineData", "Speed=70",
+                               "Rpm=1750", "State=Running", "Temperature=-12"});
+  EXPECT_EQ(frame.out, "02581B1B581C0000\n");
+  EXPECT_EQ(Ombrix({"frame", "decode", "--dbc", dbc, "291", "-"}, frame.out).out,
+            "EngineData (0x123)\n  Speed = 70 km/h\n  Rpm = 1750 rpm\n  Temperature = -12 degC\n"
+            "  State = 2 (Running)\n  Ratio = 0\n");
+  EXPECT_EQ(Ombrix({"frame", "decode", "--dbc", dbc, "2147484672", "22123410", "--json"}).out,
+            "{\"message\": \"Diagnostic\", \"id\": 2147484672, \"signals\": {\"Service\": "
+            "{\"raw\": 34, \"value\": 34, \"unit\": \"\", \"text\": null}, \"Identifier\": "
+            "{\"raw\": 4660, \"value\": 4660, \"unit\": \"\", \"text\": null}}}\n");
+  const Result refused = Ombrix({"frame", "encode", "--dbc", dbc, "EngineData", "Speed=700"});
+  EXPECT_EQ(refused.status, 2);
+  EXPECT_EQ(refused.err,
+            "ombrix: error 2000: Value too big: signal Speed: 700 is outside its limits 0..655.35 "
+            "km/h\n");
+  EXPECT_EQ(Ombrix({"frame", "decode", "--dbc", dbc, "0x124", "00"}).status, 2);
+}
+
 TEST(CliTest, ImageCommandsOnFiles) {
   EXPECT_EQ(
       Ombrix({"image", "map", Sample("firmware.hex")}).out,

@@ -74,6 +74,7 @@ int Run(int argc, const char* const* argv, Context& context) {
   AddCrcCommand(app, context, action);
   AddFieldCommand(app, context, action);
   AddImageCommand(app, context, action);
+  AddSignalCommands(app, context, action);
   AddDemoCommand(app, context, action);
   try {
     app.parse(argc, argv);

@@ -32,6 +32,7 @@ void AddCrcCommand(CLI::App& app, Context& context, std::function<int()>& action
 void AddFieldCommand(CLI::App& app, Context& context, std::function<int()>& action);
 void AddImageCommand(CLI::App& app, Context& context, std::function<int()>& action);
 void AddDemoCommand(CLI::App& app, Context& context, std::function<int()>& action);
+void AddSignalCommands(CLI::App& app, Context& context, std::function<int()>& action);
 
 /// Hexadecimal text of bytes, blanks allowed between digits; "-" reads it
 /// from the input.
