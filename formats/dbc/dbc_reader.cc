@@ -28,6 +28,12 @@ class Reader {
     ahead_[1] = lexer_.Next();
   }
 
+  struct Target {
+    std::string object;  // BU_, BO_, SG_, EV_, or empty for the network
+    uint32_t id = 0;
+    std::string name;
+  };
+
   SignalDatabase Read() {
     while (!AtEnd()) Statement();
     Attach();
@@ -306,25 +312,32 @@ class Reader {
     message.Signals.push_back(std::move(signal));
   }
 
+  // What a comment or an attribute is about: nothing (the network), or
+  // BU_ name, BO_ id, SG_ id name, EV_ name.
+  Target ReadTarget(const char* after) {
+    Target target;
+    if (Peek().kind != Token::Kind::Name) return target;
+    const Token object = Peek();
+    target.object = object.Text();
+    if (target.object != "BU_" && target.object != "BO_" && target.object != "SG_" &&
+        target.object != "EV_") {
+      Fail(object, std::string("expected BU_, BO_, SG_ or EV_ ") + after);
+    }
+    Take();
+    if (target.object == "BO_" || target.object == "SG_") target.id = FileId();
+    if (target.object != "BO_") target.name = Name("the object's name");
+    return target;
+  }
+
   // CM_ ["text"] or CM_ BU_|BO_|SG_|EV_ ... "text";
   void CommentStatement() {
     const Token keyword = Take();
     PendingComment comment;
     comment.at = keyword;
-    if (Peek().kind == Token::Kind::Name) {
-      comment.object = Take().Text();
-      if (comment.object == "BO_" || comment.object == "SG_") comment.id = FileId();
-      if (comment.object == "BU_" || comment.object == "SG_" || comment.object == "EV_") {
-        comment.name = Name("the commented object's name");
-      }
-      if (comment.object != "BU_" && comment.object != "BO_" && comment.object != "SG_" &&
-          comment.object != "EV_") {
-        Fail(Peek(), "expected BU_, BO_, SG_ or EV_ after CM_");
-      }
-    }
+    comment.target = ReadTarget("after CM_");
     comment.text = Text("the comment");
     Expect(";", "after the comment");
-    if (comment.object == "EV_") {
+    if (comment.target.object == "EV_") {
       KeepSince(keyword);
       return;
     }
@@ -377,20 +390,10 @@ class Reader {
     PendingAttribute attribute;
     attribute.at = keyword;
     attribute.name = Text("the attribute name");
-    if (Peek().kind == Token::Kind::Name) {
-      attribute.object = Take().Text();
-      if (attribute.object == "BO_" || attribute.object == "SG_") attribute.id = FileId();
-      if (attribute.object == "BU_" || attribute.object == "SG_" || attribute.object == "EV_") {
-        attribute.target = Name("the object's name");
-      }
-      if (attribute.object != "BU_" && attribute.object != "BO_" && attribute.object != "SG_" &&
-          attribute.object != "EV_") {
-        Fail(keyword, "expected BU_, BO_, SG_ or EV_ after the attribute name");
-      }
-    }
+    attribute.target = ReadTarget("after the attribute name");
     attribute.value = Value();
     Expect(";", "after the attribute value");
-    if (attribute.object == "EV_") {
+    if (attribute.target.object == "EV_") {
       KeepSince(keyword);
       return;
     }
@@ -422,17 +425,13 @@ class Reader {
   // --- what refers to messages and signals, attached once all are read
   struct PendingComment {
     Token at;
-    std::string object;
-    uint32_t id = 0;
-    std::string name;
+    Target target;
     std::string text;
   };
   struct PendingAttribute {
     Token at;
     std::string name;
-    std::string object;
-    uint32_t id = 0;
-    std::string target;
+    Target target;
     AttributeValue value;
   };
   struct PendingValues {
@@ -484,13 +483,14 @@ class Reader {
     }
     for (PendingComment& comment : comments_) {
       std::string* target = nullptr;
-      if (comment.object.empty()) {
+      const Target& about = comment.target;
+      if (about.object.empty()) {
         target = &database_.Comment;
-      } else if (comment.object == "BU_") {
-        if (Node* node = NodeOf(comment.name)) target = &node->Comment;
-      } else if (comment.object == "BO_") {
-        if (Message* message = MessageOf(comment.id)) target = &message->Comment;
-      } else if (Signal* signal = SignalOf(comment.id, comment.name)) {
+      } else if (about.object == "BU_") {
+        if (Node* node = NodeOf(about.name)) target = &node->Comment;
+      } else if (about.object == "BO_") {
+        if (Message* message = MessageOf(about.id)) target = &message->Comment;
+      } else if (Signal* signal = SignalOf(about.id, about.name)) {
         target = &signal->Comment;
       }
       if (target == nullptr) Fail(comment.at, "a comment on an object the file does not define");
@@ -503,13 +503,14 @@ class Reader {
     }
     for (PendingAttribute& attribute : attributes_) {
       AttributeList* target = nullptr;
-      if (attribute.object.empty()) {
+      const Target& about = attribute.target;
+      if (about.object.empty()) {
         target = &database_.Attributes;
-      } else if (attribute.object == "BU_") {
-        if (Node* node = NodeOf(attribute.target)) target = &node->Attributes;
-      } else if (attribute.object == "BO_") {
-        if (Message* message = MessageOf(attribute.id)) target = &message->Attributes;
-      } else if (Signal* signal = SignalOf(attribute.id, attribute.target)) {
+      } else if (about.object == "BU_") {
+        if (Node* node = NodeOf(about.name)) target = &node->Attributes;
+      } else if (about.object == "BO_") {
+        if (Message* message = MessageOf(about.id)) target = &message->Attributes;
+      } else if (Signal* signal = SignalOf(about.id, about.name)) {
         target = &signal->Attributes;
       }
       if (target == nullptr)
