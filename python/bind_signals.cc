@@ -27,20 +27,24 @@ class Database {
     for (size_t k = 0; k < database_.Messages.size(); ++k) {
       const signals::Message& message = database_.Messages[k];
       codecs_.emplace_back(message);
+      // Each signal's name as a Python str, made once rather than per frame.
+      std::vector<py::object> names;
+      for (const signals::Signal& signal : message.Signals) names.push_back(py::str(signal.Name));
+      names_.push_back(std::move(names));
       by_id_.try_emplace(Key(message.Id, message.Extended), k);
       by_name_.try_emplace(message.Name, k);
     }
   }
   const signals::SignalDatabase& Get() const noexcept { return database_; }
 
-  // The codec of a message given by name or by identifier.
-  const MessageCodec& Codec(const py::object& message, bool extended) const {
+  // The position of a message given by name or by identifier.
+  size_t Index(const py::object& message, bool extended) const {
     if (py::isinstance<py::str>(message)) {
       const auto found = by_name_.find(message.cast<std::string>());
       if (found == by_name_.end()) {
         throw py::key_error("no message named " + message.cast<std::string>());
       }
-      return codecs_[found->second];
+      return found->second;
     }
     const auto id = message.cast<uint32_t>();
     const auto found = by_id_.find(Key(id, extended));
@@ -48,8 +52,14 @@ class Database {
       throw py::key_error("no " + std::string(extended ? "extended" : "standard") +
                           " message with identifier " + std::to_string(id));
     }
-    return codecs_[found->second];
+    return found->second;
   }
+  const MessageCodec& Codec(const py::object& message, bool extended) const {
+    return codecs_[Index(message, extended)];
+  }
+  const MessageCodec& CodecAt(size_t index) const { return codecs_[index]; }
+  // Signal k's name of message `index` as a Python str.
+  const py::object& NameOf(size_t index, size_t k) const { return names_[index][k]; }
 
  private:
   static uint64_t Key(uint32_t id, bool extended) {
@@ -57,6 +67,7 @@ class Database {
   }
   signals::SignalDatabase database_;
   std::vector<MessageCodec> codecs_;
+  std::vector<std::vector<py::object>> names_;
   std::unordered_map<uint64_t, size_t> by_id_;
   std::unordered_map<std::string, size_t> by_name_;
 };
@@ -170,10 +181,12 @@ void BindSignals(py::module_& m) {
           [](const Database& db, const py::object& message, const py::buffer& data, bool extended,
              bool detail) {
             const PyBytes bytes(data, "data");
-            const MessageCodec& codec = db.Codec(message, extended);
+            const size_t index = db.Index(message, extended);
+            const MessageCodec& codec = db.CodecAt(index);
+            const signals::Signal* first = codec.Definition().Signals.data();
             py::dict result;
             for (const signals::DecodedSignal& s : codec.Decode(bytes.Span())) {
-              const py::str name(s.Definition->Name);
+              const py::object& name = db.NameOf(index, static_cast<size_t>(s.Definition - first));
               if (detail) {
                 py::dict d;
                 const bool integer = s.Definition->Type == signals::ValueType::Integer;

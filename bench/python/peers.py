@@ -8,7 +8,10 @@ build tree's python folder (e.g. build/test/python).
   8-byte read               MemoryImage.read_bytes   IntelHex.gets
   12-bit field of 8 bytes   LittleEndian.Value       bitstruct.unpack
   hex text of 1 MiB         ByteArray.Text           bytes.hex().upper()
+  frame of 5 signals (DBC)  SignalDatabase.decode    canmatrix Frame.decode
 """
+import io
+import os
 import random
 import timeit
 
@@ -17,6 +20,8 @@ import crcmod.predefined
 import intelhex
 
 import ombrix
+
+SAMPLES = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "samples")
 
 
 def per_call(statement, number, repeat=5):
@@ -88,6 +93,22 @@ def main():
     assert text.Text == mib.hex().upper()
     report("hex text of 1 MiB", per_call(lambda: text.Text, 50),
            per_call(lambda: mib.hex().upper(), 50), "at least 3x")
+
+    try:
+        import canmatrix
+        import canmatrix.formats
+    except ImportError:
+        print("frame of 5 signals (DBC): canmatrix is not installed (python3-canmatrix)")
+        return
+    with open(os.path.join(SAMPLES, "engine.dbc")) as dbc:
+        text = dbc.read()
+    database = ombrix.SignalDatabase.parse(text)
+    peer_frame = canmatrix.formats.loads_flat(text, import_type="dbc").frame_by_id(
+        canmatrix.ArbitrationId(291, extended=False))
+    data = database.encode("EngineData", {"Speed": 70.0, "Rpm": 1750.0, "State": "Running"})
+    peer_data = bytearray(data)
+    report("frame of 5 signals (DBC)", per_call(lambda: database.decode(291, data), 100_000),
+           per_call(lambda: peer_frame.decode(peer_data), 5_000), "at least 50x")
 
 
 if __name__ == "__main__":
