@@ -16,6 +16,7 @@
 #include "ombrix/frame/error.h"
 #include "ombrix/signals/message_codec.h"
 #include "ombrix/signals/signal_layout.h"
+#include "ombrix/signals/signal_objects.h"
 
 namespace ombrix::signals {
 namespace {
@@ -173,24 +174,18 @@ TEST(MessageCodecTest, DecodingMatchesTheBitLoopAndTheLibrarysFields) {
     const auto decoded = codec.Decode(frame);
     ASSERT_EQ(decoded.size(), 1u);
     ASSERT_EQ(decoded[0].Bits, *ReadBitsReference(signal, frame));
-    // Where the library's fields reach (four bytes, 32 bits, signed at 32),
-    // they read the same value.
-    const uint32_t skipped = signal.Order == ByteOrder::Intel
-                                 ? IntelSkippedBits(signal.StartBit)
-                                 : MotorolaSkippedBits(signal.StartBit);
-    if ((skipped % 8 + signal.Length + 7) / 8 <= 4 && !(signal.Length == 32 && !signal.Signed)) {
+    // Where the library's fields reach, its field and scaled value live on
+    // the frame read the same raw and physical values.
+    if (FitsAField(signal)) {
       auto array = ByteArray::New(frame);
-      std::shared_ptr<NumericItem> field;
-      if (signal.Order == ByteOrder::Intel) {
-        field = LittleEndian::New();
-        field->RefersTo(*array, static_cast<int32_t>(skipped), static_cast<int32_t>(signal.Length),
-                        signal.Signed);
-      } else {
-        field = BigEndian::New();
-        field->RefersTo(*array, static_cast<int32_t>(skipped), static_cast<int32_t>(signal.Length),
-                        signal.Signed);
-      }
-      ASSERT_EQ(decoded[0].Raw, field->Value());
+      ASSERT_EQ(FieldOf(signal, *array)->Value(), decoded[0].Raw);
+      message.Signals[0].Factor = 0.5;
+      message.Signals[0].Offset = -3;
+      const auto scaled = ScaledValueOf(message.Signals[0], *array);
+      ASSERT_EQ(scaled->Value(), MessageCodec(message).Decode(frame)[0].Value);
+    } else {
+      auto array = ByteArray::New(frame);
+      EXPECT_THROW((void)FieldOf(signal, *array), Error);
     }
     // Writing the bits back gives the frame again.
     std::vector<uint8_t> copy(frame);
@@ -221,6 +216,15 @@ TEST(MessageCodecTest, PhysicalValuesTextsAndMultiplexing) {
   ASSERT_NE(decoded[3].Text, nullptr);
   EXPECT_EQ(*decoded[3].Text, "Running");
   EXPECT_EQ(decoded[4].Text, nullptr);
+  // The same signal as the library's objects, live on the frame.
+  auto array = ByteArray::New(frame);
+  const Signal& state = *engine.Definition().SignalNamed("State");
+  EXPECT_EQ(EnumerationOf(state)->Text(FieldOf(state, *array)->Value()), "Running");
+  const auto speed = ScaledValueOf(*engine.Definition().SignalNamed("Speed"), *array);
+  EXPECT_DOUBLE_EQ(speed->Value(), 70.0);
+  EXPECT_EQ(speed->Unit(), "km/h");
+  speed->Value(80.0);
+  EXPECT_DOUBLE_EQ(engine.Decode(array->Bytes())[0].Value, 80.0);
   // Rounding to the nearest raw value, ties to even: 0.125 km/h is 12.5 hundredths.
   EXPECT_EQ(engine.Decode(engine.Encode({{"Speed", 0.125}}))[0].Bits, 12u);
   EXPECT_EQ(engine.Decode(engine.Encode({{"Speed", 0.135}}))[0].Bits, 14u);
