@@ -1,4 +1,4 @@
-#include "formats/dbc/dbc_lexer.h"
+#include "formats/dbc/dbc_lexer_internal.h"
 
 #include "formats/file_error.h"
 

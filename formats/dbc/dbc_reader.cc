@@ -7,7 +7,7 @@
 #include <unordered_map>
 
 #include "formats/dbc/dbc_file.h"
-#include "formats/dbc/dbc_lexer.h"
+#include "formats/dbc/dbc_lexer_internal.h"
 #include "formats/file_error.h"
 #include "formats/file_io.h"
 

@@ -16,7 +16,7 @@ namespace ombrix::signals {
 
 /// One signal of a decoded frame.
 struct DecodedSignal {
-  const Signal* Definition = nullptr;
+  const Signal* Definition = nullptr;  ///< the signal, in the codec's message
   /// The signal's bits, zero-extended.
   uint64_t Bits = 0;
   /// The raw value: the integer (sign applied) or the floating-point value.
@@ -34,14 +34,17 @@ using EncodedValue = std::variant<double, std::string>;
 /// must outlive it and not change.
 class MessageCodec {
  public:
+  /// The codec of `message`, its plan prepared once.
   explicit MessageCodec(const Message& message);
 
+  /// The message it decodes and encodes.
   const Message& Definition() const noexcept { return *message_; }
 
   /// The signals present in `frame`: those within its bytes, and of the
   /// multiplexed ones only those their multiplexer selects; in the
   /// message's order. `out` is cleared first and reused.
   void Decode(std::span<const uint8_t> frame, std::vector<DecodedSignal>& out) const;
+  /// Decode into a new vector.
   std::vector<DecodedSignal> Decode(std::span<const uint8_t> frame) const;
 
   /// A frame of the message's length, zeros where no signal is given, with

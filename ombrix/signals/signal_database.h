@@ -32,13 +32,17 @@ enum class ValueType {
   Double,   // IEEE 754 double, 64 bits
 };
 
-/// An attribute's value: an integer, a number or a text (an enumeration's
-/// value is its text).
+/// An attribute's value: an integer, a number or a text, as the file writes
+/// it (an enumeration attribute's value is its choice's index in BA_, its
+/// text in BA_DEF_DEF_).
 struct AttributeValue {
-  enum class Kind { Integer, Float, Text } kind = Kind::Integer;
-  int64_t integer = 0;
-  double number = 0;
-  std::string text;
+  /// Which of the three the value is.
+  enum class Kind { Integer, Float, Text };
+  Kind kind = Kind::Integer;  ///< which member holds the value
+  int64_t integer = 0;        ///< the value when an integer
+  double number = 0;          ///< the value when a number written with a point or exponent
+  std::string text;           ///< the value when a text
+  /// True when kind and value are the same.
   friend bool operator==(const AttributeValue&, const AttributeValue&) = default;
 };
 
@@ -50,29 +54,30 @@ using ValueDescriptions = std::vector<std::pair<int64_t, std::string>>;
 
 /// One range of multiplexer values that selects a signal (extended multiplexing).
 struct MultiplexRange {
-  uint64_t low = 0;
-  uint64_t high = 0;
+  uint64_t low = 0;   ///< the first switch value that selects
+  uint64_t high = 0;  ///< the last switch value that selects
+  /// True when both ends are the same.
   friend bool operator==(const MultiplexRange&, const MultiplexRange&) = default;
 };
 
 /// A signal: a bit field of its message's frame, scaled to a physical value.
 struct Signal {
-  std::string Name;
+  std::string Name;  ///< unique within its message
   /// DBC's start bit (see the top of this header).
   uint32_t StartBit = 0;
   /// Bits, 1 to 64 (32 for Float, 64 for Double).
   uint32_t Length = 1;
-  ByteOrder Order = ByteOrder::Intel;
-  bool Signed = false;
-  ValueType Type = ValueType::Integer;
+  ByteOrder Order = ByteOrder::Intel;   ///< DBC @1 Intel, @0 Motorola
+  bool Signed = false;                  ///< DBC - (two's complement) or +
+  ValueType Type = ValueType::Integer;  ///< SIG_VALTYPE_
   /// Physical value = raw × Factor + Offset.
-  double Factor = 1;
-  double Offset = 0;
+  double Factor = 1;  ///< multiplies the raw value
+  double Offset = 0;  ///< added after the multiplication
   /// The physical limits the file states (both 0: none stated).
-  double Minimum = 0;
-  double Maximum = 0;
-  std::string Unit;
-  std::vector<std::string> Receivers;
+  double Minimum = 0;                  ///< the lower physical limit
+  double Maximum = 0;                  ///< the upper physical limit
+  std::string Unit;                    ///< the physical unit, as written
+  std::vector<std::string> Receivers;  ///< the nodes that receive the signal
   /// True for the multiplexer switch of its message (DBC `M`).
   bool IsMultiplexer = false;
   /// The switch value that selects this signal (DBC `mN`); none when the
@@ -81,10 +86,11 @@ struct Signal {
   /// Extended multiplexing: the switch that selects this signal and the
   /// ranges of its values that do (DBC SG_MUL_VAL_); empty when simple.
   std::string MultiplexSwitch;
-  std::vector<MultiplexRange> MultiplexRanges;
-  ValueDescriptions Values;
-  std::string Comment;
-  AttributeList Attributes;
+  std::vector<MultiplexRange> MultiplexRanges;  ///< the switch values that select it
+  ValueDescriptions Values;                     ///< names of raw values (VAL_), in the file's order
+  std::string Comment;                          ///< CM_ SG_
+  AttributeList Attributes;                     ///< BA_ ... SG_
+  /// True when every property is the same.
   friend bool operator==(const Signal&, const Signal&) = default;
 };
 
@@ -92,15 +98,15 @@ struct Signal {
 struct Message {
   /// The identifier without the extended flag (11 or 29 bits).
   uint32_t Id = 0;
-  bool Extended = false;
-  std::string Name;
+  bool Extended = false;  ///< a 29-bit identifier
+  std::string Name;       ///< unique within the database
   /// Bytes, 0 to 64 (CAN FD lengths beyond 8).
   uint32_t Length = 8;
-  std::string Sender;
-  std::vector<std::string> Transmitters;  // further senders (BO_TX_BU_)
-  std::vector<Signal> Signals;
-  std::string Comment;
-  AttributeList Attributes;
+  std::string Sender;                     ///< the sending node; empty for none (Vector__XXX)
+  std::vector<std::string> Transmitters;  ///< further senders (BO_TX_BU_)
+  std::vector<Signal> Signals;            ///< in the file's order
+  std::string Comment;                    ///< CM_ BO_
+  AttributeList Attributes;               ///< BA_ ... BO_
 
   /// The identifier as DBC writes it: extended ones with bit 31 set.
   uint32_t FileId() const noexcept { return Extended ? Id | 0x80000000u : Id; }
@@ -108,6 +114,7 @@ struct Message {
   const Signal* SignalNamed(std::string_view name) const noexcept;
   /// The multiplexer switch, or null when the message has none.
   const Signal* Multiplexer() const noexcept;
+  /// True when every property is the same.
   friend bool operator==(const Message&, const Message&) = default;
 };
 
@@ -116,35 +123,39 @@ enum class AttributeObject { Network, Node, Message, Signal, EnvironmentVariable
 
 /// An attribute's definition (BA_DEF_) and its default (BA_DEF_DEF_).
 struct AttributeDefinition {
-  std::string Name;
-  AttributeObject Object = AttributeObject::Network;
-  enum class Kind { Integer, Hex, Float, String, Enumeration } Type = Kind::Integer;
-  double Minimum = 0;
-  double Maximum = 0;
-  std::vector<std::string> Choices;  // an enumeration's texts
-  std::optional<AttributeValue> Default;
+  /// The attribute's type, as BA_DEF_ writes it (INT, HEX, FLOAT, STRING, ENUM).
+  enum class Kind { Integer, Hex, Float, String, Enumeration };
+  std::string Name;                                   ///< the attribute's name
+  AttributeObject Object = AttributeObject::Network;  ///< what it is set on
+  Kind Type = Kind::Integer;                          ///< its type
+  double Minimum = 0;                                 ///< the lowest value (INT, HEX, FLOAT)
+  double Maximum = 0;                                 ///< the highest value (INT, HEX, FLOAT)
+  std::vector<std::string> Choices;                   ///< an enumeration's texts
+  std::optional<AttributeValue> Default;              ///< BA_DEF_DEF_, if given
+  /// True when every property is the same.
   friend bool operator==(const AttributeDefinition&, const AttributeDefinition&) = default;
 };
 
 /// A node (an electronic unit on the bus).
 struct Node {
-  std::string Name;
-  std::string Comment;
-  AttributeList Attributes;
+  std::string Name;          ///< as BU_ lists it
+  std::string Comment;       ///< CM_ BU_
+  AttributeList Attributes;  ///< BA_ ... BU_
+  /// True when every property is the same.
   friend bool operator==(const Node&, const Node&) = default;
 };
 
 /// A whole database: nodes, messages, value tables, attributes.
 struct SignalDatabase {
-  std::string Version;
-  std::vector<Node> Nodes;
-  std::vector<Message> Messages;
+  std::string Version;            ///< VERSION
+  std::vector<Node> Nodes;        ///< BU_, in order
+  std::vector<Message> Messages;  ///< BO_, in the file's order
   /// Named value tables (VAL_TABLE_), which signals may share.
   std::vector<std::pair<std::string, ValueDescriptions>> ValueTables;
-  std::vector<AttributeDefinition> AttributeDefinitions;
+  std::vector<AttributeDefinition> AttributeDefinitions;  ///< BA_DEF_ with BA_DEF_DEF_
   /// Attributes set on the network itself.
   AttributeList Attributes;
-  std::string Comment;
+  std::string Comment;  ///< the network's own comment (CM_ without an object)
   /// Statements kept as they were written, for what this model leaves out
   /// (environment variables, signal groups, ...).
   std::vector<std::string> Other;
@@ -156,6 +167,7 @@ struct SignalDatabase {
   /// An attribute's value on an object: its own, else the definition's
   /// default, else none.
   std::optional<AttributeValue> AttributeOf(const AttributeList& own, std::string_view name) const;
+  /// True when every part is the same.
   friend bool operator==(const SignalDatabase&, const SignalDatabase&) = default;
 };
 
