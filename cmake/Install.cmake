@@ -1,11 +1,12 @@
 # Installation: the libraries with their headers and CMake package
-# (ombrix::ombrix, and ombrix::formats as the component "formats"),
+# (ombrix::ombrix with ombrix::signals, and ombrix::formats as the
+# component "formats"),
 # pkg-config files, the program with its samples and man page; and the
 # Debian package that cpack builds from the same rules.
 include(CMakePackageConfigHelpers)
 set(_package_dir ${CMAKE_INSTALL_LIBDIR}/cmake/ombrix)
 
-install(TARGETS ombrix EXPORT ombrixTargets
+install(TARGETS ombrix ombrix_signals EXPORT ombrixTargets
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
   RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
@@ -19,7 +20,7 @@ install(EXPORT ombrixTargets NAMESPACE ombrix:: FILE ombrixTargets.cmake
 # unpacked or moved tree works as well as the prefix it was built for.
 file(RELATIVE_PATH _pc_to_prefix "/${CMAKE_INSTALL_LIBDIR}/pkgconfig" "/")
 string(REGEX REPLACE "/$" "" _pc_to_prefix "${_pc_to_prefix}")
-set(_pc_libs "-lombrix")
+set(_pc_libs "-lombrix_signals -lombrix")
 set(_pc_name "ombrix")
 set(_pc_requires "")
 set(_pc_cflags "-I\${includedir}")
@@ -37,6 +38,7 @@ if(OMBRIX_BUILD_FORMATS)
     DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/ombrix/formats)
   install(FILES formats/image/image_file.h formats/image/image_builder.h
     DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/ombrix/formats/image)
+  install(FILES formats/dbc/dbc_file.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/ombrix/formats/dbc)
   install(EXPORT ombrixFormatsTargets NAMESPACE ombrix:: FILE ombrixFormatsTargets.cmake
     DESTINATION ${_package_dir})
   set(_pc_libs "-lombrix_formats")
@@ -62,8 +64,9 @@ set(CPACK_PACKAGE_NAME ombrix)
 set(CPACK_PACKAGE_VENDOR "Ombrix")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
 set(CPACK_PACKAGE_DESCRIPTION
-  "The ombrix C++ library (static, with headers, CMake package and pkg-config files), its
-file formats library ombrix_formats (Intel HEX, S-records, JSON), and the ombrix program
+  "The ombrix C++ library (static, with headers, CMake package and pkg-config files) with
+its signal databases, its file formats library ombrix_formats (Intel HEX, S-records, JSON,
+DBC), and the ombrix program
 with its samples and man page.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

@@ -2,9 +2,10 @@
 # Checks what a user gets from an install, from a build tree made by
 #   cmake --workflow --preset release
 # 1. cmake --install into a scratch prefix: a client project finds the
-#    package with find_package(ombrix CONFIG REQUIRED COMPONENTS formats)
-#    and reads an Intel HEX sample, and a client built with pkg-config does
-#    the same; each prints what `ombrix image map` prints.
+#    package with find_package(ombrix CONFIG REQUIRED COMPONENTS formats),
+#    decodes a frame through a DBC text and reads an Intel HEX sample, and a
+#    client built with pkg-config does the same; each prints what
+#    `ombrix image map` prints.
 # 2. cpack -G DEB: the same client builds and runs against the unpacked
 #    package, whose contents are listed and checked.
 # 3. With the build tree moved away, the installed program runs its demo
@@ -84,7 +85,8 @@ package=$(find "$scratch/deb" -maxdepth 1 -name 'ombrix_*.deb' | head -n 1)
 dpkg-deb -x "$package" "$scratch/debroot"
 for file in usr/bin/ombrix usr/share/man/man1/ombrix.1 usr/share/ombrix/samples/firmware.hex \
     usr/lib/cmake/ombrix/ombrixConfig.cmake usr/lib/pkgconfig/ombrix.pc \
-    usr/include/ombrix/ombrix.h usr/include/ombrix/formats/image/image_file.h; do
+    usr/include/ombrix/ombrix.h usr/include/ombrix/formats/image/image_file.h \
+    usr/include/ombrix/formats/dbc/dbc_file.h usr/include/ombrix/signals/message_codec.h; do
   [ -e "$scratch/debroot/$file" ] || fail "the package lacks $file"
 done
 check_cmake_client "$scratch/debroot/usr" package
