@@ -1,5 +1,4 @@
 #include "formats/dbc/dbc_lexer_internal.h"
-
 #include "formats/file_error.h"
 
 namespace ombrix::formats::dbc {
