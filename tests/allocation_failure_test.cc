@@ -5,12 +5,15 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <map>
 #include <new>
 #include <string>
 
+#include "formats/dbc/dbc_file.h"
 #include "formats/image/image_file.h"
 #include "formats/json_property_bag.h"
 #include "ombrix/ombrix.h"
+#include "ombrix/signals/message_codec.h"
 
 namespace {
 
@@ -95,6 +98,22 @@ TEST(AllocationFailureTest, FormatsRaiseErrorSeven) {
   EachAllocationFails("JsonPropertyBag::Text", [&] { (void)bag->Text(); });
   EachAllocationFails("JsonPropertyBag::Parse",
                       [&] { (void)formats::JsonPropertyBag::Parse(json, "bag.json"); });
+
+  const std::string dbc =
+      "BU_: A\nBO_ 1 M: 8 A\n SG_ S M : 0|8@1+ (1,0) [0|0] \"u\" A\n"
+      " SG_ T m1 : 8|16@0- (0.5,1) [0|0] \"\" A\nCM_ SG_ 1 S \"x\";\nVAL_ 1 S 1 \"One\" ;\n";
+  const signals::SignalDatabase database = formats::ParseDbc(dbc);
+  EachAllocationFails("ParseDbc", [&] { (void)formats::ParseDbc(dbc); });
+  EachAllocationFails("FormatDbc", [&] { (void)formats::FormatDbc(database); });
+  EachAllocationFails("Problems", [&] { (void)signals::Problems(database); });
+  const signals::MessageCodec codec(database.Messages.front());
+  EachAllocationFails("MessageCodec",
+                      [&] { (void)signals::MessageCodec(database.Messages.front()); });
+  const std::map<std::string, signals::EncodedValue> values = {{"S", std::string("One")},
+                                                               {"T", 2.5}};
+  EachAllocationFails("MessageCodec::Encode", [&] { (void)codec.Encode(values); });
+  const std::vector<uint8_t> frame = {1, 0, 5, 0, 0, 0, 0, 0};
+  EachAllocationFails("MessageCodec::Decode", [&] { (void)codec.Decode(frame); });
 }
 
 TEST(AllocationFailureTest, MembersRaiseErrorSeven) {

@@ -10,6 +10,7 @@
 #include "formats/dbc/dbc_file.h"
 #include "ombrix/bytes/byte_array.h"
 #include "ombrix/frame/regional_settings.h"
+#include "ombrix/frame/shortest_number_internal.h"
 #include "ombrix/signals/message_codec.h"
 #include "tools/cli.h"
 
@@ -20,9 +21,7 @@ using namespace ombrix::signals;
 
 std::string Number(double value) {
   if (!std::isfinite(value)) return std::isnan(value) ? "NaN" : value < 0 ? "-Inf" : "Inf";
-  std::array<char, 32> text{};
-  const auto [end, error] = std::to_chars(text.data(), text.data() + text.size(), value);
-  return std::string(text.data(), end);
+  return ombrix::detail::ShortestNumber(value);
 }
 
 std::string JsonNumber(double value) { return std::isfinite(value) ? Number(value) : "null"; }

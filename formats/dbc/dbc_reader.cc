@@ -10,6 +10,7 @@
 #include "formats/dbc/dbc_lexer_internal.h"
 #include "formats/file_error.h"
 #include "formats/file_io.h"
+#include "ombrix/frame/detail/allocation.h"
 
 namespace ombrix::formats {
 namespace {
@@ -562,7 +563,7 @@ class Reader {
 }  // namespace
 
 SignalDatabase ParseDbc(std::string_view text, const std::string& name) {
-  return Reader(text, name).Read();
+  return ombrix::detail::OrOutOfMemory([&] { return Reader(text, name).Read(); });
 }
 
 SignalDatabase ReadDbcFile(const std::string& path) { return ParseDbc(ReadFile(path), path); }

@@ -7,6 +7,8 @@
 
 #include "formats/dbc/dbc_file.h"
 #include "formats/file_io.h"
+#include "ombrix/frame/detail/allocation.h"
+#include "ombrix/frame/shortest_number_internal.h"
 
 namespace ombrix::formats {
 namespace {
@@ -15,11 +17,7 @@ using namespace ombrix::signals;
 
 constexpr const char* kNoNode = "Vector__XXX";
 
-std::string Number(double value) {
-  std::array<char, 32> text{};
-  const auto [end, error] = std::to_chars(text.data(), text.data() + text.size(), value);
-  return std::string(text.data(), end);
-}
+std::string Number(double value) { return ombrix::detail::ShortestNumber(value); }
 
 // A floating-point attribute value, written so that it reads back as one.
 std::string RealNumber(double value) {
@@ -111,9 +109,7 @@ std::string Definition(const AttributeDefinition& definition) {
   return text + "ENUM " + choices + ";\n";
 }
 
-}  // namespace
-
-std::string FormatDbc(const SignalDatabase& db) {
+std::string FormatText(const SignalDatabase& db) {
   std::string out = "VERSION " + Quoted(db.Version) + "\n\n\nNS_ :\n";
   for (const char* symbol : {"NS_DESC_",     "CM_",
                              "BA_DEF_",      "BA_",
@@ -224,6 +220,12 @@ std::string FormatDbc(const SignalDatabase& db) {
     }
   }
   return out;
+}
+
+}  // namespace
+
+std::string FormatDbc(const SignalDatabase& db) {
+  return ombrix::detail::OrOutOfMemory([&] { return FormatText(db); });
 }
 
 void WriteDbcFile(const SignalDatabase& database, const std::string& path) {

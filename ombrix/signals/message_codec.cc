@@ -8,7 +8,9 @@
 #include <cstring>
 #include <limits>
 
+#include "ombrix/frame/detail/allocation.h"
 #include "ombrix/frame/error.h"
+#include "ombrix/frame/shortest_number_internal.h"
 #include "ombrix/signals/signal_layout.h"
 
 namespace ombrix::signals {
@@ -31,16 +33,10 @@ const std::string* TextOf(const Signal& signal, double raw) {
   return nullptr;
 }
 
-std::string Number(double value) {
-  std::array<char, 32> text{};
-  const auto [end, error] = std::to_chars(text.data(), text.data() + text.size(), value);
-  return std::string(text.data(), end);
-}
-
 }  // namespace
 
 MessageCodec::MessageCodec(const Message& message) : message_(&message) {
-  steps_.reserve(message.Signals.size());
+  detail::OrOutOfMemory([&] { steps_.reserve(message.Signals.size()); });
   for (const Signal& signal : message.Signals) {
     Step step;
     step.mask = LowBits(signal.Length);
@@ -141,6 +137,8 @@ bool MessageCodec::Selected(size_t k, const uint8_t* bytes, uint32_t frame_bytes
 
 void MessageCodec::Decode(std::span<const uint8_t> frame, std::vector<DecodedSignal>& out) const {
   out.clear();
+  // Room for every signal first, so that decoding itself never allocates.
+  detail::OrOutOfMemory([&] { out.reserve(steps_.size()); });
   std::array<uint8_t, kRoom> room;
   const uint8_t* bytes = Loadable(frame, room.data());
   const auto frame_bytes = static_cast<uint32_t>(std::min<size_t>(frame.size(), 64));
@@ -192,13 +190,15 @@ void MessageCodec::DecodeValues(std::span<const uint8_t> frame, std::span<double
 }
 
 std::vector<DecodedSignal> MessageCodec::Decode(std::span<const uint8_t> frame) const {
-  std::vector<DecodedSignal> out;
-  Decode(frame, out);
-  return out;
+  return detail::OrOutOfMemory([&] {
+    std::vector<DecodedSignal> out;
+    Decode(frame, out);
+    return out;
+  });
 }
 
 std::vector<uint8_t> MessageCodec::Encode(const std::map<std::string, EncodedValue>& values) const {
-  std::vector<uint8_t> frame(message_->Length);
+  auto frame = detail::OrOutOfMemory([&] { return std::vector<uint8_t>(message_->Length); });
   Encode(values, frame);
   return frame;
 }
@@ -227,11 +227,11 @@ uint64_t BitsFor(const Signal& signal, const EncodedValue& value) {
     throw Error(
         errors::kFieldRange,
         raw < 0 || physical < signal.Minimum ? messages::kValueTooSmall : messages::kValueTooBig,
-        {}, name + ": " + Number(physical) + " is outside its limits " + limits);
+        {}, name + ": " + detail::ShortestNumber(physical) + " is outside its limits " + limits);
   };
   if ((signal.Minimum != 0 || signal.Maximum != 0) &&
       (physical < signal.Minimum || physical > signal.Maximum)) {
-    refuse(Number(signal.Minimum) + ".." + Number(signal.Maximum) +
+    refuse(detail::ShortestNumber(signal.Minimum) + ".." + detail::ShortestNumber(signal.Maximum) +
            (signal.Unit.empty() ? "" : " " + signal.Unit));
   }
   switch (signal.Type) {
@@ -247,8 +247,8 @@ uint64_t BitsFor(const Signal& signal, const EncodedValue& value) {
   const double high_end =
       std::ldexp(1.0, static_cast<int>(signal.Length) - (signal.Signed ? 1 : 0));
   if (!(raw >= low && raw < high_end)) {
-    refuse("(raw " + Number(low) + ".." + Number(high_end - 1) + ", raw value " + Number(raw) +
-           ")");
+    refuse("(raw " + detail::ShortestNumber(low) + ".." + detail::ShortestNumber(high_end - 1) +
+           ", raw value " + detail::ShortestNumber(raw) + ")");
   }
   const uint64_t bits =
       raw < 0 ? static_cast<uint64_t>(static_cast<int64_t>(raw)) : static_cast<uint64_t>(raw);
@@ -259,21 +259,24 @@ uint64_t BitsFor(const Signal& signal, const EncodedValue& value) {
 
 void MessageCodec::Encode(const std::map<std::string, EncodedValue>& values,
                           std::span<uint8_t> frame) const {
-  // Every value is checked before any bit is written.
-  std::vector<std::pair<const Signal*, uint64_t>> writes;
-  for (const auto& [name, value] : values) {
-    const Signal* signal = message_->SignalNamed(name);
-    if (signal == nullptr) {
-      throw Error(errors::kInvalidArgument, {}, {},
-                  "message " + message_->Name + " has no signal " + name);
+  // Every value is checked (the texts of errors included) before any bit is written.
+  const auto writes = detail::OrOutOfMemory([&] {
+    std::vector<std::pair<const Signal*, uint64_t>> checked;
+    for (const auto& [name, value] : values) {
+      const Signal* signal = message_->SignalNamed(name);
+      if (signal == nullptr) {
+        throw Error(errors::kInvalidArgument, {}, {},
+                    "message " + message_->Name + " has no signal " + name);
+      }
+      if (!BitsOf(*signal, static_cast<uint32_t>(frame.size()))) {
+        throw Error(errors::kSubscriptOutOfRange, {}, {},
+                    "signal " + signal->Name + " leaves the " + std::to_string(frame.size()) +
+                        "-byte frame");
+      }
+      checked.emplace_back(signal, BitsFor(*signal, value));
     }
-    if (!BitsOf(*signal, static_cast<uint32_t>(frame.size()))) {
-      throw Error(
-          errors::kSubscriptOutOfRange, {}, {},
-          "signal " + signal->Name + " leaves the " + std::to_string(frame.size()) + "-byte frame");
-    }
-    writes.emplace_back(signal, BitsFor(*signal, value));
-  }
+    return checked;
+  });
   for (const auto& [signal, bits] : writes) WriteBitsReference(*signal, bits, frame);
 }
 

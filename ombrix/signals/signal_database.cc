@@ -4,6 +4,7 @@
 #include <map>
 #include <set>
 
+#include "ombrix/frame/detail/allocation.h"
 #include "ombrix/signals/signal_layout.h"
 
 namespace ombrix::signals {
@@ -60,9 +61,7 @@ bool Coexist(const Signal& a, const Signal& b) {
   return a.MultiplexSwitch.empty() && b.MultiplexSwitch.empty();
 }
 
-}  // namespace
-
-std::vector<std::string> Problems(const SignalDatabase& database) {
+std::vector<std::string> ProblemsOf(const SignalDatabase& database) {
   std::vector<std::string> problems;
   std::set<std::string> message_names;
   std::set<std::pair<uint32_t, bool>> ids;
@@ -103,6 +102,12 @@ std::vector<std::string> Problems(const SignalDatabase& database) {
     }
   }
   return problems;
+}
+
+}  // namespace
+
+std::vector<std::string> Problems(const SignalDatabase& database) {
+  return detail::OrOutOfMemory([&] { return ProblemsOf(database); });
 }
 
 uint32_t IntelSkippedBits(uint32_t start_bit) noexcept { return start_bit; }
