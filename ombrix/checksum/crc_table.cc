@@ -86,9 +86,6 @@ bool HasClmul512() noexcept {
 }
 #else
 bool HasClmul() noexcept { return false; }
-bool HasClmul256() noexcept {
-  return __builtin_cpu_supports("vpclmulqdq") && __builtin_cpu_supports("avx2") && HasClmul();
-}
 bool HasClmul256() noexcept { return false; }
 bool HasClmul512() noexcept { return false; }
 #endif

@@ -12,6 +12,7 @@
 #include "ombrix/frame/error.h"
 #include "ombrix/frame/shortest_number_internal.h"
 #include "ombrix/signals/signal_layout.h"
+#include "ombrix/signals/word_decoder_internal.h"
 
 namespace ombrix::signals {
 namespace {
@@ -69,9 +70,24 @@ MessageCodec::MessageCodec(const Message& message) : message_(&message) {
     step.offset = signal.Offset;
     multiplexed_ = multiplexed_ || step.multiplexed;
     if (step.end <= 64) reach_ = std::max<size_t>(reach_, step.first + 9);
-    within_word_ = within_word_ && step.end <= 8;
     steps_.push_back(step);
   }
+  const bool by_word = std::all_of(steps_.begin(), steps_.end(), [](const Step& step) {
+    return step.end <= 8 && step.plain && !step.multiplexed;
+  });
+  if (!by_word) return;
+  word_decoder_ = detail::OrOutOfMemory([&] {
+    std::vector<detail::WordSignal> signals;
+    signals.reserve(steps_.size());
+    for (size_t k = 0; k < steps_.size(); ++k) {
+      const Step& step = steps_[k];
+      signals.push_back({step.mask, step.factor, step.offset, step.motorola,
+                         static_cast<uint8_t>(step.word_shift), step.sign_shift,
+                         static_cast<uint8_t>(message.Signals[k].Length)});
+      word_bytes_ = std::max(word_bytes_, step.end);
+    }
+    return std::make_shared<const detail::WordDecoder>(std::move(signals));
+  });
 }
 
 [[gnu::always_inline]] inline uint64_t MessageCodec::Read(const Step& step,
@@ -171,22 +187,29 @@ void MessageCodec::DecodeEach(const uint8_t* bytes, uint32_t frame_bytes, std::s
   }
 }
 
-void MessageCodec::DecodeValues(std::span<const uint8_t> frame, std::span<double> out) const {
+// Kept apart so that the fast path below needs few registers.
+[[gnu::noinline]] void MessageCodec::DecodeValuesOfAnyFrame(std::span<const uint8_t> frame,
+                                                            std::span<double> out) const {
   const auto frame_bytes = static_cast<uint32_t>(std::min<size_t>(frame.size(), 64));
-  if (within_word_ && !multiplexed_) {
-    // A classic frame: the whole of it as one word each way round, every
-    // signal a shift and a mask of one of them.
-    uint64_t intel = 0;
-    if (frame_bytes > 0) std::memcpy(&intel, frame.data(), std::min<size_t>(frame_bytes, 8));
-    const uint64_t motorola = __builtin_bswap64(intel);
-    DecodeEach(nullptr, frame_bytes, out, [&](const Step& step) {
-      return ((step.motorola ? motorola : intel) >> step.word_shift) & step.mask;
-    });
-    return;
-  }
   std::array<uint8_t, kRoom> room;
   const uint8_t* bytes = Loadable(frame, room.data());
   DecodeEach(bytes, frame_bytes, out, [&](const Step& step) { return Read(step, bytes); });
+}
+
+void MessageCodec::DecodeValues(std::span<const uint8_t> frame, std::span<double> out) const {
+  if (!word_decoder_ || frame.size() < word_bytes_ || out.size() < word_decoder_->size())
+      [[unlikely]] {
+    DecodeValuesOfAnyFrame(frame, out);
+    return;
+  }
+  // A classic frame holding every signal: its first 8 bytes as one word.
+  uint64_t intel = 0;
+  if (frame.size() >= 8) [[likely]] {
+    std::memcpy(&intel, frame.data(), 8);
+  } else {
+    std::memcpy(&intel, frame.data(), frame.size());
+  }
+  word_decoder_->Decode(intel, out.data());
 }
 
 std::vector<DecodedSignal> MessageCodec::Decode(std::span<const uint8_t> frame) const {

@@ -5,12 +5,17 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <span>
 #include <string>
 #include <variant>
 #include <vector>
 
 #include "ombrix/signals/signal_database.h"
+
+namespace ombrix::detail {
+class WordDecoder;
+}
 
 namespace ombrix::signals {
 
@@ -82,6 +87,8 @@ class MessageCodec {
     double factor = 1;
     double offset = 0;
   };
+  // DecodeValues of a frame the word steps do not read.
+  void DecodeValuesOfAnyFrame(std::span<const uint8_t> frame, std::span<double> out) const;
   // Whether the multiplexing of signal k selects it, given the steps' bits.
   bool Selected(size_t k, const uint8_t* bytes, uint32_t frame_bytes, int depth) const;
   static uint64_t Read(const Step& step, const uint8_t* bytes) noexcept;
@@ -96,9 +103,12 @@ class MessageCodec {
 
   const Message* message_;
   std::vector<Step> steps_;
-  size_t reach_ = 0;         // bytes from the frame's start that the steps load
-  bool within_word_ = true;  // every signal lies in the first 8 bytes
+  size_t reach_ = 0;  // bytes from the frame's start that the steps load
   bool multiplexed_ = false;
+  // Set when every signal is an integer in the first 8 bytes and none is
+  // multiplexed; then a frame of at least word_bytes_ bytes holds them all.
+  std::shared_ptr<const detail::WordDecoder> word_decoder_;
+  uint32_t word_bytes_ = 0;
 };
 
 }  // namespace ombrix::signals
