@@ -20,7 +20,7 @@ install(EXPORT ombrixTargets NAMESPACE ombrix:: FILE ombrixTargets.cmake
 # unpacked or moved tree works as well as the prefix it was built for.
 file(RELATIVE_PATH _pc_to_prefix "/${CMAKE_INSTALL_LIBDIR}/pkgconfig" "/")
 string(REGEX REPLACE "/$" "" _pc_to_prefix "${_pc_to_prefix}")
-set(_pc_libs "-lombrix_signals -lombrix")
+set(_pc_libs "-lombrix_signals -lombrix_core")
 set(_pc_name "ombrix")
 set(_pc_requires "")
 set(_pc_cflags "-I\${includedir}")

@@ -39,6 +39,14 @@ const char* StandardDescription(int32_t number) noexcept {
       return "Invalid use of Null";
     case 97:
       return "Can not call friend function on object which is not an instance of defining class";
+    case 429:
+      return "ActiveX component can't create object";
+    case 438:
+      return "Object doesn't support this property or method";
+    case 449:
+      return "Argument not optional";
+    case 450:
+      return "Wrong number of arguments or invalid property assignment";
     default:
       return "Application-defined or object-defined error";
   }

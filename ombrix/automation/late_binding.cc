@@ -1,0 +1,131 @@
+#include "ombrix/automation/late_binding.h"
+
+#include <array>
+#include <cctype>
+#include <cstring>
+#include <new>
+
+#include "ombrix/frame/error.h"
+
+namespace ombrix::automation {
+namespace {
+
+// The most parameters a member has, the assigned value included.
+constexpr size_t kMostParameters = 4;
+
+bool SameLetters(std::string_view a, std::string_view b) noexcept {
+  if (a.size() != b.size()) return false;
+  for (size_t k = 0; k < a.size(); ++k) {
+    if (std::tolower(static_cast<unsigned char>(a[k])) !=
+        std::tolower(static_cast<unsigned char>(b[k]))) {
+      return false;
+    }
+  }
+  return true;
+}
+
+const ClassInfo& ClassOfObject(const Object& object) {
+  if (object.IsNothing()) Raise(errors::kObjectNotSet);
+  return ClassOf(object.Class());
+}
+
+// The member of the group starting at `first` (members of one name lie
+// side by side) or of the default member, that answers one of `kinds`: a
+// method or a get before an assignment.
+const Member* Choose(const ClassInfo& info, int32_t number, CallKinds kinds) {
+  const size_t count = info.MemberCount();
+  const auto answers = [&](const Member& member) {
+    return number == kDefaultMember
+               ? member.Role == MemberRole::Default
+               : std::strcmp(member.Name, info.MemberAt(static_cast<size_t>(number - 1)).Name) == 0;
+  };
+  const size_t from = number == kDefaultMember ? 0 : static_cast<size_t>(number - 1);
+  bool named = false;
+  for (const MemberKind kind :
+       {MemberKind::Method, MemberKind::Get, MemberKind::Let, MemberKind::Set}) {
+    if ((kinds & Kinds(kind)) == 0) continue;
+    for (size_t k = from; k < count; ++k) {
+      const Member& member = info.MemberAt(k);
+      if (!answers(member)) {
+        if (number != kDefaultMember) break;
+        continue;
+      }
+      named = true;
+      if (member.Kind == kind) return &member;
+    }
+  }
+  // A name that exists but cannot be assigned so is an invalid assignment.
+  const bool assigning = (kinds & (Kinds(MemberKind::Let) | Kinds(MemberKind::Set))) != 0;
+  Raise(named && assigning ? errors::kWrongArgumentCount : errors::kNoSuchMember);
+}
+
+Value Call(const Object& object, const Member& member, std::span<Value> arguments) {
+  const std::span<const Parameter> parameters = member.Parameters;
+  if (arguments.size() > parameters.size()) Raise(errors::kWrongArgumentCount);
+  size_t required = 0;
+  for (const Parameter& parameter : parameters) required += parameter.Optional ? 0 : 1;
+  if (arguments.size() < required) Raise(errors::kArgumentNotOptional);
+  if (arguments.size() == parameters.size()) return member.Call(object, arguments);
+  // Optional parameters left out take their defaults; what the member
+  // writes back reaches the caller's arguments.
+  std::array<Value, kMostParameters> all;
+  for (size_t k = 0; k < arguments.size(); ++k) all[k] = std::move(arguments[k]);
+  for (size_t k = arguments.size(); k < parameters.size(); ++k) {
+    all[k] = Value(Variant(parameters[k].Default));
+  }
+  struct MoveBack {
+    std::span<Value> to;
+    std::array<Value, kMostParameters>& from;
+    ~MoveBack() {
+      for (size_t k = 0; k < to.size(); ++k) to[k] = std::move(from[k]);
+    }
+  } move_back{arguments, all};
+  return member.Call(object, std::span(all.data(), parameters.size()));
+}
+
+}  // namespace
+
+Object CreateObject(std::string_view name) {
+  const ClassInfo* info = FindClass(name);
+  if (info == nullptr || !info->Creatable()) Raise(errors::kCannotCreateObject);
+  try {
+    return info->Create();
+  } catch (const std::bad_alloc&) {
+    Raise(errors::kOutOfMemory);
+  }
+}
+
+int32_t MemberNumber(const Object& object, std::string_view name) {
+  const ClassInfo& info = ClassOfObject(object);
+  const size_t count = info.MemberCount();
+  if (name.empty()) {
+    for (size_t k = 0; k < count; ++k) {
+      if (info.MemberAt(k).Role == MemberRole::Default) return kDefaultMember;
+    }
+    Raise(errors::kNoSuchMember);
+  }
+  for (size_t k = 0; k < count; ++k) {
+    if (SameLetters(name, info.MemberAt(k).Name)) return static_cast<int32_t>(k + 1);
+  }
+  Raise(errors::kNoSuchMember);
+}
+
+Value Invoke(const Object& object, int32_t member, CallKinds kinds, std::span<Value> arguments) {
+  const ClassInfo& info = ClassOfObject(object);
+  if (member < kDefaultMember || static_cast<size_t>(member) > info.MemberCount()) {
+    Raise(errors::kNoSuchMember);
+  }
+  const Member* chosen = Choose(info, member, kinds);
+  try {
+    return Call(object, *chosen, arguments);
+  } catch (const std::bad_alloc&) {
+    Raise(errors::kOutOfMemory);
+  }
+}
+
+Value Invoke(const Object& object, std::string_view name, CallKinds kinds,
+             std::span<Value> arguments) {
+  return Invoke(object, MemberNumber(object, name), kinds, arguments);
+}
+
+}  // namespace ombrix::automation
