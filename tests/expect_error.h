@@ -36,7 +36,11 @@ inline std::string StandardText(int32_t number) {
       {13, "Type mismatch"},
       {91, "Object variable or With block variable not set"},
       {94, "Invalid use of Null"},
-      {97, "Can not call friend function on object which is not an instance of defining class"}};
+      {97, "Can not call friend function on object which is not an instance of defining class"},
+      {429, "ActiveX component can't create object"},
+      {438, "Object doesn't support this property or method"},
+      {449, "Argument not optional"},
+      {450, "Wrong number of arguments or invalid property assignment"}};
   for (const auto& [known, text] : kTexts) {
     if (known == number) return text;
   }
