@@ -83,6 +83,32 @@ TEST(CliTest, SignalDatabasesShowDecodeAndEncode) {
   EXPECT_EQ(Ombrix({"frame", "decode", "--dbc", dbc, "0x124", "00"}).status, 2);
 }
 
+TEST(CliTest, ClassesListTheCatalogueWithItsHelpTexts) {
+  const Result all = Ombrix({"classes"});
+  EXPECT_EQ(all.status, 0);
+  EXPECT_EQ(all.out.substr(0, all.out.find("\n\nByteArrayTrail")),
+            "Utilitaires de gestion de tableaux d'octets V2\n\n"
+            "ByteArray (creatable, persisted, 21 members)\n  Gestion des tableaux d'octets\n\n"
+            "ByteArrayInterval (not creatable, also answers ByteArray, 21 members)\n"
+            "  Intervalle d'un ByteArray");
+  const Result one = Ombrix({"classes", "littleendian"});
+  EXPECT_EQ(one.out,
+            "LittleEndian: clients create it by name\n  Implémente NumericItem.\n  Donnée "
+            "numérique format Intel (poids faible à l'adresse basse)\n\ninterface LittleEndian\n"
+            "  NumericItem_RefersTo method (I As ByteArray, SkippedBits As Long, NumBits As Long, "
+            "S As Boolean)\n      Détermine le champ de bits associé à l'objet\n\ninterface "
+            "NumericItem\n  Max get () As Long\n  Min get () As Long\n  Value let (value As "
+            "Long)\n  Value get () As Long\n  RefersTo method (I As ByteArray, SkippedBits As "
+            "Long, NumBits As Long, S As Boolean)\n  Mask get () As String\n");
+  EXPECT_NE(Ombrix({"classes", "MemoryImage"}).out.find(
+                "  Item get (Index As Long) As ByteArray  [default member]\n"
+                "  NewEnum method () As Enumerator  [hidden: the enumerator]\n"),
+            std::string::npos);
+  const Result unknown = Ombrix({"classes", "Nope"});
+  EXPECT_EQ(unknown.status, 2);
+  EXPECT_EQ(unknown.err, "ombrix: CLASS: no class named 'Nope'\n");
+}
+
 TEST(CliTest, ImageCommandsOnFiles) {
   EXPECT_EQ(
       Ombrix({"image", "map", Sample("firmware.hex")}).out,

@@ -75,6 +75,7 @@ int Run(int argc, const char* const* argv, Context& context) {
   AddFieldCommand(app, context, action);
   AddImageCommand(app, context, action);
   AddSignalCommands(app, context, action);
+  AddClassesCommand(app, context, action);
   AddDemoCommand(app, context, action);
   try {
     app.parse(argc, argv);

@@ -33,6 +33,7 @@ void AddFieldCommand(CLI::App& app, Context& context, std::function<int()>& acti
 void AddImageCommand(CLI::App& app, Context& context, std::function<int()>& action);
 void AddDemoCommand(CLI::App& app, Context& context, std::function<int()>& action);
 void AddSignalCommands(CLI::App& app, Context& context, std::function<int()>& action);
+void AddClassesCommand(CLI::App& app, Context& context, std::function<int()>& action);
 
 /// Hexadecimal text of bytes, blanks allowed between digits; "-" reads it
 /// from the input.
