@@ -1,12 +1,13 @@
 # Installation: the libraries with their headers and CMake package
-# (ombrix::ombrix with ombrix::signals, and ombrix::formats as the
+# (ombrix::ombrix with ombrix::signals, ombrix::automation and the component
+# server ombrix::component, and ombrix::formats as the
 # component "formats"),
 # pkg-config files, the program with its samples and man page; and the
 # Debian package that cpack builds from the same rules.
 include(CMakePackageConfigHelpers)
 set(_package_dir ${CMAKE_INSTALL_LIBDIR}/cmake/ombrix)
 
-install(TARGETS ombrix ombrix_signals EXPORT ombrixTargets
+install(TARGETS ombrix ombrix_signals ombrix_automation ombrix_component EXPORT ombrixTargets
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
   RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
@@ -20,12 +21,22 @@ install(EXPORT ombrixTargets NAMESPACE ombrix:: FILE ombrixTargets.cmake
 # unpacked or moved tree works as well as the prefix it was built for.
 file(RELATIVE_PATH _pc_to_prefix "/${CMAKE_INSTALL_LIBDIR}/pkgconfig" "/")
 string(REGEX REPLACE "/$" "" _pc_to_prefix "${_pc_to_prefix}")
-set(_pc_libs "-lombrix_signals -lombrix_core")
+set(_pc_libs "-lombrix_automation -lombrix_signals -lombrix_core")
 set(_pc_name "ombrix")
+set(_pc_description "${PROJECT_DESCRIPTION} (compile with -std=c++20)")
 set(_pc_requires "")
 set(_pc_cflags "-I\${includedir}")
 configure_file(cmake/ombrix.pc.in ${CMAKE_CURRENT_BINARY_DIR}/ombrix.pc @ONLY)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/ombrix.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+
+# The component server for C and every other language: libombrix.so.1,
+# its one header, and a pkg-config file of its own.
+set(_pc_libs "-lombrix")
+set(_pc_name "ombrix-c")
+set(_pc_description "The Ombrix component server: its classes by name and late binding from C")
+set(_pc_cflags "-I\${includedir}")
+configure_file(cmake/ombrix.pc.in ${CMAKE_CURRENT_BINARY_DIR}/ombrix-c.pc @ONLY)
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/ombrix-c.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
 
 if(OMBRIX_BUILD_FORMATS)
   install(TARGETS ombrix_formats EXPORT ombrixFormatsTargets
@@ -65,7 +76,8 @@ set(CPACK_PACKAGE_VENDOR "Ombrix")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
 set(CPACK_PACKAGE_DESCRIPTION
   "The ombrix C++ library (static, with headers, CMake package and pkg-config files) with
-its signal databases, its file formats library ombrix_formats (Intel HEX, S-records, JSON,
+its signal databases and late binding, the component server libombrix.so.1 with its C
+interface ombrix/ombrix_c.h, its file formats library ombrix_formats (Intel HEX, S-records, JSON,
 DBC), and the ombrix program
 with its samples and man page.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)

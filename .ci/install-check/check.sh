@@ -58,11 +58,32 @@ check_pkg_config_client() {
   echo "check-install: $name: pkg-config client agrees"
 }
 
+# A C11 program built with plain gcc against the installed component server
+# through pkg-config decodes a frame by late binding, as the example does.
+check_c_client() {
+  local root=$1 name=$2
+  local pc_dir
+  pc_dir=$(dirname "$(find "$root" -name ombrix-c.pc | head -n 1)")
+  local libdir
+  libdir=$(PKG_CONFIG_PATH="$pc_dir" pkg-config --variable=libdir ombrix-c)
+  # shellcheck disable=SC2046 # flags are words
+  gcc -std=c11 -Wall -Wextra -pedantic -Werror "$source_dir/examples/decode_frame.c" \
+    -o "$scratch/$name-c-client" $(PKG_CONFIG_PATH="$pc_dir" pkg-config --cflags --libs ombrix-c) \
+    -Wl,-rpath,"$libdir"
+  "$scratch/$name-c-client" >"$scratch/$name-c.txt"
+  diff -u "$source_dir/examples/expected/decode_frame.txt" "$scratch/$name-c.txt" ||
+    fail "$name: the C client decodes differently"
+  nm -D --defined-only "$libdir/libombrix.so.1" | grep -qv ' ombrix_\| OMBRIX_1$' &&
+    fail "$name: libombrix.so.1 exports more than its C interface"
+  echo "check-install: $name: C client decodes $(sed -n 2p "$scratch/$name-c.txt")"
+}
+
 # 1. The installed tree.
 prefix="$scratch/prefix"
 cmake --install "$build" --prefix "$prefix" >/dev/null
 check_cmake_client "$prefix" installed
 check_pkg_config_client "$prefix" installed
+check_c_client "$prefix" installed
 [ -f "$prefix/share/man/man1/ombrix.1" ] || fail "no man page installed"
 [ -z "$(find "$prefix/include" -name '*_internal.h')" ] || fail "internal headers installed"
 # The Python package, when the build made one, imports from where it was
@@ -86,11 +107,13 @@ dpkg-deb -x "$package" "$scratch/debroot"
 for file in usr/bin/ombrix usr/share/man/man1/ombrix.1 usr/share/ombrix/samples/firmware.hex \
     usr/lib/cmake/ombrix/ombrixConfig.cmake usr/lib/pkgconfig/ombrix.pc \
     usr/include/ombrix/ombrix.h usr/include/ombrix/formats/image/image_file.h \
-    usr/include/ombrix/formats/dbc/dbc_file.h usr/include/ombrix/signals/message_codec.h; do
+    usr/include/ombrix/formats/dbc/dbc_file.h usr/include/ombrix/signals/message_codec.h \
+    usr/include/ombrix/ombrix_c.h usr/lib/libombrix.so.1 usr/lib/pkgconfig/ombrix-c.pc; do
   [ -e "$scratch/debroot/$file" ] || fail "the package lacks $file"
 done
 check_cmake_client "$scratch/debroot/usr" package
 check_pkg_config_client "$scratch/debroot/usr" package
+check_c_client "$scratch/debroot/usr" package
 echo "check-install: $(basename "$package") holds $(dpkg-deb -c "$package" | wc -l) entries"
 
 # 3. The installed program on its own, from outside the source tree.
