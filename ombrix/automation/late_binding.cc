@@ -1,7 +1,6 @@
 #include "ombrix/automation/late_binding.h"
 
 #include <array>
-#include <cctype>
 #include <cstring>
 #include <new>
 
@@ -13,15 +12,44 @@ namespace {
 // The most parameters a member has, the assigned value included.
 constexpr size_t kMostParameters = 4;
 
-bool SameLetters(std::string_view a, std::string_view b) noexcept {
-  if (a.size() != b.size()) return false;
-  for (size_t k = 0; k < a.size(); ++k) {
-    if (std::tolower(static_cast<unsigned char>(a[k])) !=
-        std::tolower(static_cast<unsigned char>(b[k]))) {
-      return false;
-    }
+// Names compare without case; member names are ASCII.
+char Folded(char c) noexcept { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c | 0x20) : c; }
+
+bool SameLetters(std::string_view wanted, const char* name) noexcept {
+  size_t k = 0;
+  for (; k < wanted.size(); ++k) {
+    if (name[k] == '\0' || Folded(wanted[k]) != Folded(name[k])) return false;
   }
-  return true;
+  return name[k] == '\0';
+}
+
+uint64_t FoldedHash(std::string_view name) noexcept {
+  uint64_t hash = 14695981039346656037u;  // FNV-1a
+  for (const char c : name) hash = (hash ^ static_cast<unsigned char>(Folded(c))) * 1099511628211u;
+  return hash;
+}
+
+// Each class's member names by their hash, made once: a lookup compares
+// integers and then checks the one name whose hash matches.
+struct NameEntry {
+  uint64_t hash;
+  int32_t number;
+};
+const std::vector<NameEntry>& NamesOf(const ClassInfo& info) {
+  static const auto kTables = [] {
+    std::array<std::vector<NameEntry>, static_cast<size_t>(ClassId::Enumerator) + 1> tables;
+    for (size_t id = 0; id < tables.size(); ++id) {
+      const ClassInfo& of = ClassOf(static_cast<ClassId>(id));
+      for (size_t k = 0; k < of.MemberCount(); ++k) {
+        const char* name = of.MemberAt(k).Name;
+        if (k == 0 || std::strcmp(of.MemberAt(k - 1).Name, name) != 0) {
+          tables[id].push_back({FoldedHash(name), static_cast<int32_t>(k + 1)});
+        }
+      }
+    }
+    return tables;
+  }();
+  return kTables[static_cast<size_t>(info.Id())];
 }
 
 const ClassInfo& ClassOfObject(const Object& object) {
@@ -104,8 +132,12 @@ int32_t MemberNumber(const Object& object, std::string_view name) {
     }
     Raise(errors::kNoSuchMember);
   }
-  for (size_t k = 0; k < count; ++k) {
-    if (SameLetters(name, info.MemberAt(k).Name)) return static_cast<int32_t>(k + 1);
+  const uint64_t hash = FoldedHash(name);
+  for (const NameEntry& entry : NamesOf(info)) {
+    if (entry.hash == hash &&
+        SameLetters(name, info.MemberAt(static_cast<size_t>(entry.number - 1)).Name)) {
+      return entry.number;
+    }
   }
   Raise(errors::kNoSuchMember);
 }
