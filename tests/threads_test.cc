@@ -12,6 +12,7 @@
 
 #include "formats/image/image_file.h"
 #include "formats/json_property_bag.h"
+#include "ombrix/automation/late_binding.h"
 #include "ombrix/ombrix.h"
 
 namespace ombrix {
@@ -56,7 +57,17 @@ std::string UseEverything(int seed, const std::string& folder) {
   const formats::ImageFile read = formats::ReadImageFile(path);
   bag->Save(path + ".json");
 
-  return frame->Text() + " " + std::to_string(bounds->Count()) + " " +
+  // The same frame through late binding, as a client in another language has it.
+  using automation::Kinds;
+  using automation::MemberKind;
+  const automation::Object late = automation::CreateObject("ombrix.bytearray");
+  std::vector<automation::Value> text{automation::Value(Variant(frame->Text()))};
+  (void)automation::Invoke(late, "text", Kinds(MemberKind::Let), text);
+  std::vector<automation::Value> none;
+  const std::string sum =
+      automation::Invoke(late, "SUM", Kinds(MemberKind::Method), none).AsVariant()->ToString();
+
+  return frame->Text() + " " + sum + " " + std::to_string(bounds->Count()) + " " +
          std::to_string(intel->Value()) + " " + std::to_string(motorola->Value()) + " " +
          scaled->Text() + " " + states->Text(seed) + " " + std::to_string(map->BytesCount()) + " " +
          formats::ReadBytes(read, 0x100 * static_cast<uint32_t>(seed) + 3, 5)->Text() + " " +
