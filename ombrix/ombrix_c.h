@@ -56,6 +56,7 @@ typedef enum ombrix_kind {
 typedef struct ombrix_value {
   int32_t kind;        /**< an ombrix_kind */
   int32_t lower_bound; /**< OMBRIX_BYTES: the index of the first byte */
+  /** The value, in the member its kind names. */
   union {
     int32_t boolean;
     uint8_t byte;
@@ -166,7 +167,7 @@ int32_t ombrix_error_number(void);
 const char* ombrix_error_source(void);
 const char* ombrix_error_description(void);
 
-/** The catalogue. */
+/** One class of the catalogue, as ombrix_class_info_at gives it. */
 typedef struct ombrix_class_info {
   const char* name;         /**< the class's name */
   const char* description;  /**< its help text, lines apart by "\n"; "" for none */
@@ -176,6 +177,7 @@ typedef struct ombrix_class_info {
   int32_t member_count;     /**< members reachable by name, own interface first */
 } ombrix_class_info;
 
+/** One member of a class, as ombrix_member_info_at gives it. */
 typedef struct ombrix_member_info {
   int32_t number;             /**< for ombrix_invoke_number */
   const char* name;           /**< the member's name */
@@ -187,6 +189,7 @@ typedef struct ombrix_member_info {
   int32_t parameter_count;    /**< its parameters, a let's or set's value last */
 } ombrix_member_info;
 
+/** One parameter of a member, as ombrix_parameter_info_at gives it. */
 typedef struct ombrix_parameter_info {
   const char* name;      /**< "" for the value a let or set assigns */
   const char* type;      /**< "Long", "Byte()", "ByteArray", ... */
