@@ -5,6 +5,14 @@
 
 namespace ombrix::automation::detail {
 
+bool SameName(std::string_view wanted, const char* name) noexcept {
+  size_t k = 0;
+  for (; k < wanted.size(); ++k) {
+    if (name[k] == '\0' || Folded(wanted[k]) != Folded(name[k])) return false;
+  }
+  return name[k] == '\0';
+}
+
 const Variant& VariantOf(const Value& value) {
   const Variant* variant = value.AsVariant();
   if (variant == nullptr) Raise(errors::kTypeMismatch);

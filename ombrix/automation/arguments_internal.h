@@ -6,11 +6,30 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "ombrix/automation/catalogue.h"
 #include "ombrix/frame/error.h"
 
 namespace ombrix::automation::detail {
+
+/// The types of parameters and results, as the member tables name them.
+///@{
+inline constexpr Type kLongType{TypeKind::Long};
+inline constexpr Type kByteType{TypeKind::Byte};
+inline constexpr Type kBooleanType{TypeKind::Boolean};
+inline constexpr Type kDoubleType{TypeKind::Double};
+inline constexpr Type kStringType{TypeKind::String};
+inline constexpr Type kVariantType{TypeKind::Variant};
+inline constexpr Type kByteArrayType{TypeKind::Object, "ByteArray"};
+///@}
+
+/// An ASCII letter in lower case; any other character as it is.
+constexpr char Folded(char c) noexcept {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c | 0x20) : c;
+}
+/// Whether `wanted` is `name` but for the case of its ASCII letters.
+bool SameName(std::string_view wanted, const char* name) noexcept;
 
 /// The variant an argument holds; error 13 for an object reference.
 const Variant& VariantOf(const Value& value);

@@ -1,8 +1,8 @@
 #include "ombrix/automation/catalogue.h"
 
 #include <array>
-#include <cctype>
 
+#include "ombrix/automation/arguments_internal.h"
 #include "ombrix/automation/members_internal.h"
 
 namespace ombrix::automation {
@@ -53,17 +53,6 @@ const std::array<ClassInfo, 12> kClasses{{
 const ClassInfo kEnumerator{ClassId::Enumerator,   "Enumerator", "",          false, false,
                             &kEnumeratorInterface, nullptr,      NotCreatable};
 
-bool SameLetters(std::string_view a, std::string_view b) noexcept {
-  if (a.size() != b.size()) return false;
-  for (size_t k = 0; k < a.size(); ++k) {
-    if (std::tolower(static_cast<unsigned char>(a[k])) !=
-        std::tolower(static_cast<unsigned char>(b[k]))) {
-      return false;
-    }
-  }
-  return true;
-}
-
 }  // namespace
 
 size_t ClassInfo::MemberCount() const noexcept {
@@ -87,11 +76,11 @@ const ClassInfo& ClassOf(ClassId id) noexcept {
 
 const ClassInfo* FindClass(std::string_view name) noexcept {
   constexpr std::string_view kPrefix = "Ombrix.";
-  if (name.size() > kPrefix.size() && SameLetters(name.substr(0, kPrefix.size()), kPrefix)) {
+  if (name.size() > kPrefix.size() && SameName(name.substr(0, kPrefix.size()), "Ombrix.")) {
     name.remove_prefix(kPrefix.size());
   }
   for (const ClassInfo& info : kClasses) {
-    if (SameLetters(name, info.Name())) return &info;
+    if (SameName(name, info.Name())) return &info;
   }
   return nullptr;
 }

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <new>
 
+#include "ombrix/automation/arguments_internal.h"
 #include "ombrix/frame/error.h"
 
 namespace ombrix::automation {
@@ -13,19 +14,11 @@ namespace {
 constexpr size_t kMostParameters = 4;
 
 // Names compare without case; member names are ASCII.
-char Folded(char c) noexcept { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c | 0x20) : c; }
-
-bool SameLetters(std::string_view wanted, const char* name) noexcept {
-  size_t k = 0;
-  for (; k < wanted.size(); ++k) {
-    if (name[k] == '\0' || Folded(wanted[k]) != Folded(name[k])) return false;
-  }
-  return name[k] == '\0';
-}
 
 uint64_t FoldedHash(std::string_view name) noexcept {
   uint64_t hash = 14695981039346656037u;  // FNV-1a
-  for (const char c : name) hash = (hash ^ static_cast<unsigned char>(Folded(c))) * 1099511628211u;
+  for (const char c : name)
+    hash = (hash ^ static_cast<unsigned char>(detail::Folded(c))) * 1099511628211u;
   return hash;
 }
 
@@ -135,7 +128,7 @@ int32_t MemberNumber(const Object& object, std::string_view name) {
   const uint64_t hash = FoldedHash(name);
   for (const NameEntry& entry : NamesOf(info)) {
     if (entry.hash == hash &&
-        SameLetters(name, info.MemberAt(static_cast<size_t>(entry.number - 1)).Name)) {
+        detail::SameName(name, info.MemberAt(static_cast<size_t>(entry.number - 1)).Name)) {
       return entry.number;
     }
   }

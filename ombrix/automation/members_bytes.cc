@@ -6,28 +6,21 @@
 namespace ombrix::automation::detail {
 namespace {
 
-constexpr Type kLong{TypeKind::Long};
-constexpr Type kByte{TypeKind::Byte};
-constexpr Type kBoolean{TypeKind::Boolean};
-constexpr Type kString{TypeKind::String};
-constexpr Type kVariant{TypeKind::Variant};
-constexpr Type kArray{TypeKind::Object, "ByteArray"};
-
-constexpr Parameter kLongValue[] = {{"", kLong}};
-constexpr Parameter kIndex[] = {{"Index", kLong}};
-constexpr Parameter kIndexAndValue[] = {{"Index", kLong}, {"", kLong}};
-constexpr Parameter kInterval[] = {{"Index", kLong}, {"Count", kLong, true, 0}};
-constexpr Parameter kV[] = {{"V", kArray}};
-constexpr Parameter kArrayValue[] = {{"", kArray}};
+constexpr Parameter kLongValue[] = {{"", kLongType}};
+constexpr Parameter kIndex[] = {{"Index", kLongType}};
+constexpr Parameter kIndexAndValue[] = {{"Index", kLongType}, {"", kLongType}};
+constexpr Parameter kInterval[] = {{"Index", kLongType}, {"Count", kLongType, true, 0}};
+constexpr Parameter kV[] = {{"V", kByteArrayType}};
+constexpr Parameter kArrayValue[] = {{"", kByteArrayType}};
 constexpr Parameter kWriteBytes[] = {{"Destination", Type{TypeKind::Bytes}, false, 0, true},
-                                     {"DestinationIndex", kLong},
-                                     {"SourceIndex", kLong},
-                                     {"Count", kLong}};
-constexpr Parameter kStringValue[] = {{"", kString}};
-constexpr Parameter kVariantValue[] = {{"", kVariant, false, 0, true}};
-constexpr Parameter kSkip[] = {{"Pattern", kByte}, {"Start", kLong}};
-constexpr Parameter kPattern[] = {{"Pattern", kByte}};
-constexpr Parameter kOptionalPattern[] = {{"Pattern", kByte, true, 0}};
+                                     {"DestinationIndex", kLongType},
+                                     {"SourceIndex", kLongType},
+                                     {"Count", kLongType}};
+constexpr Parameter kStringValue[] = {{"", kStringType}};
+constexpr Parameter kVariantValue[] = {{"", kVariantType, false, 0, true}};
+constexpr Parameter kSkip[] = {{"Pattern", kByteType}, {"Start", kLongType}};
+constexpr Parameter kPattern[] = {{"Pattern", kByteType}};
+constexpr Parameter kOptionalPattern[] = {{"Pattern", kByteType, true, 0}};
 
 constexpr const char* kCountHelp = "Nombre d'octets";
 constexpr const char* kHighIndexHelp = "Plus grande valeur légale de l'index";
@@ -64,7 +57,7 @@ constexpr Member kByteArrayMembers[] = {
     {"Count",
      MemberKind::Get,
      {},
-     kLong,
+     kLongType,
      kCountHelp,
      MemberRole::None,
      [](const Object& self, std::span<Value>) { return Long(Array(self).Count()); }},
@@ -81,7 +74,7 @@ constexpr Member kByteArrayMembers[] = {
     {"HighIndex",
      MemberKind::Get,
      {},
-     kLong,
+     kLongType,
      kHighIndexHelp,
      MemberRole::None,
      [](const Object& self, std::span<Value>) { return Long(Array(self).HighIndex()); }},
@@ -95,12 +88,12 @@ constexpr Member kByteArrayMembers[] = {
        Array(self).HighIndex(LongOf(a[0]));
        return None();
      }},
-    {"Interval", MemberKind::Method, kInterval, kArray, "Référence à un sous ensemble du tableau",
-     MemberRole::None,
+    {"Interval", MemberKind::Method, kInterval, kByteArrayType,
+     "Référence à un sous ensemble du tableau", MemberRole::None,
      [](const Object& self, std::span<Value> a) {
        return Value(Object::Of(Array(self).Interval(LongOf(a[0]), LongOf(a[1]))));
      }},
-    {"Item", MemberKind::Get, kIndex, kLong, kItemHelp, MemberRole::Default,
+    {"Item", MemberKind::Get, kIndex, kLongType, kItemHelp, MemberRole::Default,
      [](const Object& self, std::span<Value> a) { return Long(Array(self).Item(LongOf(a[0]))); }},
     {"Item",
      MemberKind::Let,
@@ -115,7 +108,7 @@ constexpr Member kByteArrayMembers[] = {
     {"LowIndex",
      MemberKind::Get,
      {},
-     kLong,
+     kLongType,
      kLowIndexHelp,
      MemberRole::None,
      [](const Object& self, std::span<Value>) { return Long(Array(self).LowIndex()); }},
@@ -129,14 +122,14 @@ constexpr Member kByteArrayMembers[] = {
        Array(self).LowIndex(LongOf(a[0]));
        return None();
      }},
-    {"Check", MemberKind::Method, kV, kBoolean, "", MemberRole::None,
+    {"Check", MemberKind::Method, kV, kBooleanType, "", MemberRole::None,
      [](const Object& self, std::span<Value> a) {
        return Boolean(Array(self).Check(*ByteArrayOf(a[0])));
      }},
     {"Copy",
      MemberKind::Get,
      {},
-     kArray,
+     kByteArrayType,
      kCopyHelp,
      MemberRole::None,
      [](const Object& self, std::span<Value>) { return Value(Object(Array(self).Copy())); }},
@@ -153,7 +146,7 @@ constexpr Member kByteArrayMembers[] = {
     {"Sum",
      MemberKind::Method,
      {},
-     kLong,
+     kLongType,
      "Somme des octets du tableau",
      MemberRole::None,
      [](const Object& self, std::span<Value>) { return Long(Array(self).Sum()); }},
@@ -167,7 +160,7 @@ constexpr Member kByteArrayMembers[] = {
     {"Text",
      MemberKind::Get,
      {},
-     kString,
+     kStringType,
      kTextHelp,
      MemberRole::None,
      [](const Object& self, std::span<Value>) { return String(Array(self).Text()); }},
@@ -184,7 +177,7 @@ constexpr Member kByteArrayMembers[] = {
     {"Value",
      MemberKind::Get,
      {},
-     kVariant,
+     kVariantType,
      kValueHelp,
      MemberRole::None,
      [](const Object& self, std::span<Value>) { return Value(Array(self).Value()); }},
@@ -198,7 +191,7 @@ constexpr Member kByteArrayMembers[] = {
        Array(self).Value(VariantOf(a[0]));
        return None();
      }},
-    {"Skip", MemberKind::Method, kSkip, kLong, "Recherche d'un octet dans le tableau",
+    {"Skip", MemberKind::Method, kSkip, kLongType, "Recherche d'un octet dans le tableau",
      MemberRole::None,
      [](const Object& self, std::span<Value> a) {
        return Long(Array(self).Skip(ByteOf(a[0]), LongOf(a[1])));
@@ -219,27 +212,27 @@ constexpr Member kArrayBoundsMembers[] = {
     {"Count",
      MemberKind::Get,
      {},
-     kLong,
+     kLongType,
      "",
      MemberRole::None,
      [](const Object& self, std::span<Value>) { return Long(Self<ArrayBounds>(self).Count()); }},
     {"LowIndex",
      MemberKind::Get,
      {},
-     kLong,
+     kLongType,
      "",
      MemberRole::None,
      [](const Object& self, std::span<Value>) { return Long(Self<ArrayBounds>(self).LowIndex()); }},
     {"HighIndex",
      MemberKind::Get,
      {},
-     kLong,
+     kLongType,
      "",
      MemberRole::None,
      [](const Object& self, std::span<Value>) {
        return Long(Self<ArrayBounds>(self).HighIndex());
      }},
-    {"ByteArray", MemberKind::Method, kOptionalPattern, kArray, "", MemberRole::None,
+    {"ByteArray", MemberKind::Method, kOptionalPattern, kByteArrayType, "", MemberRole::None,
      [](const Object& self, std::span<Value> a) {
        return Value(Object(Self<ArrayBounds>(self).ByteArray(ByteOf(a[0]))));
      }},

@@ -6,24 +6,20 @@
 namespace ombrix::automation::detail {
 namespace {
 
-constexpr Type kLong{TypeKind::Long};
-constexpr Type kBoolean{TypeKind::Boolean};
-constexpr Type kDouble{TypeKind::Double};
-constexpr Type kString{TypeKind::String};
 constexpr Type kItem{TypeKind::Object, "NumericItem"};
 
-constexpr Parameter kLongValue[] = {{"", kLong}};
-constexpr Parameter kDoubleValue[] = {{"", kDouble}};
-constexpr Parameter kStringValue[] = {{"", kString}};
+constexpr Parameter kLongValue[] = {{"", kLongType}};
+constexpr Parameter kDoubleValue[] = {{"", kDoubleType}};
+constexpr Parameter kStringValue[] = {{"", kStringType}};
 constexpr Parameter kItemValue[] = {{"", kItem}};
 constexpr Parameter kRefersTo[] = {{"I", Type{TypeKind::Object, "ByteArray"}, false, 0, true},
-                                   {"SkippedBits", kLong},
-                                   {"NumBits", kLong},
-                                   {"S", kBoolean}};
-constexpr Parameter kIndex[] = {{"Index", kLong}};
-constexpr Parameter kAdd[] = {{"Text", kString, false, 0, true}, {"Value", kLong}};
-constexpr Parameter kValueArgument[] = {{"Value", kLong}};
-constexpr Parameter kTextArgument[] = {{"Text", kString, false, 0, true}};
+                                   {"SkippedBits", kLongType},
+                                   {"NumBits", kLongType},
+                                   {"S", kBooleanType}};
+constexpr Parameter kIndex[] = {{"Index", kLongType}};
+constexpr Parameter kAdd[] = {{"Text", kStringType, false, 0, true}, {"Value", kLongType}};
+constexpr Parameter kValueArgument[] = {{"Value", kLongType}};
+constexpr Parameter kTextArgument[] = {{"Text", kStringType, false, 0, true}};
 
 NumericItem& Field(const Object& self) { return *self.NumericItemInterface(); }
 
@@ -37,14 +33,14 @@ constexpr Member kNumericItemMembers[] = {
     {"Max",
      MemberKind::Get,
      {},
-     kLong,
+     kLongType,
      "",
      MemberRole::None,
      [](const Object& self, std::span<Value>) { return Long(Field(self).Max()); }},
     {"Min",
      MemberKind::Get,
      {},
-     kLong,
+     kLongType,
      "",
      MemberRole::None,
      [](const Object& self, std::span<Value>) { return Long(Field(self).Min()); }},
@@ -61,7 +57,7 @@ constexpr Member kNumericItemMembers[] = {
     {"Value",
      MemberKind::Get,
      {},
-     kLong,
+     kLongType,
      "",
      MemberRole::None,
      [](const Object& self, std::span<Value>) { return Long(Field(self).Value()); }},
@@ -69,7 +65,7 @@ constexpr Member kNumericItemMembers[] = {
     {"Mask",
      MemberKind::Get,
      {},
-     kString,
+     kStringType,
      "",
      MemberRole::None,
      [](const Object& self, std::span<Value>) { return String(Field(self).Mask()); }},
@@ -115,7 +111,7 @@ constexpr Member kScaledValueMembers[] = {
     {"CoeffA",
      MemberKind::Get,
      {},
-     kDouble,
+     kDoubleType,
      "",
      MemberRole::None,
      [](const Object& self, std::span<Value>) { return Double(Scaled(self).CoeffA()); }},
@@ -132,7 +128,7 @@ constexpr Member kScaledValueMembers[] = {
     {"CoeffB",
      MemberKind::Get,
      {},
-     kDouble,
+     kDoubleType,
      "",
      MemberRole::None,
      [](const Object& self, std::span<Value>) { return Double(Scaled(self).CoeffB()); }},
@@ -149,7 +145,7 @@ constexpr Member kScaledValueMembers[] = {
     {"CoeffC",
      MemberKind::Get,
      {},
-     kDouble,
+     kDoubleType,
      "",
      MemberRole::None,
      [](const Object& self, std::span<Value>) { return Double(Scaled(self).CoeffC()); }},
@@ -166,7 +162,7 @@ constexpr Member kScaledValueMembers[] = {
     {"Precision",
      MemberKind::Get,
      {},
-     kLong,
+     kLongType,
      "",
      MemberRole::None,
      [](const Object& self, std::span<Value>) { return Long(Scaled(self).Precision()); }},
@@ -183,7 +179,7 @@ constexpr Member kScaledValueMembers[] = {
     {"Unit",
      MemberKind::Get,
      {},
-     kString,
+     kStringType,
      "",
      MemberRole::None,
      [](const Object& self, std::span<Value>) { return String(Scaled(self).Unit()); }},
@@ -200,21 +196,21 @@ constexpr Member kScaledValueMembers[] = {
     {"Min",
      MemberKind::Get,
      {},
-     kDouble,
+     kDoubleType,
      "",
      MemberRole::None,
      [](const Object& self, std::span<Value>) { return Double(Scaled(self).Min()); }},
     {"Max",
      MemberKind::Get,
      {},
-     kDouble,
+     kDoubleType,
      "",
      MemberRole::None,
      [](const Object& self, std::span<Value>) { return Double(Scaled(self).Max()); }},
     {"Text",
      MemberKind::Get,
      {},
-     kString,
+     kStringType,
      "",
      MemberRole::None,
      [](const Object& self, std::span<Value>) { return String(Scaled(self).Text()); }},
@@ -231,7 +227,7 @@ constexpr Member kScaledValueMembers[] = {
     {"Value",
      MemberKind::Get,
      {},
-     kDouble,
+     kDoubleType,
      "",
      MemberRole::None,
      [](const Object& self, std::span<Value>) { return Double(Scaled(self).Value()); }},
@@ -253,11 +249,11 @@ constexpr Member kEnumerationMembers[] = {
     {"Count",
      MemberKind::Get,
      {},
-     kLong,
+     kLongType,
      "",
      MemberRole::None,
      [](const Object& self, std::span<Value>) { return Long(List(self).Count()); }},
-    {"Item", MemberKind::Get, kIndex, kString, "", MemberRole::Default,
+    {"Item", MemberKind::Get, kIndex, kStringType, "", MemberRole::Default,
      [](const Object& self, std::span<Value> a) { return String(List(self).Item(LongOf(a[0]))); }},
     {"Remove",
      MemberKind::Method,
@@ -300,9 +296,9 @@ constexpr Member kEnumerationMembers[] = {
        List(self).Add(StringOf(a[0]), LongOf(a[1]));
        return None();
      }},
-    {"Text", MemberKind::Get, kValueArgument, kString, "", MemberRole::None,
+    {"Text", MemberKind::Get, kValueArgument, kStringType, "", MemberRole::None,
      [](const Object& self, std::span<Value> a) { return String(List(self).Text(LongOf(a[0]))); }},
-    {"Value", MemberKind::Get, kTextArgument, kLong, "", MemberRole::None,
+    {"Value", MemberKind::Get, kTextArgument, kLongType, "", MemberRole::None,
      [](const Object& self, std::span<Value> a) { return Long(List(self).Value(StringOf(a[0]))); }},
 };
 

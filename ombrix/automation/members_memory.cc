@@ -6,20 +6,17 @@
 namespace ombrix::automation::detail {
 namespace {
 
-constexpr Type kLong{TypeKind::Long};
-constexpr Type kBoolean{TypeKind::Boolean};
-constexpr Type kArray{TypeKind::Object, "ByteArray"};
 constexpr Type kMap{TypeKind::Object, "MemoryMap"};
 constexpr Type kEnumerator{TypeKind::Object, "Enumerator"};
 
-constexpr Parameter kStretch[] = {{"StartAddress", kLong}, {"Count", kLong}};
+constexpr Parameter kStretch[] = {{"StartAddress", kLongType}, {"Count", kLongType}};
 constexpr Parameter kSegment[] = {{"S", Type{TypeKind::Object, "ArrayBounds"}}};
 constexpr Parameter kOtherMap[] = {{"MM", kMap}};
-constexpr Parameter kIndex[] = {{"Index", kLong}};
+constexpr Parameter kIndex[] = {{"Index", kLongType}};
 constexpr Parameter kOptionalPattern[] = {{"Pattern", Type{TypeKind::Byte}, true, 0}};
-constexpr Parameter kArrayArgument[] = {{"B", kArray}};
+constexpr Parameter kArrayArgument[] = {{"B", kByteArrayType}};
 constexpr Parameter kMapOut[] = {{"M", kMap, false, 0, true}};
-constexpr Parameter kCount[] = {{"Count", kLong}};
+constexpr Parameter kCount[] = {{"Count", kLongType}};
 
 MemoryMap& Map(const Object& self) { return Self<MemoryMap>(self); }
 MemoryImage& Image(const Object& self) { return Self<MemoryImage>(self); }
@@ -48,7 +45,7 @@ constexpr Member kMemoryMapMembers[] = {
        Map(self).Add(LongOf(a[0]), LongOf(a[1]));
        return None();
      }},
-    {"Check", MemberKind::Method, kSegment, kBoolean, "", MemberRole::None,
+    {"Check", MemberKind::Method, kSegment, kBooleanType, "", MemberRole::None,
      [](const Object& self, std::span<Value> a) {
        const auto segment = ObjectOf(a[0]).As<ArrayBounds>();
        if (!segment) Raise(errors::kTypeMismatch);
@@ -67,7 +64,7 @@ constexpr Member kMemoryMapMembers[] = {
     {"Count",
      MemberKind::Get,
      {},
-     kLong,
+     kLongType,
      "",
      MemberRole::None,
      [](const Object& self, std::span<Value>) { return Long(Map(self).Count()); }},
@@ -104,7 +101,7 @@ constexpr Member kMemoryMapMembers[] = {
     {"BytesCount",
      MemberKind::Get,
      {},
-     kLong,
+     kLongType,
      "",
      MemberRole::None,
      [](const Object& self, std::span<Value>) { return Long(Map(self).BytesCount()); }},
@@ -114,14 +111,14 @@ constexpr Member kMemoryImageMembers[] = {
     {"Count",
      MemberKind::Get,
      {},
-     kLong,
+     kLongType,
      "",
      MemberRole::None,
      [](const Object& self, std::span<Value>) { return Long(Image(self).Count()); }},
     {"BytesCount",
      MemberKind::Get,
      {},
-     kLong,
+     kLongType,
      "",
      MemberRole::None,
      [](const Object& self, std::span<Value>) { return Long(Image(self).BytesCount()); }},
@@ -165,7 +162,7 @@ constexpr Member kMemoryImageMembers[] = {
        a[0] = Value(Object(std::move(map)));
        return None();
      }},
-    {"MemoryRead", MemberKind::Method, kStretch, kArray, "", MemberRole::None,
+    {"MemoryRead", MemberKind::Method, kStretch, kByteArrayType, "", MemberRole::None,
      [](const Object& self, std::span<Value> a) {
        return Value(Object(Image(self).MemoryRead(LongOf(a[0]), LongOf(a[1]))));
      }},
@@ -179,7 +176,7 @@ constexpr Member kMemoryImageMembers[] = {
        Image(self).MemoryWrite(*ByteArrayOf(a[0]));
        return None();
      }},
-    {"Item", MemberKind::Get, kIndex, kArray, "", MemberRole::Default,
+    {"Item", MemberKind::Get, kIndex, kByteArrayType, "", MemberRole::Default,
      [](const Object& self, std::span<Value> a) {
        return Value(Object(Image(self).Item(LongOf(a[0]))));
      }},
@@ -216,7 +213,7 @@ constexpr Member kCrcMembers[] = {
     {"Check",
      MemberKind::Get,
      {},
-     kBoolean,
+     kBooleanType,
      "",
      MemberRole::None,
      [](const Object& self, std::span<Value>) { return Boolean(Self<CRC>(self).Check()); }},
@@ -244,7 +241,7 @@ constexpr Member kEnumeratorMembers[] = {
        auto items = Self<ObjectEnumerator>(self).Next(1);
        return items.empty() ? None() : std::move(items.front());
      }},
-    {"Skip", MemberKind::Method, kCount, kBoolean, "", MemberRole::None,
+    {"Skip", MemberKind::Method, kCount, kBooleanType, "", MemberRole::None,
      [](const Object& self, std::span<Value> a) {
        return Boolean(Self<ObjectEnumerator>(self).Skip(LongOf(a[0])));
      }},
