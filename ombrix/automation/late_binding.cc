@@ -13,8 +13,7 @@ namespace {
 // The most parameters a member has, the assigned value included.
 constexpr size_t kMostParameters = 4;
 
-// Names compare without case; member names are ASCII.
-
+// Names compare without case: the hash is of their letters folded.
 uint64_t FoldedHash(std::string_view name) noexcept {
   uint64_t hash = 14695981039346656037u;  // FNV-1a
   for (const char c : name)
