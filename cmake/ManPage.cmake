@@ -62,4 +62,13 @@ string(APPEND page ".SH NAME\nombrix \\- byte\\-array utilities for diagnostic f
 string(APPEND page ".SH SYNOPSIS\n.B ombrix\n\\fISUBCOMMAND\\fR [\\fIOPTIONS\\fR]\n.br\n.B ombrix\n\\-\\-help | \\-\\-version\n")
 add_command("")
 string(APPEND page ".SH EXIT STATUS\n0 done; 1 a frame that \\fBcrc \\-\\-check\\fR finds corrupt; 2 an error, reported on standard error.\n")
+string(APPEND page ".SH COMPONENT SERVER\n"
+  "The same classes serve programs in any language through \\fIlibombrix.so.1\\fR, whose C "
+  "interface is \\fI<ombrix/ombrix_c.h>\\fR: \\fBombrix_create\\fR makes a class by name, "
+  "\\fBombrix_invoke\\fR calls a member by name (\\fBombrix_invoke_number\\fR by number), "
+  "\\fBombrix_add_ref\\fR and \\fBombrix_release\\fR count references, and "
+  "\\fBombrix_error_number\\fR, \\fBombrix_error_source\\fR and "
+  "\\fBombrix_error_description\\fR tell the last failure on the calling thread. "
+  "Build with \\fBpkg\\-config \\-\\-cflags \\-\\-libs ombrix\\-c\\fR; "
+  "\\fBombrix classes\\fR lists what it serves.\n")
 file(WRITE "${OUTPUT}" "${page}")
