@@ -76,6 +76,7 @@ int Run(int argc, const char* const* argv, Context& context) {
   AddImageCommand(app, context, action);
   AddSignalCommands(app, context, action);
   AddClassesCommand(app, context, action);
+  AddTraceCommands(app, context, action);
   AddDemoCommand(app, context, action);
   try {
     app.parse(argc, argv);

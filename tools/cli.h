@@ -21,6 +21,8 @@ struct Context {
   std::ostream& out;
   std::ostream& err;
   std::string samples;
+  /// Whether err is a terminal, where long work shows its progress.
+  bool progress = false;
 };
 
 /// Runs the program with these arguments; returns the exit status: 0 done,
@@ -34,6 +36,7 @@ void AddImageCommand(CLI::App& app, Context& context, std::function<int()>& acti
 void AddDemoCommand(CLI::App& app, Context& context, std::function<int()>& action);
 void AddSignalCommands(CLI::App& app, Context& context, std::function<int()>& action);
 void AddClassesCommand(CLI::App& app, Context& context, std::function<int()>& action);
+void AddTraceCommands(CLI::App& app, Context& context, std::function<int()>& action);
 
 /// Hexadecimal text of bytes, blanks allowed between digits; "-" reads it
 /// from the input.

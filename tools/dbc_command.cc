@@ -13,37 +13,12 @@
 #include "ombrix/frame/shortest_number_internal.h"
 #include "ombrix/signals/message_codec.h"
 #include "tools/cli.h"
+#include "tools/json_text.h"
 
 namespace ombrix::cli {
 namespace {
 
 using namespace ombrix::signals;
-
-std::string Number(double value) {
-  if (!std::isfinite(value)) return std::isnan(value) ? "NaN" : value < 0 ? "-Inf" : "Inf";
-  return ombrix::detail::ShortestNumber(value);
-}
-
-std::string JsonNumber(double value) { return std::isfinite(value) ? Number(value) : "null"; }
-
-std::string JsonString(const std::string& text) {
-  std::string out = "\"";
-  for (const char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += c;
-    } else if (byte < 0x20) {
-      static constexpr char kHex[] = "0123456789abcdef";
-      out += "\\u00";
-      out += kHex[byte >> 4];
-      out += kHex[byte & 15];
-    } else {
-      out += c;
-    }
-  }
-  return out + "\"";
-}
 
 std::string Hex(uint32_t value, int digits) {
   static constexpr char kHex[] = "0123456789ABCDEF";

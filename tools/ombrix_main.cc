@@ -45,7 +45,8 @@ std::string SamplesFolder(const char* argv0) {
 int main(int argc, char** argv) {
   ombrix::cli::DescriptorOutput out(STDOUT_FILENO);
   ombrix::cli::Context context{std::cin, out, std::cerr,
-                               SamplesFolder(argc > 0 ? argv[0] : nullptr)};
+                               SamplesFolder(argc > 0 ? argv[0] : nullptr),
+                               ::isatty(STDERR_FILENO) == 1};
   const int status = ombrix::cli::Run(argc, argv, context);
   const int error = out.Finish();
   if (error == 0) return status;

@@ -1,0 +1,442 @@
+// ombrix trace stats LOG [--dbc DB]
+// ombrix trace decode LOG --dbc DB [--signal MESSAGE.SIGNAL ...] [-o OUT.csv|OUT.jsonl]
+// ombrix trace convert IN -o OUT [--out-format candump|asc]
+// Every command filters by identifier, channel and time, and reads the
+// trace one frame at a time, so memory stays flat whatever its length.
+#include <chrono>
+#include <cmath>
+#include <map>
+#include <optional>
+#include <ostream>
+#include <unordered_map>
+
+#include "formats/dbc/dbc_file.h"
+#include "formats/file_io.h"
+#include "ombrix/signals/message_codec.h"
+#include "tools/cli.h"
+#include "tools/json_text.h"
+#include "traces/trace_reader.h"
+#include "traces/trace_writer.h"
+
+namespace ombrix::cli {
+namespace {
+
+using namespace ombrix::signals;
+using namespace ombrix::traces;
+
+struct TraceOptions {
+  std::string input;
+  std::string in_format;
+  std::string dbc;
+  std::vector<std::string> signals;
+  std::string output = "-";
+  std::string out_format;
+  std::vector<std::string> ids;
+  std::vector<std::string> channels;
+  std::optional<double> from;
+  std::optional<double> to;
+  bool strict = false;
+};
+
+std::optional<TraceFormat> FormatNamed(const std::string& name, const char* option) {
+  if (name.empty()) return std::nullopt;
+  if (name == "candump" || name == "log") return TraceFormat::Candump;
+  if (name == "asc") return TraceFormat::Asc;
+  throw CLI::ValidationError(std::string(option) + ": '" + name + "' is not candump or asc");
+}
+
+// Which frames a command takes.
+class Filter {
+ public:
+  explicit Filter(const TraceOptions& options) : options_(options) {
+    for (const std::string& item : options.ids) {
+      std::string_view rest = item;
+      while (!rest.empty()) {
+        const size_t comma = rest.find(',');
+        const std::string part(rest.substr(0, comma));
+        rest = comma == std::string_view::npos ? std::string_view() : rest.substr(comma + 1);
+        const size_t dash = part.find('-', 1);
+        const auto low = ParseUnsigned(part.substr(0, dash), "--id", 0x1FFFFFFF);
+        const auto high = dash == std::string::npos
+                              ? low
+                              : ParseUnsigned(part.substr(dash + 1), "--id", 0x1FFFFFFF);
+        if (high < low) throw CLI::ValidationError("--id: " + part + " runs backwards");
+        ranges_.emplace_back(low, high);
+      }
+    }
+  }
+
+  bool Takes(const Frame& frame, const std::vector<std::string>& channels) const {
+    if (!ranges_.empty()) {
+      bool found = false;
+      for (const auto& [low, high] : ranges_)
+        found = found || (frame.Id >= low && frame.Id <= high);
+      if (!found) return false;
+    }
+    if (!options_.channels.empty()) {
+      const std::string& name = frame.Channel < channels.size() ? channels[frame.Channel] : kNone;
+      bool found = false;
+      for (const std::string& wanted : options_.channels) found = found || wanted == name;
+      if (!found) return false;
+    }
+    const double seconds = static_cast<double>(frame.Time) / 1e9;
+    if (options_.from && seconds < *options_.from) return false;
+    if (options_.to && seconds > *options_.to) return false;
+    return true;
+  }
+
+ private:
+  inline static const std::string kNone;
+  const TraceOptions& options_;
+  std::vector<std::pair<uint64_t, uint64_t>> ranges_;
+};
+
+// Shows how far a long read has come, on a terminal only, a few times a second.
+class ProgressBar {
+ public:
+  explicit ProgressBar(Context& context) : context_(context) {}
+  ~ProgressBar() {
+    if (shown_) context_.err << "\r" << std::string(60, ' ') << "\r" << std::flush;
+  }
+  void Update(const TraceReader& reader, uint64_t frames) {
+    if (!context_.progress || (frames & 0xFFFF) != 0) return;
+    const auto now = std::chrono::steady_clock::now();
+    if (now - last_ < std::chrono::milliseconds(250)) return;
+    last_ = now;
+    shown_ = true;
+    const auto [done, size] = reader.Progress();
+    context_.err << "\r" << frames << " frames";
+    if (size > 0) {
+      const auto percent =
+          static_cast<int>(100.0 * static_cast<double>(done) / static_cast<double>(size));
+      context_.err << " [" << std::string(static_cast<size_t>(percent / 5), '#')
+                   << std::string(static_cast<size_t>(20 - percent / 5), ' ') << "] " << percent
+                   << "%";
+    }
+    context_.err << std::flush;
+  }
+
+ private:
+  Context& context_;
+  bool shown_ = false;
+  std::chrono::steady_clock::time_point last_{};
+};
+
+// Reads the trace, calling `use` for every frame the filter takes; reports
+// the lines skipped.
+template <typename Use>
+void ForEachFrame(const TraceOptions& options, Context& context, Use use) {
+  const auto reader =
+      OpenTrace(options.input, FormatNamed(options.in_format, "--in-format"), {options.strict});
+  const Filter filter(options);
+  ProgressBar progress(context);
+  Frame frame;
+  uint64_t frames = 0;
+  while (reader->Next(frame)) {
+    progress.Update(*reader, ++frames);
+    if (filter.Takes(frame, reader->Channels())) use(frame, *reader);
+  }
+  for (const SkippedLine& skipped : reader->Skipped()) {
+    context.err << "ombrix: " << (options.input == "-" ? "<stdin>" : options.input) << ":"
+                << skipped.Line << ": " << skipped.Message << " (line skipped)\n";
+  }
+  if (reader->SkippedCount() > reader->Skipped().size()) {
+    context.err << "ombrix: " << reader->SkippedCount() << " lines skipped in all\n";
+  }
+}
+
+// Writes text to the output: standard output, or a file written safely.
+template <typename Produce>
+void WriteOutput(const std::string& output, Context& context, Produce produce) {
+  if (output == "-") {
+    produce([&](std::string_view piece) {
+      context.out.write(piece.data(), static_cast<std::streamsize>(piece.size()));
+    });
+    context.out.flush();
+    return;
+  }
+  formats::WriteFileSafely(output, [&](const formats::TextSink& sink) { produce(sink); });
+}
+
+uint32_t Key(uint32_t id, bool extended) { return id | (extended ? 0x80000000u : 0u); }
+
+// The database's messages by identifier, with their codecs.
+struct Decoder {
+  explicit Decoder(const std::string& path) : database(formats::ReadDbcFile(path)) {
+    codecs.reserve(database.Messages.size());
+    for (size_t k = 0; k < database.Messages.size(); ++k) {
+      const Message& message = database.Messages[k];
+      codecs.emplace_back(message);
+      by_key.try_emplace(Key(message.Id, message.Extended), k);
+    }
+  }
+  const Message* Find(const Frame& frame, size_t* index = nullptr) const {
+    if (frame.Has(kError) || frame.Has(kRemote)) return nullptr;
+    const auto found = by_key.find(Key(frame.Id, frame.Extended));
+    if (found == by_key.end()) return nullptr;
+    if (index != nullptr) *index = found->second;
+    return &database.Messages[found->second];
+  }
+  SignalDatabase database;
+  std::vector<MessageCodec> codecs;
+  std::unordered_map<uint32_t, size_t> by_key;
+};
+
+std::string IdText(uint32_t id, bool extended) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string text = "0x";
+  for (int k = extended ? 7 : 2; k >= 0; --k) text += kHex[(id >> (4 * k)) & 15];
+  return extended ? text + "x" : text;
+}
+
+std::string Padded(std::string text, size_t width) {
+  return text.size() >= width ? text + " " : text + std::string(width - text.size(), ' ');
+}
+
+int Stats(const TraceOptions& options, Context& context) {
+  std::optional<Decoder> decoder;
+  if (!options.dbc.empty()) decoder.emplace(options.dbc);
+  struct Seen {
+    uint64_t count = 0;
+    int64_t first = 0;
+    int64_t last = 0;
+    double mean = 0;  // of the periods, in seconds (Welford)
+    double spread = 0;
+    uint64_t lengths = 0;  // bit k: a frame of length k seen (k < 64), bit 63 for 64
+  };
+  std::map<std::tuple<uint16_t, bool, uint32_t>, Seen> seen;
+  std::vector<std::string> channels;
+  uint64_t frames = 0;
+  ForEachFrame(options, context, [&](const Frame& frame, const TraceReader& reader) {
+    ++frames;
+    Seen& s = seen[{frame.Channel, frame.Extended, frame.Has(kError) ? 0xFFFFFFFFu : frame.Id}];
+    if (s.count > 0) {
+      const double period = static_cast<double>(frame.Time - s.last) / 1e9;
+      const double delta = period - s.mean;
+      s.mean += delta / static_cast<double>(s.count);
+      s.spread += delta * (period - s.mean);
+    } else {
+      s.first = frame.Time;
+    }
+    ++s.count;
+    s.last = frame.Time;
+    s.lengths |= uint64_t{1} << std::min<int>(frame.Length, 63);
+    if (channels.size() != reader.Channels().size()) channels = reader.Channels();
+  });
+  context.out << Padded("channel", 8) << Padded("id", 12) << Padded("message", 20)
+              << Padded("count", 10) << Padded("period ms", 11) << Padded("jitter ms", 11)
+              << Padded("lengths", 12) << Padded("first", 19) << "last\n";
+  for (const auto& [key, s] : seen) {
+    const auto& [channel, extended, id] = key;
+    const Message* message = nullptr;
+    if (decoder && id != 0xFFFFFFFFu) {
+      Frame probe;
+      probe.Id = id;
+      probe.Extended = extended;
+      message = decoder->Find(probe);
+    }
+    std::string lengths;
+    for (int k = 0; k < 64; ++k) {
+      if ((s.lengths >> k & 1) != 0)
+        lengths += (lengths.empty() ? "" : ",") + std::to_string(k == 63 ? 64 : k);
+    }
+    const bool periodic = s.count > 1;
+    context.out << Padded(channel < channels.size() ? channels[channel] : "", 8)
+                << Padded(id == 0xFFFFFFFFu ? "error" : IdText(id, extended), 12)
+                << Padded(message != nullptr ? message->Name : "", 20)
+                << Padded(std::to_string(s.count), 10)
+                << Padded(periodic ? Number(std::round(s.mean * 1e6) / 1e3) : "-", 11)
+                << Padded(periodic ? Number(std::round(std::sqrt(s.spread /
+                                                                 static_cast<double>(s.count - 1)) *
+                                                       1e6) /
+                                            1e3)
+                                   : "-",
+                          11)
+                << Padded(lengths, 12) << Padded(SecondsText(s.first), 19) << SecondsText(s.last)
+                << "\n";
+  }
+  context.out << frames << " frames, " << seen.size() << " identifiers\n";
+  return 0;
+}
+
+std::string CsvField(const std::string& text) {
+  if (text.find_first_of(",\"\n") == std::string::npos) return text;
+  std::string quoted = "\"";
+  for (const char c : text) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+  return quoted + "\"";
+}
+
+int DecodeTrace(const TraceOptions& options, Context& context) {
+  const Decoder decoder(options.dbc);
+  // Each message's chosen signals and their columns.
+  std::vector<std::vector<std::pair<size_t, size_t>>> chosen(decoder.database.Messages.size());
+  std::vector<std::string> headers;
+  const auto choose = [&](size_t m, size_t s) {
+    const Message& message = decoder.database.Messages[m];
+    const Signal& signal = message.Signals[s];
+    chosen[m].emplace_back(s, headers.size());
+    headers.push_back(message.Name + "." + signal.Name +
+                      (signal.Unit.empty() ? "" : " [" + signal.Unit + "]"));
+  };
+  if (options.signals.empty()) {
+    for (size_t m = 0; m < chosen.size(); ++m) {
+      for (size_t s = 0; s < decoder.database.Messages[m].Signals.size(); ++s) choose(m, s);
+    }
+  }
+  for (const std::string& wanted : options.signals) {
+    const size_t dot = wanted.find('.');
+    const Message* message =
+        dot == std::string::npos ? nullptr : decoder.database.MessageNamed(wanted.substr(0, dot));
+    const Signal* signal =
+        message != nullptr ? message->SignalNamed(wanted.substr(dot + 1)) : nullptr;
+    if (signal == nullptr) {
+      throw CLI::ValidationError("--signal: the database has no signal " + wanted +
+                                 " (give MESSAGE.SIGNAL)");
+    }
+    choose(static_cast<size_t>(message - decoder.database.Messages.data()),
+           static_cast<size_t>(signal - message->Signals.data()));
+  }
+  std::string format = options.out_format;
+  if (format.empty()) {
+    format =
+        options.output.ends_with(".jsonl") || options.output.ends_with(".json") ? "jsonl" : "csv";
+  }
+  if (format != "csv" && format != "jsonl") {
+    throw CLI::ValidationError("--out-format: '" + format + "' is not csv or jsonl");
+  }
+  const bool json = format == "jsonl";
+  WriteOutput(options.output, context, [&](const formats::TextSink& sink) {
+    std::string text;
+    if (!json) {
+      text = "t,channel,id,message";
+      for (const std::string& header : headers) text += "," + CsvField(header);
+      text += "\n";
+    }
+    std::vector<DecodedSignal> decoded;
+    std::vector<std::string> cells(headers.size());
+    ForEachFrame(options, context, [&](const Frame& frame, const TraceReader& reader) {
+      size_t index = 0;
+      const Message* message = decoder.Find(frame, &index);
+      if (message == nullptr || chosen[index].empty()) return;
+      decoder.codecs[index].Decode(frame.Bytes(), decoded);
+      const std::string& channel = reader.Channels()[frame.Channel];
+      const Signal* first = message->Signals.data();
+      if (json) {
+        text += "{\"t\": " + SecondsText(frame.Time) + ", \"channel\": " + JsonString(channel) +
+                ", \"id\": " + std::to_string(message->FileId()) +
+                ", \"message\": " + JsonString(message->Name) + ", \"signals\": {";
+        bool any = false;
+        for (const DecodedSignal& s : decoded) {
+          const auto k = static_cast<size_t>(s.Definition - first);
+          for (const auto& [signal, column] : chosen[index]) {
+            if (signal != k) continue;
+            text += (any ? ", " : "") + JsonString(s.Definition->Name) + ": " +
+                    (s.Text ? JsonString(*s.Text) : JsonNumber(s.Value));
+            any = true;
+          }
+        }
+        text += "}}\n";
+      } else {
+        for (const auto& [signal, column] : chosen[index]) cells[column].clear();
+        for (const DecodedSignal& s : decoded) {
+          const auto k = static_cast<size_t>(s.Definition - first);
+          for (const auto& [signal, column] : chosen[index]) {
+            if (signal == k) cells[column] = s.Text ? CsvField(*s.Text) : Number(s.Value);
+          }
+        }
+        text += SecondsText(frame.Time) + "," + CsvField(channel) + "," +
+                std::to_string(message->FileId()) + "," + CsvField(message->Name);
+        for (size_t c = 0; c < cells.size(); ++c) {
+          text += ',';
+          // Only this message's columns hold values; the others stay empty.
+          bool mine = false;
+          for (const auto& [signal, column] : chosen[index]) mine = mine || column == c;
+          if (mine) text += cells[c];
+        }
+        text += '\n';
+      }
+      if (text.size() > (1u << 16)) {
+        sink(text);
+        text.clear();
+      }
+    });
+    sink(text);
+  });
+  return 0;
+}
+
+int Convert(const TraceOptions& options, Context& context) {
+  auto format = FormatNamed(options.out_format, "--out-format");
+  if (!format) format = FormatOfName(options.output);
+  if (!format) throw CLI::ValidationError("-o: name the output .log or .asc, or give --out-format");
+  WriteOutput(options.output, context, [&](const formats::TextSink& sink) {
+    const auto writer = MakeTraceWriter(*format, sink);
+    ForEachFrame(options, context, [&](const Frame& frame, const TraceReader& reader) {
+      writer->Write(frame, reader.Channels());
+    });
+    writer->Finish();
+  });
+  return 0;
+}
+
+void AddCommon(CLI::App* command, TraceOptions& options) {
+  command
+      ->add_option("LOG", options.input,
+                   "The trace: a candump log or Vector ASC; - reads standard input")
+      ->required();
+  command->add_option("--in-format", options.in_format,
+                      "candump or asc, where neither the name nor the first line tells");
+  command->add_option("--id", options.ids,
+                      "Only these identifiers: 0x123, 291, ranges 0x100-0x1FF, lists by commas");
+  command->add_option("--channel", options.channels,
+                      "Only frames of these channels (can0, 1, ...)");
+  command->add_option("--from", options.from, "Only frames at or after this time, in seconds");
+  command->add_option("--to", options.to, "Only frames at or before this time, in seconds");
+  command->add_flag("--strict", options.strict,
+                    "Refuse the trace at its first unreadable line instead of skipping it");
+}
+
+}  // namespace
+
+void AddTraceCommands(CLI::App& app, Context& context, std::function<int()>& action) {
+  auto* trace = app.add_subcommand("trace", "Bus traces: candump logs and Vector ASC");
+  trace->require_subcommand(1);
+  auto options = std::make_shared<TraceOptions>();
+
+  auto* stats = trace->add_subcommand(
+      "stats",
+      "Per channel and identifier: count, mean period and jitter, lengths, first and last time");
+  AddCommon(stats, *options);
+  stats->add_option("--dbc", options->dbc, "A DBC file, to name the messages");
+  stats->callback([&context, &action, options] {
+    action = [&context, options] { return Stats(*options, context); };
+  });
+
+  auto* decode = trace->add_subcommand(
+      "decode",
+      "Each frame's signals as physical values (value names as text), as CSV or JSON Lines");
+  AddCommon(decode, *options);
+  decode->add_option("--dbc", options->dbc, "The DBC file")->required();
+  decode->add_option("--signal", options->signals,
+                     "Only these signals, as MESSAGE.SIGNAL (every signal when left out)");
+  decode->add_option("-o,--output", options->output,
+                     "Where to write: OUT.csv or OUT.jsonl, written safely; - standard output");
+  decode->add_option("--out-format", options->out_format, "csv or jsonl, where -o does not tell");
+  decode->callback([&context, &action, options] {
+    action = [&context, options] { return DecodeTrace(*options, context); };
+  });
+
+  auto* convert = trace->add_subcommand("convert", "A trace written again as a candump log or ASC");
+  AddCommon(convert, *options);
+  convert
+      ->add_option("-o,--output", options->output,
+                   "OUT.log or OUT.asc, written safely; - standard output")
+      ->required();
+  convert->add_option("--out-format", options->out_format,
+                      "candump or asc, where -o does not tell");
+  convert->callback([&context, &action, options] {
+    action = [&context, options] { return Convert(*options, context); };
+  });
+}
+
+}  // namespace ombrix::cli

@@ -1,0 +1,163 @@
+// candump's log: "(SECONDS.FRACTION) INTERFACE ID#DATA", one frame a line.
+// ID is 3 hexadecimal digits (standard) or 8 (extended; bit 29 marks an
+// error frame); "#R" with an optional length is a remote frame; "##F" starts
+// CAN FD data with its flags digit F (1 bit rate switch, 2 error state);
+// data bytes may be split by '.', and a classic frame may end in "_L", its
+// length code beyond 8. A last " R" or " T" tells received from sent.
+#include <cstring>
+
+#include "formats/file_error.h"
+#include "traces/readers_internal.h"
+
+namespace ombrix::traces::detail {
+namespace {
+
+constexpr uint32_t kErrorFlag = 0x20000000;
+
+class Candump final : public TraceReader {
+ public:
+  Candump(std::unique_ptr<LineSource> lines, const ReadOptions& options)
+      : lines_(std::move(lines)), options_(options) {}
+
+  bool Next(Frame& frame) override {
+    std::string_view line;
+    while (lines_->Next(line)) {
+      const char* problem = Parse(line, frame);
+      if (problem == nullptr) return true;
+      if (*problem == '\0') {  // a blank or comment line
+        PassOver();
+        continue;
+      }
+      if (options_.Strict) {
+        throw formats::FileError(lines_->Name(), static_cast<int>(lines_->LineNumber()), problem);
+      }
+      Skip(lines_->LineNumber(), problem);
+    }
+    return false;
+  }
+
+  std::pair<uint64_t, uint64_t> Progress() const noexcept override {
+    return {lines_->Consumed(), lines_->Size()};
+  }
+
+ private:
+  // Reads `line` into `frame`: null when it is a frame, "" when it holds
+  // none (blank, a comment), else what is wrong.
+  const char* Parse(std::string_view line, Frame& frame) {
+    const char* p = line.data();
+    const char* const end = p + line.size();
+    while (p < end && (*p == ' ' || *p == '\t')) ++p;
+    if (p == end || *p == '#') return "";
+    if (*p != '(') return "a frame starts with its time in parentheses";
+    const char* close = static_cast<const char*>(std::memchr(p, ')', static_cast<size_t>(end - p)));
+    if (close == nullptr) return "the time has no closing parenthesis";
+    const auto time = NanosecondsOf(std::string_view(p + 1, static_cast<size_t>(close - p - 1)));
+    if (!time) return "the time is not a number of seconds";
+    p = close + 1;
+    if (p == end || *p != ' ') return "no interface after the time";
+    while (p < end && *p == ' ') ++p;
+    const char* name = p;
+    while (p < end && *p != ' ' && *p != '\t') ++p;
+    if (p == name || p == end) return "no frame after the interface";
+    const std::string_view channel(name, static_cast<size_t>(p - name));
+    while (p < end && (*p == ' ' || *p == '\t')) ++p;
+
+    // The identifier, up to '#'.
+    uint32_t id = 0;
+    const char* digits = p;
+    for (; p < end && *p != '#'; ++p) {
+      const int digit = HexDigit(*p);
+      if (digit < 0 || p - digits >= 8) return "the identifier is not 3 or 8 hexadecimal digits";
+      id = id << 4 | static_cast<uint32_t>(digit);
+    }
+    const auto id_digits = p - digits;
+    if (p == end) return "no '#' after the identifier";
+    if (id_digits == 0) return "the identifier is empty";
+    frame = Frame();
+    frame.Time = *time;
+    frame.Extended = id_digits > 3;
+    if (!frame.Extended && id > 0x7FF) return "a standard identifier is above 7FF";
+    if (frame.Extended && (id & kErrorFlag) != 0) {
+      frame.Flags |= kError;
+      frame.Extended = false;
+    }
+    frame.Id = id & 0x1FFFFFFF;
+    ++p;  // the '#'
+
+    size_t most = 8;
+    if (p < end && *p == '#') {
+      if (p + 1 >= end) return "no flags digit after '##'";
+      const int flags = HexDigit(p[1]);
+      if (flags < 0) return "the CAN FD flags are not a hexadecimal digit";
+      frame.Flags |= kFd;
+      if ((flags & 1) != 0) frame.Flags |= kBitRateSwitch;
+      if ((flags & 2) != 0) frame.Flags |= kErrorState;
+      most = 64;
+      p += 2;
+    } else if (p < end && (*p == 'R' || *p == 'r')) {
+      frame.Flags |= kRemote;
+      ++p;
+      if (p < end && *p >= '0' && *p <= '8') frame.Length = static_cast<uint8_t>(*p++ - '0');
+      return Direction(p, end, channel, frame);
+    }
+    // The data: pairs of hexadecimal digits, perhaps split by dots.
+    size_t length = 0;
+    while (p < end && *p != ' ' && *p != '\t' && *p != '_') {
+      if (*p == '.') {
+        ++p;
+        continue;
+      }
+      if (p + 1 >= end) return "the data ends in half a byte";
+      const int high = HexDigit(p[0]);
+      const int low = HexDigit(p[1]);
+      if (high < 0 || low < 0) return "the data is not hexadecimal";
+      if (length == most)
+        return most == 8 ? "more than 8 bytes of classic data" : "more than 64 bytes of data";
+      frame.Data[length++] = static_cast<uint8_t>(high << 4 | low);
+      p += 2;
+    }
+    if ((frame.Flags & kFd) != 0 && length > 8 &&
+        kFdLengths[LengthCode(static_cast<uint8_t>(length))] != length) {
+      return "a CAN FD frame of a length no length code has";
+    }
+    frame.Length = static_cast<uint8_t>(length);
+    if (p < end && *p == '_') {
+      // A classic frame's length code above 8: the data is 8 bytes all the same.
+      if (p + 1 >= end || HexDigit(p[1]) < 9 || length != 8) return "a bad length code after '_'";
+      p += 2;
+    }
+    return Direction(p, end, channel, frame);
+  }
+
+  // The end of the line: nothing, or " R" / " T"; then the channel.
+  const char* Direction(const char* p, const char* end, std::string_view channel, Frame& frame) {
+    while (p < end && (*p == ' ' || *p == '\t')) ++p;
+    if (p < end) {
+      if (end - p != 1 || (*p != 'R' && *p != 'T' && *p != 'r' && *p != 't')) {
+        return "unexpected text after the frame";
+      }
+      if (*p == 'T' || *p == 't') frame.Flags |= kTransmitted;
+    }
+    // Traces use few channels, one after the other: the last one first.
+    if (channel != last_channel_ || Channels().empty()) {
+      last_index_ = ChannelIndex(channel);
+      last_channel_.assign(channel);
+    }
+    frame.Channel = last_index_;
+    return nullptr;
+  }
+
+  std::unique_ptr<LineSource> lines_;
+  ReadOptions options_;
+  std::string last_channel_;
+  uint16_t last_index_ = 0;
+};
+
+}  // namespace
+
+std::unique_ptr<TraceReader> CandumpReader(std::unique_ptr<LineSource> lines,
+                                           const ReadOptions& options) {
+  return std::make_unique<Candump>(std::move(lines), options);
+}
+
+}  // namespace ombrix::traces::detail

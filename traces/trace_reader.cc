@@ -1,0 +1,149 @@
+#include "traces/trace_reader.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "formats/file_error.h"
+#include "traces/readers_internal.h"
+
+namespace ombrix::traces {
+namespace {
+
+// The first few hundred bytes of a file tell candump's "(" from ASC's header.
+std::optional<TraceFormat> FormatOfText(std::string_view start) {
+  while (!start.empty() && std::isspace(static_cast<unsigned char>(start.front()))) {
+    start.remove_prefix(1);
+  }
+  if (start.starts_with("(")) return TraceFormat::Candump;
+  std::string lower(start.substr(0, 64));
+  std::transform(lower.begin(), lower.end(), lower.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  if (lower.starts_with("date") || lower.starts_with("base") || lower.starts_with("//") ||
+      lower.starts_with("begin triggerblock")) {
+    return TraceFormat::Asc;
+  }
+  return std::nullopt;
+}
+
+std::unique_ptr<TraceReader> ReaderOf(std::unique_ptr<detail::LineSource> lines, TraceFormat format,
+                                      const ReadOptions& options) {
+  switch (format) {
+    case TraceFormat::Candump:
+      return detail::CandumpReader(std::move(lines), options);
+    case TraceFormat::Asc:
+      return detail::AscReader(std::move(lines), options);
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+uint8_t LengthCode(uint8_t bytes) noexcept {
+  uint8_t code = 0;
+  while (code < 15 && kFdLengths[code] < bytes) ++code;
+  return code;
+}
+
+std::string SecondsText(int64_t nanoseconds) {
+  const bool negative = nanoseconds < 0;
+  const uint64_t magnitude = negative ? uint64_t{0} - static_cast<uint64_t>(nanoseconds)
+                                      : static_cast<uint64_t>(nanoseconds);
+  const uint64_t micro = (magnitude + 500) / 1000;
+  std::string fraction = std::to_string(micro % 1000000);
+  return (negative ? "-" : "") + std::to_string(micro / 1000000) + "." +
+         std::string(6 - fraction.size(), '0') + fraction;
+}
+
+uint16_t TraceReader::ChannelIndex(std::string_view name) {
+  for (size_t k = 0; k < channels_.size(); ++k) {
+    if (channels_[k] == name) return static_cast<uint16_t>(k);
+  }
+  if (channels_.size() >= 0xFFFF) return 0xFFFF;
+  channels_.emplace_back(name);
+  return static_cast<uint16_t>(channels_.size() - 1);
+}
+
+void TraceReader::Skip(uint64_t line, std::string message) {
+  ++skipped_count_;
+  if (skipped_.size() < 20) skipped_.push_back({line, std::move(message)});
+}
+
+std::optional<TraceFormat> FormatOfName(const std::string& path) {
+  const auto dot = path.rfind('.');
+  if (dot == std::string::npos) return std::nullopt;
+  std::string extension = path.substr(dot + 1);
+  std::transform(extension.begin(), extension.end(), extension.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  if (extension == "log" || extension == "candump") return TraceFormat::Candump;
+  if (extension == "asc") return TraceFormat::Asc;
+  return std::nullopt;
+}
+
+std::unique_ptr<TraceReader> OpenTrace(const std::string& path, std::optional<TraceFormat> format,
+                                       const ReadOptions& options) {
+  if (!format && path != "-") format = FormatOfName(path);
+  auto lines = std::make_unique<detail::LineSource>(path);
+  if (!format) {
+    // Peek at the first line without losing it: read it, then reopen a
+    // file, or keep the line for standard input.
+    std::string_view first;
+    const bool any = lines->Next(first);
+    format = FormatOfText(any ? first : std::string_view());
+    if (!format) {
+      throw formats::FileError(lines->Name(), 0,
+                               "not a trace this program reads (candump log or ASC)");
+    }
+    if (path == "-") {
+      // Standard input cannot be read again: the rest follows the first line.
+      std::string text(first);
+      text += '\n';
+      std::string_view line;
+      while (lines->Next(line)) {
+        text += line;
+        text += '\n';
+      }
+      return ReaderOf(std::make_unique<detail::LineSource>(std::move(text), "<stdin>"), *format,
+                      options);
+    }
+    lines = std::make_unique<detail::LineSource>(path);
+  }
+  return ReaderOf(std::move(lines), *format, options);
+}
+
+std::unique_ptr<TraceReader> ReadTraceText(std::string text, TraceFormat format,
+                                           const ReadOptions& options, const std::string& name) {
+  return ReaderOf(std::make_unique<detail::LineSource>(std::move(text), name), format, options);
+}
+
+namespace detail {
+
+std::optional<int64_t> NanosecondsOf(std::string_view text) noexcept {
+  bool negative = false;
+  if (!text.empty() && (text.front() == '-' || text.front() == '+')) {
+    negative = text.front() == '-';
+    text.remove_prefix(1);
+  }
+  if (text.empty()) return std::nullopt;
+  int64_t seconds = 0;
+  size_t k = 0;
+  for (; k < text.size() && text[k] >= '0' && text[k] <= '9'; ++k) {
+    if (seconds > 9'000'000'000) return std::nullopt;
+    seconds = seconds * 10 + (text[k] - '0');
+  }
+  if (k == 0) return std::nullopt;
+  int64_t fraction = 0;
+  if (k < text.size()) {
+    if (text[k] != '.') return std::nullopt;
+    int64_t scale = 100'000'000;
+    for (++k; k < text.size(); ++k) {
+      if (text[k] < '0' || text[k] > '9') return std::nullopt;
+      fraction += (text[k] - '0') * scale;
+      scale /= 10;
+    }
+  }
+  const int64_t total = seconds * 1'000'000'000 + fraction;
+  return negative ? -total : total;
+}
+
+}  // namespace detail
+}  // namespace ombrix::traces
