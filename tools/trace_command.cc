@@ -68,6 +68,8 @@ class Filter {
 
   bool Takes(const Frame& frame, const std::vector<std::string>& channels) const {
     if (!ranges_.empty()) {
+      // An error frame has no identifier (its Id is the error's class).
+      if (frame.Has(kError)) return false;
       bool found = false;
       for (const auto& [low, high] : ranges_)
         found = found || (frame.Id >= low && frame.Id <= high);

@@ -57,7 +57,8 @@ class CandumpWriter final : public Buffered {
     }
     text_ += ' ';
     if (frame.Has(kError)) {
-      Hex(0x20000000 | frame.Id, 8);
+      // An error frame of no known class (ASC tells none) is a bus error.
+      Hex(0x20000000u | (frame.Id != 0 ? frame.Id : 0x80u), 8);
     } else {
       Hex(frame.Id, frame.Extended ? 8 : 3);
     }
@@ -72,6 +73,8 @@ class CandumpWriter final : public Buffered {
       }
       for (const uint8_t byte : frame.Bytes()) Byte(byte);
     }
+    // The direction, as candump and python-can write it; error frames have none.
+    if (!frame.Has(kError)) text_ += frame.Has(kTransmitted) ? " T" : " R";
     text_ += '\n';
     Flush(false);
   }
@@ -105,7 +108,14 @@ class AscWriter final : public Buffered {
           text_ += ' ';
           Byte(byte);
         }
-        text_ += "        0    0     1000        0        0        0        0        0\n";
+        // Duration, bit count, flags (bit 12 FD, 13 bit rate switch, 14 error state), CRC
+        // and bit timings: readers take the switch and the state from the flags too.
+        const uint32_t flags = 0x1000u | (frame.Has(kBitRateSwitch) ? 0x2000u : 0u) |
+                               (frame.Has(kErrorState) ? 0x4000u : 0u);
+        text_ += "        0    0 ";
+        std::string hex;
+        for (int k = 3; k >= 0; --k) hex += kHex[(flags >> (4 * k)) & 15];
+        text_ += Padded(hex, 8) + "        0        0        0        0        0\n";
       }
     } else if (frame.Has(kError)) {
       text_ += std::to_string(channel) + "  ErrorFrame\n";
