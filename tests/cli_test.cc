@@ -100,13 +100,61 @@ TEST(CliTest, ClassesListTheCatalogueWithItsHelpTexts) {
             "NumericItem\n  Max get () As Long\n  Min get () As Long\n  Value let (value As "
             "Long)\n  Value get () As Long\n  RefersTo method (I As ByteArray, SkippedBits As "
             "Long, NumBits As Long, S As Boolean)\n  Mask get () As String\n");
-  EXPECT_NE(Ombrix({"classes", "MemoryImage"}).out.find(
-                "  Item get (Index As Long) As ByteArray  [default member]\n"
-                "  NewEnum method () As Enumerator  [hidden: the enumerator]\n"),
+  EXPECT_NE(Ombrix({"classes", "MemoryImage"})
+                .out.find("  Item get (Index As Long) As ByteArray  [default member]\n"
+                          "  NewEnum method () As Enumerator  [hidden: the enumerator]\n"),
             std::string::npos);
   const Result unknown = Ombrix({"classes", "Nope"});
   EXPECT_EQ(unknown.status, 2);
   EXPECT_EQ(unknown.err, "ombrix: CLASS: no class named 'Nope'\n");
+}
+
+TEST(CliTest, TracesStatsDecodeAndConvert) {
+  const std::string log = Sample("drive.log");
+  const std::string dbc = Sample("engine.dbc");
+  const Result stats = Ombrix({"trace", "stats", log, "--dbc", dbc});
+  EXPECT_EQ(stats.out,
+            "channel id          message             count     period ms  jitter ms  lengths     "
+            "first              last\n"
+            "can0    0x123       EngineData          4         10.167     0.289      8           "
+            "1700000000.000000  1700000000.030500\n"
+            "can1    0x7DF                           1         -          -          8           "
+            "1700000000.015000  1700000000.015000\n"
+            "can1    0x7E8                           1         -          -          8           "
+            "1700000000.031000  1700000000.031000\n"
+            "6 frames, 3 identifiers\n");
+  EXPECT_EQ(Ombrix({"trace", "decode", log, "--dbc", dbc, "--signal", "EngineData.Speed",
+                    "--signal", "EngineData.State", "--channel", "can0", "--to", "1700000000.01"})
+                .out,
+            "t,channel,id,message,EngineData.Speed [km/h],EngineData.State\n"
+            "1700000000.000000,can0,291,EngineData,64.88,Running\n"
+            "1700000000.010000,can0,291,EngineData,65,Running\n");
+  EXPECT_EQ(Ombrix({"trace", "decode", "-", "--dbc", dbc, "--out-format", "jsonl"},
+                   "(1700000000.030500) can0 123#0F7C191C32000000\n")
+                .out,
+            "{\"t\": 1700000000.030500, \"channel\": \"can0\", \"id\": 291, \"message\": "
+            "\"EngineData\", \"signals\": {\"Speed\": 65.24, \"Rpm\": 1804.5, \"Temperature\": "
+            "-40, \"State\": \"Fault\", \"Ratio\": 0}}\n");
+  // Converted to ASC and back, the frames the filter takes come back.
+  const Result asc = Ombrix(
+      {"trace", "convert", log, "-o", "-", "--out-format", "asc", "--id", "0x7DF,0x7E0-0x7EF"});
+  EXPECT_NE(asc.out.find("   0.016000 2  7E8             Rx   d 8 03 41 05 50 AA AA AA AA\n"),
+            std::string::npos);
+  EXPECT_EQ(Ombrix({"trace", "convert", "-", "-o", "-", "--out-format", "candump"}, asc.out).out,
+            "(1700000000.015000) can1 7DF#0201050000000000 T\n"
+            "(1700000000.031000) can1 7E8#03410550AAAAAAAA R\n");
+  // Bad lines are named and skipped, or refuse the trace with --strict.
+  const std::string bad = "(1.0) can0 123#11\n(2.0) can0 1234#\n";
+  const Result skipped =
+      Ombrix({"trace", "convert", "-", "-o", "-", "--out-format", "candump"}, bad);
+  EXPECT_EQ(skipped.status, 0);
+  EXPECT_EQ(skipped.err,
+            "ombrix: <stdin>:2: the identifier is not 3 or 8 hexadecimal digits"
+            " (line skipped)\n");
+  const Result strict = Ombrix({"trace", "stats", "-", "--strict", "--in-format", "candump"}, bad);
+  EXPECT_EQ(strict.status, 2);
+  EXPECT_EQ(strict.err, "ombrix: <stdin>:2: the identifier is not 3 or 8 hexadecimal digits\n");
+  EXPECT_EQ(Ombrix({"trace", "decode", log, "--dbc", dbc, "--signal", "Nope.Speed"}).status, 2);
 }
 
 TEST(CliTest, ImageCommandsOnFiles) {

@@ -128,8 +128,10 @@ class ProgressBar {
 // the lines skipped.
 template <typename Use>
 void ForEachFrame(const TraceOptions& options, Context& context, Use use) {
-  const auto reader =
-      OpenTrace(options.input, FormatNamed(options.in_format, "--in-format"), {options.strict});
+  const auto format = FormatNamed(options.in_format, "--in-format");
+  const auto reader = options.input == "-"
+                          ? ReadTrace(context.in, "<stdin>", format, {options.strict})
+                          : OpenTrace(options.input, format, {options.strict});
   const Filter filter(options);
   ProgressBar progress(context);
   Frame frame;
@@ -243,17 +245,15 @@ int Stats(const TraceOptions& options, Context& context) {
         lengths += (lengths.empty() ? "" : ",") + std::to_string(k == 63 ? 64 : k);
     }
     const bool periodic = s.count > 1;
+    // The sample standard deviation of the periods (0 for a single period).
+    const uint64_t periods = s.count - 1;
+    const double jitter = periods > 1 ? std::sqrt(s.spread / static_cast<double>(periods - 1)) : 0;
     context.out << Padded(channel < channels.size() ? channels[channel] : "", 8)
                 << Padded(id == 0xFFFFFFFFu ? "error" : IdText(id, extended), 12)
                 << Padded(message != nullptr ? message->Name : "", 20)
                 << Padded(std::to_string(s.count), 10)
                 << Padded(periodic ? Number(std::round(s.mean * 1e6) / 1e3) : "-", 11)
-                << Padded(periodic ? Number(std::round(std::sqrt(s.spread /
-                                                                 static_cast<double>(s.count - 1)) *
-                                                       1e6) /
-                                            1e3)
-                                   : "-",
-                          11)
+                << Padded(periodic ? Number(std::round(jitter * 1e6) / 1e3) : "-", 11)
                 << Padded(lengths, 12) << Padded(SecondsText(s.first), 19) << SecondsText(s.last)
                 << "\n";
   }

@@ -194,6 +194,7 @@ class Asc final : public TraceReader {
     const bool error_fd = fd && at + 1 < words_.size() && Same(words_[at + 1], "ErrorFrame");
     if (error || error_fd) {
       frame.Flags = kError | (fd ? kFd : 0);
+      if (error_fd && Same(words_[at], "Tx")) frame.Flags |= kTransmitted;
       frame.Channel = ChannelIndex(words_[channel_at]);
       return nullptr;
     }

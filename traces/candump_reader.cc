@@ -72,10 +72,10 @@ class Candump final : public TraceReader {
     }
     const auto id_digits = p - digits;
     if (p == end) return "no '#' after the identifier";
-    if (id_digits == 0) return "the identifier is empty";
+    if (id_digits != 3 && id_digits != 8) return "the identifier is not 3 or 8 hexadecimal digits";
     frame = Frame();
     frame.Time = *time;
-    frame.Extended = id_digits > 3;
+    frame.Extended = id_digits == 8;
     if (!frame.Extended && id > 0x7FF) return "a standard identifier is above 7FF";
     if (frame.Extended && (id & kErrorFlag) != 0) {
       frame.Flags |= kError;

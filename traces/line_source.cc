@@ -35,6 +35,11 @@ LineSource::LineSource(const std::string& path) : name_(path == "-" ? "<stdin>" 
   buffer_.resize(kBlock);
 }
 
+LineSource::LineSource(std::istream& stream, std::string name)
+    : name_(std::move(name)), stream_(&stream) {
+  buffer_.resize(kBlock);
+}
+
 LineSource::LineSource(std::string text, std::string name)
     : name_(std::move(name)), end_(true), buffer_(text.begin(), text.end()) {
   filled_ = buffer_.size();
@@ -57,6 +62,14 @@ bool LineSource::Fill() {
       throw formats::FileError(name_, static_cast<int>(line_ + 1), "line longer than 16 MiB");
     }
     buffer_.resize(buffer_.size() * 2);
+  }
+  if (stream_ != nullptr) {
+    stream_->read(buffer_.data() + filled_, static_cast<std::streamsize>(buffer_.size() - filled_));
+    const auto got = static_cast<size_t>(stream_->gcount());
+    if (stream_->bad()) throw formats::FileError(name_, 0, "cannot read");
+    filled_ += got;
+    end_ = got == 0;
+    return got > 0;
   }
   for (;;) {
     const ssize_t got = ::read(descriptor_, buffer_.data() + filled_, buffer_.size() - filled_);
@@ -94,9 +107,18 @@ bool LineSource::Next(std::string_view& line) {
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     begin_ += taken;
     consumed_ += taken;
+    last_taken_ = taken;
     ++line_;
     return true;
   }
+}
+
+void LineSource::PutBack() noexcept {
+  // The line still lies just before begin_: nothing was read since.
+  begin_ -= last_taken_;
+  consumed_ -= last_taken_;
+  last_taken_ = 0;
+  --line_;
 }
 
 }  // namespace ombrix::traces::detail

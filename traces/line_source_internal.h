@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <istream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -13,6 +14,8 @@ class LineSource {
  public:
   /// The lines of the file at `path`, or of standard input for "-".
   explicit LineSource(const std::string& path);
+  /// The lines read from `stream`, named `name` in errors.
+  LineSource(std::istream& stream, std::string name);
   /// The lines of `text`, named `name` in errors.
   LineSource(std::string text, std::string name);
   LineSource(const LineSource&) = delete;
@@ -22,6 +25,8 @@ class LineSource {
   /// The next line, without its end ("\n" or "\r\n"); false at the end.
   /// The view lasts until the next call.
   bool Next(std::string_view& line);
+  /// Gives the line last given again at the next call (once).
+  void PutBack() noexcept;
   /// The number of the line last given, from 1.
   uint64_t LineNumber() const noexcept { return line_; }
   /// The name errors give the file.
@@ -36,12 +41,14 @@ class LineSource {
 
   std::string name_;
   int descriptor_ = -1;
+  std::istream* stream_ = nullptr;
   bool owned_ = false;
   bool end_ = false;
   std::vector<char> buffer_;
   size_t begin_ = 0;
   size_t filled_ = 0;
   uint64_t line_ = 0;
+  size_t last_taken_ = 0;
   uint64_t consumed_ = 0;
   uint64_t size_ = 0;
 };

@@ -79,35 +79,39 @@ std::optional<TraceFormat> FormatOfName(const std::string& path) {
   return std::nullopt;
 }
 
-std::unique_ptr<TraceReader> OpenTrace(const std::string& path, std::optional<TraceFormat> format,
-                                       const ReadOptions& options) {
-  if (!format && path != "-") format = FormatOfName(path);
-  auto lines = std::make_unique<detail::LineSource>(path);
+namespace {
+
+// A reader of `lines` in `format`, or in the format their first line shows.
+std::unique_ptr<TraceReader> Reader(std::unique_ptr<detail::LineSource> lines,
+                                    std::optional<TraceFormat> format, const ReadOptions& options) {
   if (!format) {
-    // Peek at the first line without losing it: read it, then reopen a
-    // file, or keep the line for standard input.
+    // Blank lines before the first one that tells are passed over.
     std::string_view first;
-    const bool any = lines->Next(first);
+    bool any = lines->Next(first);
+    while (any && first.find_first_not_of(" \t") == std::string_view::npos)
+      any = lines->Next(first);
     format = FormatOfText(any ? first : std::string_view());
     if (!format) {
       throw formats::FileError(lines->Name(), 0,
                                "not a trace this program reads (candump log or ASC)");
     }
-    if (path == "-") {
-      // Standard input cannot be read again: the rest follows the first line.
-      std::string text(first);
-      text += '\n';
-      std::string_view line;
-      while (lines->Next(line)) {
-        text += line;
-        text += '\n';
-      }
-      return ReaderOf(std::make_unique<detail::LineSource>(std::move(text), "<stdin>"), *format,
-                      options);
-    }
-    lines = std::make_unique<detail::LineSource>(path);
+    if (any) lines->PutBack();
   }
   return ReaderOf(std::move(lines), *format, options);
+}
+
+}  // namespace
+
+std::unique_ptr<TraceReader> OpenTrace(const std::string& path, std::optional<TraceFormat> format,
+                                       const ReadOptions& options) {
+  if (!format && path != "-") format = FormatOfName(path);
+  return Reader(std::make_unique<detail::LineSource>(path), format, options);
+}
+
+std::unique_ptr<TraceReader> ReadTrace(std::istream& stream, const std::string& name,
+                                       std::optional<TraceFormat> format,
+                                       const ReadOptions& options) {
+  return Reader(std::make_unique<detail::LineSource>(stream, name), format, options);
 }
 
 std::unique_ptr<TraceReader> ReadTraceText(std::string text, TraceFormat format,

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <istream>
 #include <memory>
 #include <optional>
 #include <string>
@@ -71,6 +72,11 @@ std::optional<TraceFormat> FormatOfName(const std::string& path);
 /// the format its name or first bytes show; formats::FileError when it
 /// cannot be opened or its format is unknown.
 std::unique_ptr<TraceReader> OpenTrace(const std::string& path,
+                                       std::optional<TraceFormat> format = std::nullopt,
+                                       const ReadOptions& options = {});
+/// A reader of what `stream` gives (standard input, a pipe), named `name`
+/// in errors, in `format` or the one its first line shows.
+std::unique_ptr<TraceReader> ReadTrace(std::istream& stream, const std::string& name,
                                        std::optional<TraceFormat> format = std::nullopt,
                                        const ReadOptions& options = {});
 /// A reader of `text`, named `name` in errors.
