@@ -73,7 +73,9 @@ class Candump final : public TraceReader {
     const auto id_digits = p - digits;
     if (p == end) return "no '#' after the identifier";
     if (id_digits != 3 && id_digits != 8) return "the identifier is not 3 or 8 hexadecimal digits";
-    frame = Frame();
+    // The data bytes beyond Length are not cleared: nothing reads them.
+    frame.Flags = 0;
+    frame.Length = 0;
     frame.Time = *time;
     frame.Extended = id_digits == 8;
     if (!frame.Extended && id > 0x7FF) return "a standard identifier is above 7FF";
@@ -110,7 +112,7 @@ class Candump final : public TraceReader {
       if (p + 1 >= end) return "the data ends in half a byte";
       const int high = HexDigit(p[0]);
       const int low = HexDigit(p[1]);
-      if (high < 0 || low < 0) return "the data is not hexadecimal";
+      if ((high | low) < 0) return "the data is not hexadecimal";
       if (length == most)
         return most == 8 ? "more than 8 bytes of classic data" : "more than 64 bytes of data";
       frame.Data[length++] = static_cast<uint8_t>(high << 4 | low);

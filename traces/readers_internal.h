@@ -2,6 +2,7 @@
 // parsers share.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -17,13 +18,20 @@ std::unique_ptr<TraceReader> CandumpReader(std::unique_ptr<LineSource> lines,
 std::unique_ptr<TraceReader> AscReader(std::unique_ptr<LineSource> lines,
                                        const ReadOptions& options);
 
+/// Each character's value as a hexadecimal digit, or -1.
+inline constexpr std::array<int8_t, 256> kHexValues = [] {
+  std::array<int8_t, 256> values{};
+  values.fill(-1);
+  for (int k = 0; k < 10; ++k) values[static_cast<size_t>('0' + k)] = static_cast<int8_t>(k);
+  for (int k = 0; k < 6; ++k) {
+    values[static_cast<size_t>('a' + k)] = static_cast<int8_t>(10 + k);
+    values[static_cast<size_t>('A' + k)] = static_cast<int8_t>(10 + k);
+  }
+  return values;
+}();
+
 /// The value of a hexadecimal digit, or -1.
-inline int HexDigit(char c) noexcept {
-  if (c >= '0' && c <= '9') return c - '0';
-  const char lower = static_cast<char>(c | 0x20);
-  if (lower >= 'a' && lower <= 'f') return lower - 'a' + 10;
-  return -1;
-}
+inline int HexDigit(char c) noexcept { return kHexValues[static_cast<unsigned char>(c)]; }
 
 /// Seconds with a fraction ("12.345678", at most 9 decimals used, more
 /// ignored) as nanoseconds; none for anything else or beyond ±292 years.

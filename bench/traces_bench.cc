@@ -1,0 +1,133 @@
+// Reading a candump log of classic frames through the trace reader, beside
+// a parser written by hand for exactly that line shape; and reading with
+// each frame's ten signals decoded.
+#include <benchmark/benchmark.h>
+
+#include <cstring>
+#include <random>
+#include <string>
+
+#include "formats/dbc/dbc_file.h"
+#include "ombrix/signals/message_codec.h"
+#include "traces/trace_reader.h"
+
+namespace ombrix::traces {
+namespace {
+
+constexpr int kFrames = 200'000;
+
+// One message of ten signals, as the decoding benchmark has it.
+constexpr const char* kDatabase = R"(BO_ 256 Engine: 8 ECU
+ SG_ Speed : 0|12@1+ (0.1,0) [0|409.5] "km/h" X
+ SG_ Rpm : 12|14@1+ (0.5,0) [0|8191.5] "rpm" X
+ SG_ Torque : 26|10@1- (1,-100) [-612|411] "Nm" X
+ SG_ Gear : 36|4@1+ (1,0) [0|15] "" X
+ SG_ Throttle : 40|8@1+ (0.4,0) [0|102] "%" X
+ SG_ Coolant : 55|8@0+ (1,-40) [-40|215] "degC" X
+ SG_ Oil : 63|6@0+ (2,0) [0|126] "degC" X
+ SG_ Fault : 57|1@1+ (1,0) [0|1] "" X
+ SG_ Mode : 58|3@1+ (1,0) [0|7] "" X
+ SG_ Counter : 61|3@1+ (1,0) [0|7] "" X
+)";
+
+const std::string& Log() {
+  static const std::string text = [] {
+    std::mt19937 random(1);
+    std::string log;
+    char line[96];
+    for (int k = 0; k < kFrames; ++k) {
+      const auto id = static_cast<unsigned>(k % 4 == 0 ? 0x100 : 0x100 + random() % 0x700);
+      int n = std::snprintf(line, sizeof line, "(%d.%06d) can0 %03X#", 1700000000 + k / 1000,
+                            (k % 1000) * 1000, id);
+      for (int b = 0; b < 8; ++b)
+        n += std::snprintf(line + n, 4, "%02X", static_cast<unsigned>(random() & 0xFF));
+      log.append(line, static_cast<size_t>(n)).append("\n");
+    }
+    return log;
+  }();
+  return text;
+}
+
+int HexValue(char c) { return c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10; }
+
+// The reference: "(SECONDS.MICROS) can0 III#DDDDDDDDDDDDDDDD" and nothing else.
+size_t ReadByHand(const std::string& text, Frame& frame) {
+  size_t frames = 0;
+  const char* p = text.data();
+  const char* const end = p + text.size();
+  while (p < end) {
+    const char* line_end =
+        static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(end - p)));
+    if (line_end == nullptr) line_end = end;
+    ++p;  // '('
+    int64_t seconds = 0;
+    while (*p != '.') seconds = seconds * 10 + (*p++ - '0');
+    ++p;
+    int64_t micros = 0;
+    while (*p != ')') micros = micros * 10 + (*p++ - '0');
+    frame.Time = seconds * 1'000'000'000 + micros * 1000;
+    p = static_cast<const char*>(std::memchr(p + 2, ' ', static_cast<size_t>(line_end - p))) + 1;
+    uint32_t id = 0;
+    while (*p != '#') id = id << 4 | static_cast<uint32_t>(HexValue(*p++));
+    frame.Id = id;
+    ++p;
+    uint8_t length = 0;
+    while (p < line_end) {
+      frame.Data[length++] = static_cast<uint8_t>(HexValue(p[0]) << 4 | HexValue(p[1]));
+      p += 2;
+    }
+    frame.Length = length;
+    p = line_end + 1;
+    ++frames;
+  }
+  return frames;
+}
+
+void BM_ReadCandump(benchmark::State& state) {
+  const std::string& text = Log();
+  Frame frame;
+  for (auto _ : state) {
+    auto reader = ReadTraceText(text, TraceFormat::Candump);
+    size_t frames = 0;
+    while (reader->Next(frame)) ++frames;
+    benchmark::DoNotOptimize(frames);
+  }
+  state.SetItemsProcessed(state.iterations() * kFrames);
+  state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(text.size()));
+}
+BENCHMARK(BM_ReadCandump)->Unit(benchmark::kMillisecond);
+
+void BM_ReadCandumpByHand(benchmark::State& state) {
+  const std::string& text = Log();
+  Frame frame;
+  for (auto _ : state) {
+    // The same copy of the text the reader starts from.
+    const std::string copy = text;
+    benchmark::DoNotOptimize(ReadByHand(copy, frame));
+  }
+  state.SetItemsProcessed(state.iterations() * kFrames);
+}
+BENCHMARK(BM_ReadCandumpByHand)->Unit(benchmark::kMillisecond);
+
+void BM_ReadAndDecodeTenSignals(benchmark::State& state) {
+  const std::string& text = Log();
+  const signals::SignalDatabase database = formats::ParseDbc(kDatabase);
+  const signals::MessageCodec codec(database.Messages.front());
+  std::array<double, 10> values{};
+  Frame frame;
+  for (auto _ : state) {
+    auto reader = ReadTraceText(text, TraceFormat::Candump);
+    double sum = 0;
+    while (reader->Next(frame)) {
+      if (frame.Id != 0x100 || frame.Extended) continue;
+      codec.DecodeValues(frame.Bytes(), values);
+      sum += values[0];
+    }
+    benchmark::DoNotOptimize(sum);
+  }
+  state.SetItemsProcessed(state.iterations() * kFrames);
+}
+BENCHMARK(BM_ReadAndDecodeTenSignals)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace ombrix::traces
