@@ -3,6 +3,8 @@
 // ombrix trace convert IN -o OUT [--out-format candump|asc]
 // Every command filters by identifier, channel and time, and reads the
 // trace one frame at a time, so memory stays flat whatever its length.
+#include <algorithm>
+#include <charconv>
 #include <chrono>
 #include <cmath>
 #include <map>
@@ -307,6 +309,27 @@ int DecodeTrace(const TraceOptions& options, Context& context) {
     throw CLI::ValidationError("--out-format: '" + format + "' is not csv or jsonl");
   }
   const bool json = format == "jsonl";
+  // Each message's chosen signals in column order; a value per signal.
+  for (auto& columns : chosen) {
+    std::sort(columns.begin(), columns.end(),
+              [](const auto& a, const auto& b) { return a.second < b.second; });
+  }
+  // What starts each row, by message and channel, made once.
+  std::vector<std::vector<std::string>> prefixes(chosen.size());
+  const auto prefix = [&](size_t index, const Message& message, const TraceReader& reader,
+                          uint16_t channel) -> const std::string& {
+    auto& made = prefixes[index];
+    if (made.size() <= channel) made.resize(channel + size_t{1});
+    if (made[channel].empty()) {
+      const std::string& name = reader.Channels()[channel];
+      made[channel] = json ? ", \"channel\": " + JsonString(name) +
+                                 ", \"id\": " + std::to_string(message.FileId()) +
+                                 ", \"message\": " + JsonString(message.Name) + ", \"signals\": {"
+                           : "," + CsvField(name) + "," + std::to_string(message.FileId()) + "," +
+                                 CsvField(message.Name);
+    }
+    return made[channel];
+  };
   WriteOutput(options.output, context, [&](const formats::TextSink& sink) {
     std::string text;
     if (!json) {
@@ -315,46 +338,51 @@ int DecodeTrace(const TraceOptions& options, Context& context) {
       text += "\n";
     }
     std::vector<DecodedSignal> decoded;
-    std::vector<std::string> cells(headers.size());
+    std::vector<const DecodedSignal*> by_signal;
+    char number[32];
+    const auto append_value = [&](const DecodedSignal& s) {
+      if (s.Text != nullptr) {
+        text += json ? JsonString(*s.Text) : CsvField(*s.Text);
+      } else if (std::isfinite(s.Value)) {
+        const auto [end, error] = std::to_chars(number, number + sizeof number, s.Value);
+        text.append(number, end);
+      } else {
+        text += json ? "null" : Number(s.Value);
+      }
+    };
     ForEachFrame(options, context, [&](const Frame& frame, const TraceReader& reader) {
       size_t index = 0;
       const Message* message = decoder.Find(frame, &index);
       if (message == nullptr || chosen[index].empty()) return;
       decoder.codecs[index].Decode(frame.Bytes(), decoded);
-      const std::string& channel = reader.Channels()[frame.Channel];
-      const Signal* first = message->Signals.data();
+      by_signal.assign(message->Signals.size(), nullptr);
+      for (const DecodedSignal& s : decoded) {
+        by_signal[static_cast<size_t>(s.Definition - message->Signals.data())] = &s;
+      }
+      if (json) text += "{\"t\": ";
+      AppendSeconds(text, frame.Time);
+      text += prefix(index, *message, reader, frame.Channel);
       if (json) {
-        text += "{\"t\": " + SecondsText(frame.Time) + ", \"channel\": " + JsonString(channel) +
-                ", \"id\": " + std::to_string(message->FileId()) +
-                ", \"message\": " + JsonString(message->Name) + ", \"signals\": {";
         bool any = false;
-        for (const DecodedSignal& s : decoded) {
-          const auto k = static_cast<size_t>(s.Definition - first);
-          for (const auto& [signal, column] : chosen[index]) {
-            if (signal != k) continue;
-            text += (any ? ", " : "") + JsonString(s.Definition->Name) + ": " +
-                    (s.Text ? JsonString(*s.Text) : JsonNumber(s.Value));
-            any = true;
-          }
+        for (const auto& [signal, column] : chosen[index]) {
+          const DecodedSignal* s = by_signal[signal];
+          if (s == nullptr) continue;
+          if (any) text += ", ";
+          text += JsonString(s->Definition->Name);
+          text += ": ";
+          append_value(*s);
+          any = true;
         }
         text += "}}\n";
       } else {
-        for (const auto& [signal, column] : chosen[index]) cells[column].clear();
-        for (const DecodedSignal& s : decoded) {
-          const auto k = static_cast<size_t>(s.Definition - first);
-          for (const auto& [signal, column] : chosen[index]) {
-            if (signal == k) cells[column] = s.Text ? CsvField(*s.Text) : Number(s.Value);
-          }
+        // Only this message's columns hold values; the others stay empty.
+        size_t at = 0;
+        for (const auto& [signal, column] : chosen[index]) {
+          text.append(column - at + 1, ',');
+          at = column + 1;
+          if (by_signal[signal] != nullptr) append_value(*by_signal[signal]);
         }
-        text += SecondsText(frame.Time) + "," + CsvField(channel) + "," +
-                std::to_string(message->FileId()) + "," + CsvField(message->Name);
-        for (size_t c = 0; c < cells.size(); ++c) {
-          text += ',';
-          // Only this message's columns hold values; the others stay empty.
-          bool mine = false;
-          for (const auto& [signal, column] : chosen[index]) mine = mine || column == c;
-          if (mine) text += cells[c];
-        }
+        text.append(headers.size() - at, ',');
         text += '\n';
       }
       if (text.size() > (1u << 16)) {

@@ -53,5 +53,7 @@ uint8_t LengthCode(uint8_t bytes) noexcept;
 /// Seconds and microseconds of a time, as "1700000000.123456" (negative
 /// times with a leading '-').
 std::string SecondsText(int64_t nanoseconds);
+/// The same appended to `text`.
+void AppendSeconds(std::string& text, int64_t nanoseconds);
 
 }  // namespace ombrix::traces

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 
 #include "formats/file_error.h"
 #include "traces/readers_internal.h"
@@ -44,14 +45,28 @@ uint8_t LengthCode(uint8_t bytes) noexcept {
   return code;
 }
 
-std::string SecondsText(int64_t nanoseconds) {
+void AppendSeconds(std::string& text, int64_t nanoseconds) {
   const bool negative = nanoseconds < 0;
   const uint64_t magnitude = negative ? uint64_t{0} - static_cast<uint64_t>(nanoseconds)
                                       : static_cast<uint64_t>(nanoseconds);
   const uint64_t micro = (magnitude + 500) / 1000;
-  std::string fraction = std::to_string(micro % 1000000);
-  return (negative ? "-" : "") + std::to_string(micro / 1000000) + "." +
-         std::string(6 - fraction.size(), '0') + fraction;
+  char digits[32];
+  char* end = digits;
+  if (negative) *end++ = '-';
+  end = std::to_chars(end, digits + sizeof digits, micro / 1000000).ptr;
+  *end++ = '.';
+  uint64_t fraction = micro % 1000000;
+  for (int k = 5; k >= 0; --k) {
+    end[k] = static_cast<char>('0' + fraction % 10);
+    fraction /= 10;
+  }
+  text.append(digits, end + 6);
+}
+
+std::string SecondsText(int64_t nanoseconds) {
+  std::string text;
+  AppendSeconds(text, nanoseconds);
+  return text;
 }
 
 uint16_t TraceReader::ChannelIndex(std::string_view name) {
