@@ -7,7 +7,7 @@
 #   scripts/install-dependencies.sh ci        the above, and the fuzzers and packaging (Debian and Python)
 set -eu
 
-program="g++ cmake make nlohmann-json3-dev libcli11-dev"
+program="g++ cmake make nlohmann-json3-dev libcli11-dev zlib1g-dev"
 tests="$program libgtest-dev libgmock-dev libbenchmark-dev binutils srecord libsrecord-dev libboost-dev pkgconf
   pybind11-dev python3-dev python3-pytest python3-hypothesis python3-crcmod python3-intelhex python3-bitstruct python3-canmatrix mypy
   python3-can can-utils

@@ -44,7 +44,8 @@ std::optional<TraceFormat> FormatNamed(const std::string& name, const char* opti
   if (name.empty()) return std::nullopt;
   if (name == "candump" || name == "log") return TraceFormat::Candump;
   if (name == "asc") return TraceFormat::Asc;
-  throw CLI::ValidationError(std::string(option) + ": '" + name + "' is not candump or asc");
+  if (name == "blf") return TraceFormat::Blf;
+  throw CLI::ValidationError(std::string(option) + ": '" + name + "' is not candump, asc or blf");
 }
 
 // Which frames a command takes.
@@ -131,7 +132,7 @@ class ProgressBar {
 template <typename Use>
 void ForEachFrame(const TraceOptions& options, Context& context, Use use) {
   const auto format = FormatNamed(options.in_format, "--in-format");
-  const auto reader = options.input == "-"
+  const auto reader = options.input == "-" && format != TraceFormat::Blf
                           ? ReadTrace(context.in, "<stdin>", format, {options.strict})
                           : OpenTrace(options.input, format, {options.strict});
   const Filter filter(options);
@@ -398,7 +399,10 @@ int DecodeTrace(const TraceOptions& options, Context& context) {
 int Convert(const TraceOptions& options, Context& context) {
   auto format = FormatNamed(options.out_format, "--out-format");
   if (!format) format = FormatOfName(options.output);
-  if (!format) throw CLI::ValidationError("-o: name the output .log or .asc, or give --out-format");
+  if (!format || *format == TraceFormat::Blf) {
+    throw CLI::ValidationError(
+        "-o: name the output .log or .asc, or give --out-format candump or asc");
+  }
   WriteOutput(options.output, context, [&](const formats::TextSink& sink) {
     const auto writer = MakeTraceWriter(*format, sink);
     ForEachFrame(options, context, [&](const Frame& frame, const TraceReader& reader) {
@@ -412,10 +416,10 @@ int Convert(const TraceOptions& options, Context& context) {
 void AddCommon(CLI::App* command, TraceOptions& options) {
   command
       ->add_option("LOG", options.input,
-                   "The trace: a candump log or Vector ASC; - reads standard input")
+                   "The trace: a candump log, Vector ASC or BLF; - reads standard input")
       ->required();
   command->add_option("--in-format", options.in_format,
-                      "candump or asc, where neither the name nor the first line tells");
+                      "candump, asc or blf, where neither the name nor the first bytes tell");
   command->add_option("--id", options.ids,
                       "Only these identifiers: 0x123, 291, ranges 0x100-0x1FF, lists by commas");
   command->add_option("--channel", options.channels,
@@ -429,7 +433,7 @@ void AddCommon(CLI::App* command, TraceOptions& options) {
 }  // namespace
 
 void AddTraceCommands(CLI::App& app, Context& context, std::function<int()>& action) {
-  auto* trace = app.add_subcommand("trace", "Bus traces: candump logs and Vector ASC");
+  auto* trace = app.add_subcommand("trace", "Bus traces: candump logs, Vector ASC and BLF");
   trace->require_subcommand(1);
   auto options = std::make_shared<TraceOptions>();
 

@@ -17,6 +17,8 @@ std::unique_ptr<TraceReader> CandumpReader(std::unique_ptr<LineSource> lines,
                                            const ReadOptions& options);
 std::unique_ptr<TraceReader> AscReader(std::unique_ptr<LineSource> lines,
                                        const ReadOptions& options);
+/// BLF from the file at `path`, or standard input for "-".
+std::unique_ptr<TraceReader> BlfReader(const std::string& path, const ReadOptions& options);
 
 /// Each character's value as a hexadecimal digit, or -1.
 inline constexpr std::array<int8_t, 256> kHexValues = [] {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <fstream>
 
 #include "formats/file_error.h"
 #include "traces/readers_internal.h"
@@ -33,8 +34,10 @@ std::unique_ptr<TraceReader> ReaderOf(std::unique_ptr<detail::LineSource> lines,
       return detail::CandumpReader(std::move(lines), options);
     case TraceFormat::Asc:
       return detail::AscReader(std::move(lines), options);
+    case TraceFormat::Blf:
+      break;
   }
-  return nullptr;
+  throw formats::FileError(lines->Name(), 0, "BLF is read from a file or standard input only");
 }
 
 }  // namespace
@@ -91,6 +94,7 @@ std::optional<TraceFormat> FormatOfName(const std::string& path) {
                  [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
   if (extension == "log" || extension == "candump") return TraceFormat::Candump;
   if (extension == "asc") return TraceFormat::Asc;
+  if (extension == "blf") return TraceFormat::Blf;
   return std::nullopt;
 }
 
@@ -120,6 +124,13 @@ std::unique_ptr<TraceReader> Reader(std::unique_ptr<detail::LineSource> lines,
 std::unique_ptr<TraceReader> OpenTrace(const std::string& path, std::optional<TraceFormat> format,
                                        const ReadOptions& options) {
   if (!format && path != "-") format = FormatOfName(path);
+  if (!format && path != "-") {
+    // A binary log shows itself by its first bytes.
+    std::ifstream file(path, std::ios::binary);
+    char magic[4] = {};
+    if (file.read(magic, 4) && std::string_view(magic, 4) == "LOGG") format = TraceFormat::Blf;
+  }
+  if (format == TraceFormat::Blf) return detail::BlfReader(path, options);
   return Reader(std::make_unique<detail::LineSource>(path), format, options);
 }
 

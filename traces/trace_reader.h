@@ -17,6 +17,7 @@ namespace ombrix::traces {
 enum class TraceFormat {
   Candump,  ///< candump -l's log: "(1700000000.123456) can0 123#DEADBEEF"
   Asc,      ///< Vector ASC text
+  Blf,      ///< Vector BLF, binary, its containers stored or deflated (read only)
 };
 
 /// How a reader treats lines it cannot read.
@@ -66,7 +67,7 @@ class TraceReader {
   uint64_t other_count_ = 0;
 };
 
-/// The format a file's name says (".log" candump, ".asc"), or none.
+/// The format a file's name says (".log" candump, ".asc", ".blf"), or none.
 std::optional<TraceFormat> FormatOfName(const std::string& path);
 /// A reader of the trace at `path` ("-" standard input) in `format`, or in
 /// the format its name or first bytes show; formats::FileError when it
@@ -75,7 +76,7 @@ std::unique_ptr<TraceReader> OpenTrace(const std::string& path,
                                        std::optional<TraceFormat> format = std::nullopt,
                                        const ReadOptions& options = {});
 /// A reader of what `stream` gives (standard input, a pipe), named `name`
-/// in errors, in `format` or the one its first line shows.
+/// in errors, in `format` or the one its first line shows; text formats only.
 std::unique_ptr<TraceReader> ReadTrace(std::istream& stream, const std::string& name,
                                        std::optional<TraceFormat> format = std::nullopt,
                                        const ReadOptions& options = {});

@@ -216,6 +216,8 @@ std::unique_ptr<TraceWriter> MakeTraceWriter(TraceFormat format, TraceSink sink)
       return std::make_unique<CandumpWriter>(std::move(sink));
     case TraceFormat::Asc:
       return std::make_unique<AscWriter>(std::move(sink));
+    case TraceFormat::Blf:
+      break;
   }
   return nullptr;
 }
