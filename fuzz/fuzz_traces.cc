@@ -1,7 +1,7 @@
-// The trace readers on arbitrary text: every frame they give is well formed
-// (its length within its kind's, its identifier within its bits), every
-// line they skip is counted, a strict read refuses exactly when a lenient
-// one skips, and what they read, written again, reads back the same.
+// The text trace readers (candump, ASC, TRC) on arbitrary text: every frame they give is well
+// formed (its length within its kind's, its identifier within its bits), every line they skip is
+// counted, a strict read refuses exactly when a lenient one skips, and what they read, written
+// again, reads back the same.
 #include <string>
 #include <string_view>
 
@@ -23,9 +23,8 @@ bool SameFrame(const Frame& a, const Frame& b) {
 void Check(const std::string& text, TraceFormat format) {
   auto reader = ReadTraceText(text, format);
   std::string written;
-  const auto writer = MakeTraceWriter(TraceFormat::Candump, [&](std::string_view piece) {
-    written += piece;
-  });
+  const auto writer =
+      MakeTraceWriter(TraceFormat::Candump, [&](std::string_view piece) { written += piece; });
   std::vector<Frame> frames;
   Frame frame;
   while (reader->Next(frame)) {
@@ -61,6 +60,7 @@ void Check(const std::string& text, TraceFormat format) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;
   const std::string text(reinterpret_cast<const char*>(data) + 1, size - 1);
-  Check(text, data[0] % 2 == 0 ? TraceFormat::Candump : TraceFormat::Asc);
+  constexpr TraceFormat kFormats[] = {TraceFormat::Candump, TraceFormat::Asc, TraceFormat::Trc};
+  Check(text, kFormats[data[0] % 3]);
   return 0;
 }

@@ -164,6 +164,40 @@ TEST(TracesTest, AscHeadersBasesTimesAndCanFd) {
   EXPECT_EQ(reader->Skipped()[1].Message, "the identifier is not one");
 }
 
+TEST(TracesTest, PeakTrcOfEachVersion) {
+  // Version 2.1 with its columns, CAN FD types, remote and error frames.
+  EXPECT_EQ(
+      Read(";$FILEVERSION=2.1\r\n"
+           ";$STARTTIME=45244.5\r\n"
+           ";$COLUMNS=N,O,T,B,I,d,R,L,D\r\n"
+           ";   comment\r\n"
+           "      1         0.500 DT  1     0123 Rx -  3    01 02 03\r\n"
+           "      2         1.250 FB  2 1ABCDEF0 Tx -  9    00 01 02 03 04 05 06 07 08 09 0A 0B\r\n"
+           "      3         2.000 RR  1     07FF Rx -  4\r\n"
+           "      4         3.000 ER  1       -- Rx -  0\r\n"
+           "      5         4.000 ST  1       -- Rx -  4    00 00 00 08\r\n",
+           TraceFormat::Trc),
+      (std::vector<std::string>{
+          "1699963200.000500 1 291 3: 1 2 3",
+          "1699963200.001250 2 448585456x fd brs tx 12: 0 1 2 3 4 5 6 7 8 9 10 11",
+          "1699963200.002000 1 2047 remote 4:",
+          "1699963200.003000 1 0 error 0:",
+      }));
+  // Versions 1.0 and 1.1: numbered lines on one bus; a bus status line is passed over.
+  EXPECT_EQ(
+      Read(";##########\n     1)      1059.9  Rx         0300  2  00 11\n"
+           "     2)      1060.0  Tx     12345678  1  FF\n     3)  1061.0  FFFFFFFF  4  00 00 00 "
+           "00\n",
+           TraceFormat::Trc),
+      (std::vector<std::string>{"1.059900 1 768 2: 0 17", "1.060000 1 305419896x tx 1: 255"}));
+  auto reader = ReadTraceText(
+      ";$FILEVERSION=2.1\n1 0.5 DT 1 0800 Rx - 1 00\n1 x DT 1 0100 Rx - 1 00\n", TraceFormat::Trc);
+  EXPECT_TRUE(ReadAll(*reader).empty());
+  ASSERT_EQ(reader->Skipped().size(), 2u);
+  EXPECT_EQ(reader->Skipped()[0].Message, "the identifier is not one");
+  EXPECT_EQ(reader->Skipped()[1].Message, "the time offset is not a number");
+}
+
 Frame RandomFrame(std::mt19937& random, int64_t& time) {
   Frame frame;
   time += static_cast<int64_t>(random() % 5'000'000'000u) * 1000;

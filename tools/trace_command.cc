@@ -45,7 +45,9 @@ std::optional<TraceFormat> FormatNamed(const std::string& name, const char* opti
   if (name == "candump" || name == "log") return TraceFormat::Candump;
   if (name == "asc") return TraceFormat::Asc;
   if (name == "blf") return TraceFormat::Blf;
-  throw CLI::ValidationError(std::string(option) + ": '" + name + "' is not candump, asc or blf");
+  if (name == "trc") return TraceFormat::Trc;
+  throw CLI::ValidationError(std::string(option) + ": '" + name +
+                             "' is not candump, asc, blf or trc");
 }
 
 // Which frames a command takes.
@@ -399,7 +401,7 @@ int DecodeTrace(const TraceOptions& options, Context& context) {
 int Convert(const TraceOptions& options, Context& context) {
   auto format = FormatNamed(options.out_format, "--out-format");
   if (!format) format = FormatOfName(options.output);
-  if (!format || *format == TraceFormat::Blf) {
+  if (!format || *format == TraceFormat::Blf || *format == TraceFormat::Trc) {
     throw CLI::ValidationError(
         "-o: name the output .log or .asc, or give --out-format candump or asc");
   }
@@ -415,11 +417,12 @@ int Convert(const TraceOptions& options, Context& context) {
 
 void AddCommon(CLI::App* command, TraceOptions& options) {
   command
-      ->add_option("LOG", options.input,
-                   "The trace: a candump log, Vector ASC or BLF; - reads standard input")
+      ->add_option(
+          "LOG", options.input,
+          "The trace: a candump log, Vector ASC or BLF, or PEAK TRC; - reads standard input")
       ->required();
   command->add_option("--in-format", options.in_format,
-                      "candump, asc or blf, where neither the name nor the first bytes tell");
+                      "candump, asc, blf or trc, where neither the name nor the first bytes tell");
   command->add_option("--id", options.ids,
                       "Only these identifiers: 0x123, 291, ranges 0x100-0x1FF, lists by commas");
   command->add_option("--channel", options.channels,
@@ -433,7 +436,8 @@ void AddCommon(CLI::App* command, TraceOptions& options) {
 }  // namespace
 
 void AddTraceCommands(CLI::App& app, Context& context, std::function<int()>& action) {
-  auto* trace = app.add_subcommand("trace", "Bus traces: candump logs, Vector ASC and BLF");
+  auto* trace =
+      app.add_subcommand("trace", "Bus traces: candump logs, Vector ASC and BLF, PEAK TRC");
   trace->require_subcommand(1);
   auto options = std::make_shared<TraceOptions>();
 

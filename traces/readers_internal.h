@@ -17,6 +17,8 @@ std::unique_ptr<TraceReader> CandumpReader(std::unique_ptr<LineSource> lines,
                                            const ReadOptions& options);
 std::unique_ptr<TraceReader> AscReader(std::unique_ptr<LineSource> lines,
                                        const ReadOptions& options);
+std::unique_ptr<TraceReader> TrcReader(std::unique_ptr<LineSource> lines,
+                                       const ReadOptions& options);
 /// BLF from the file at `path`, or standard input for "-".
 std::unique_ptr<TraceReader> BlfReader(const std::string& path, const ReadOptions& options);
 

@@ -17,6 +17,7 @@ std::optional<TraceFormat> FormatOfText(std::string_view start) {
     start.remove_prefix(1);
   }
   if (start.starts_with("(")) return TraceFormat::Candump;
+  if (start.starts_with(";")) return TraceFormat::Trc;
   std::string lower(start.substr(0, 64));
   std::transform(lower.begin(), lower.end(), lower.begin(),
                  [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
@@ -34,6 +35,8 @@ std::unique_ptr<TraceReader> ReaderOf(std::unique_ptr<detail::LineSource> lines,
       return detail::CandumpReader(std::move(lines), options);
     case TraceFormat::Asc:
       return detail::AscReader(std::move(lines), options);
+    case TraceFormat::Trc:
+      return detail::TrcReader(std::move(lines), options);
     case TraceFormat::Blf:
       break;
   }
@@ -95,6 +98,7 @@ std::optional<TraceFormat> FormatOfName(const std::string& path) {
   if (extension == "log" || extension == "candump") return TraceFormat::Candump;
   if (extension == "asc") return TraceFormat::Asc;
   if (extension == "blf") return TraceFormat::Blf;
+  if (extension == "trc") return TraceFormat::Trc;
   return std::nullopt;
 }
 
@@ -112,7 +116,7 @@ std::unique_ptr<TraceReader> Reader(std::unique_ptr<detail::LineSource> lines,
     format = FormatOfText(any ? first : std::string_view());
     if (!format) {
       throw formats::FileError(lines->Name(), 0,
-                               "not a trace this program reads (candump log or ASC)");
+                               "not a trace this program reads (candump log, ASC, BLF or TRC)");
     }
     if (any) lines->PutBack();
   }

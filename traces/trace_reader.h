@@ -18,6 +18,7 @@ enum class TraceFormat {
   Candump,  ///< candump -l's log: "(1700000000.123456) can0 123#DEADBEEF"
   Asc,      ///< Vector ASC text
   Blf,      ///< Vector BLF, binary, its containers stored or deflated (read only)
+  Trc,      ///< PEAK TRC text, versions 1.0 to 2.1 (read only)
 };
 
 /// How a reader treats lines it cannot read.
@@ -67,7 +68,7 @@ class TraceReader {
   uint64_t other_count_ = 0;
 };
 
-/// The format a file's name says (".log" candump, ".asc", ".blf"), or none.
+/// The format a file's name says (".log" candump, ".asc", ".blf", ".trc"), or none.
 std::optional<TraceFormat> FormatOfName(const std::string& path);
 /// A reader of the trace at `path` ("-" standard input) in `format`, or in
 /// the format its name or first bytes show; formats::FileError when it

@@ -217,6 +217,7 @@ std::unique_ptr<TraceWriter> MakeTraceWriter(TraceFormat format, TraceSink sink)
     case TraceFormat::Asc:
       return std::make_unique<AscWriter>(std::move(sink));
     case TraceFormat::Blf:
+    case TraceFormat::Trc:
       break;
   }
   return nullptr;

@@ -26,10 +26,10 @@ class TraceWriter {
   virtual void Finish() = 0;
 };
 
-/// A writer of `format` to `sink` (candump or ASC; null for BLF, which is read only). Channels:
-/// candump names them as given, and an ASC channel number N as "can" N-1; ASC numbers "canN" as
-/// N+1, a number as itself, and other names 1, 2, ... as they first come. ASC times count from the
-/// first frame, whose date heads the file.
+/// A writer of `format` to `sink` (candump or ASC; null for BLF and TRC, which are read only).
+/// Channels: candump names them as given, and an ASC channel number N as "can" N-1; ASC numbers
+/// "canN" as N+1, a number as itself, and other names 1, 2, ... as they first come. ASC times count
+/// from the first frame, whose date heads the file.
 std::unique_ptr<TraceWriter> MakeTraceWriter(TraceFormat format, TraceSink sink);
 
 }  // namespace ombrix::traces

@@ -17,6 +17,8 @@ import subprocess
 import sys
 import tempfile
 
+import logging
+
 import can
 
 PROGRAM = sys.argv[1]
@@ -118,6 +120,7 @@ def agree(name, mine, theirs):
 
 def main():
     os.environ["TZ"] = "UTC"
+    logging.getLogger("can").setLevel(logging.ERROR)  # python-can's TRC writer warns per frame
     ok = True
     with tempfile.TemporaryDirectory() as folder:
         path = lambda name: os.path.join(folder, name)  # noqa: E731
@@ -138,6 +141,22 @@ def main():
         ok &= agree_within_a_microsecond("BLF written by python-can",
                                          canonical(read_with_ombrix(path("py.blf")), False),
                                          canonical(read_with_python_can(path("py.blf")), False))
+        # TRC: python-can writes classic data frames only (no FD, remote or
+        # error frames), times in milliseconds, and numbers buses from 1,
+        # which its reader keeps.
+        from can.io.trc import TRCFileVersion
+        for version, name in ((TRCFileVersion.V2_1, "py21.trc"), (TRCFileVersion.V1_0, "py10.trc")):
+            w = can.TRCWriter(path(name))
+            w.file_version = version
+            for m in messages:
+                w.on_message_received(m)
+            w.stop()
+            theirs = list(can.TRCReader(path(name)))
+            for m in theirs:
+                m.channel -= 1
+            ok &= agree(f"TRC {name[2]}.{name[3]} written by python-can",
+                        canonical(read_with_ombrix(path(name)), True, version != TRCFileVersion.V1_0),
+                        canonical(theirs, True, version != TRCFileVersion.V1_0))
         # The program's own files, read by python-can.
         for name in ("ombrix.log", "ombrix.asc"):
             subprocess.run([PROGRAM, "trace", "convert", path("py.log"), "-o", path(name)],
