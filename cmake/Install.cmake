@@ -50,9 +50,15 @@ if(OMBRIX_BUILD_FORMATS)
   install(FILES formats/image/image_file.h formats/image/image_builder.h
     DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/ombrix/formats/image)
   install(FILES formats/dbc/dbc_file.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/ombrix/formats/dbc)
+  # Bus traces ride with the formats: the same component, headers under ombrix/traces.
+  install(TARGETS ombrix_traces EXPORT ombrixFormatsTargets
+    ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
+    LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
+  install(FILES traces/trace_frame.h traces/trace_reader.h traces/trace_writer.h
+    DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/ombrix/traces)
   install(EXPORT ombrixFormatsTargets NAMESPACE ombrix:: FILE ombrixFormatsTargets.cmake
     DESTINATION ${_package_dir})
-  set(_pc_libs "-lombrix_formats")
+  set(_pc_libs "-lombrix_traces -lombrix_formats -lz")
   set(_pc_name "ombrix-formats")
   set(_pc_requires "ombrix = ${PROJECT_VERSION}")
   set(_pc_cflags "-I\${includedir}/ombrix")
@@ -84,6 +90,6 @@ set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Ombrix developers <ombrix@localhost>")
 set(CPACK_DEBIAN_PACKAGE_SECTION libdevel)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6, libgcc-s1, libstdc++6")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6, libgcc-s1, libstdc++6, zlib1g")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "cmake, pkgconf, g++")
 include(CPack)
