@@ -17,6 +17,7 @@
 #include "ombrix/signals/message_codec.h"
 #include "tools/cli.h"
 #include "tools/json_text.h"
+#include "tools/signal_plot.h"
 #include "traces/trace_reader.h"
 #include "traces/trace_writer.h"
 
@@ -415,6 +416,72 @@ int Convert(const TraceOptions& options, Context& context) {
   return 0;
 }
 
+int Plot(const TraceOptions& options, size_t width, size_t height, Context& context) {
+  if (options.input == "-") {
+    throw CLI::ValidationError("LOG: plot reads the trace twice, so it must be a file");
+  }
+  const Decoder decoder(options.dbc);
+  struct Chosen {
+    size_t message;
+    size_t signal;
+  };
+  std::vector<Chosen> chosen;
+  for (const std::string& wanted : options.signals) {
+    const size_t dot = wanted.find('.');
+    const Message* message =
+        dot == std::string::npos ? nullptr : decoder.database.MessageNamed(wanted.substr(0, dot));
+    const Signal* signal =
+        message != nullptr ? message->SignalNamed(wanted.substr(dot + 1)) : nullptr;
+    if (signal == nullptr) {
+      throw CLI::ValidationError("--signal: the database has no signal " + wanted +
+                                 " (give MESSAGE.SIGNAL)");
+    }
+    chosen.push_back({static_cast<size_t>(message - decoder.database.Messages.data()),
+                      static_cast<size_t>(signal - message->Signals.data())});
+  }
+  // First the time the frames span, then their values.
+  int64_t first = 0;
+  int64_t last = 0;
+  bool any = false;
+  ForEachFrame(options, context, [&](const Frame& frame, const TraceReader&) {
+    first = any ? std::min(first, frame.Time) : frame.Time;
+    last = any ? std::max(last, frame.Time) : frame.Time;
+    any = true;
+  });
+  std::vector<PlotPanel> panels;
+  for (const Chosen& c : chosen) {
+    const Message& message = decoder.database.Messages[c.message];
+    const Signal& signal = message.Signals[c.signal];
+    PlotPanel panel{
+        message.Name + "." + signal.Name, signal.Unit, {}, ColumnSummary(first, last, width)};
+    for (const auto& [raw, text] : signal.Values) {
+      panel.names[static_cast<double>(raw) * signal.Factor + signal.Offset] = text;
+    }
+    panels.push_back(std::move(panel));
+  }
+  std::vector<DecodedSignal> decoded;
+  ForEachFrame(options, context, [&](const Frame& frame, const TraceReader&) {
+    size_t index = 0;
+    const Message* message = decoder.Find(frame, &index);
+    if (message == nullptr) return;
+    bool wanted = false;
+    for (const Chosen& c : chosen) wanted = wanted || c.message == index;
+    if (!wanted) return;
+    decoder.codecs[index].Decode(frame.Bytes(), decoded);
+    for (const DecodedSignal& s : decoded) {
+      const auto k = static_cast<size_t>(s.Definition - message->Signals.data());
+      for (size_t p = 0; p < chosen.size(); ++p) {
+        if (chosen[p].message == index && chosen[p].signal == k) {
+          panels[p].samples.Add(frame.Time, s.Value);
+        }
+      }
+    }
+  });
+  const std::string svg = PlotSvg(panels, first, last, width, height);
+  WriteOutput(options.output, context, [&](const formats::TextSink& sink) { sink(svg); });
+  return 0;
+}
+
 void AddCommon(CLI::App* command, TraceOptions& options) {
   command
       ->add_option(
@@ -462,6 +529,26 @@ void AddTraceCommands(CLI::App& app, Context& context, std::function<int()>& act
   decode->add_option("--out-format", options->out_format, "csv or jsonl, where -o does not tell");
   decode->callback([&context, &action, options] {
     action = [&context, options] { return DecodeTrace(*options, context); };
+  });
+
+  auto* plot = trace->add_subcommand(
+      "plot", "Signals against time as SVG, one panel each, every pixel column exact");
+  AddCommon(plot, *options);
+  plot->add_option("--dbc", options->dbc, "The DBC file")->required();
+  plot->add_option("--signal", options->signals, "The signals to draw, as MESSAGE.SIGNAL")
+      ->required();
+  plot->add_option("-o,--output", options->output, "OUT.svg, written safely; - standard output")
+      ->required();
+  auto width = std::make_shared<size_t>(1000);
+  auto height = std::make_shared<size_t>(160);
+  plot->add_option("--width", *width, "Pixel columns of each panel's plot (default 1000)")
+      ->check(CLI::Range(size_t{10}, size_t{20000}));
+  plot->add_option("--height", *height, "Pixels of each panel's plot (default 160)")
+      ->check(CLI::Range(size_t{20}, size_t{4000}));
+  plot->callback([&context, &action, options, width, height] {
+    action = [&context, options, width, height] {
+      return Plot(*options, *width, *height, context);
+    };
   });
 
   auto* convert = trace->add_subcommand("convert", "A trace written again as a candump log or ASC");
