@@ -48,6 +48,8 @@ class PyBytes {
   Py_buffer view_{};
 };
 
+/// Trace, TraceFrame, decode_trace.
+void BindTraces(py::module_& m);
 /// ombrix.Error and ombrix.FileError, and the translation of every C++
 /// error the library throws into one of them.
 void BindErrors(py::module_& m);

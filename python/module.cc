@@ -16,4 +16,5 @@ PYBIND11_MODULE(_ombrix, m) {
   ombrix::python::BindMemory(m);
   ombrix::python::BindFiles(m);
   ombrix::python::BindSignals(m);
+  ombrix::python::BindTraces(m);
 }

@@ -10,7 +10,7 @@ set -eu
 program="g++ cmake make nlohmann-json3-dev libcli11-dev zlib1g-dev"
 tests="$program libgtest-dev libgmock-dev libbenchmark-dev binutils srecord libsrecord-dev libboost-dev pkgconf
   pybind11-dev python3-dev python3-pytest python3-hypothesis python3-crcmod python3-intelhex python3-bitstruct python3-canmatrix mypy
-  python3-can can-utils librsvg2-bin
+  python3-can can-utils librsvg2-bin python3-numpy
   locales"
 ci="$tests clang libclang-rt-14-dev doxygen python3-venv python3-pip python3-setuptools python3-wheel python3-build"
 
