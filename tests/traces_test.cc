@@ -124,6 +124,33 @@ TEST(TracesTest, CandumpLinesOfEveryKind) {
   }
 }
 
+TEST(TracesTest, CandumpScreenOutput) {
+  // As candump -ta (and can-utils' log2long) prints frames, and candump bare.
+  EXPECT_EQ(Read("(1700000000.123456)  can0       123   [4]  DE AD BE EF               '....'\n"
+                 "(1700000000.2)  can1  12345678   [2]  11 23                     '.#'\n"
+                 "(1700000000.3)  can0       7FF   [5]  remote request\n"
+                 "(1700000000.4)  can0       321  [12]  00 01 02 03 04 05 06 07 08 09 0A 0B\n"
+                 "(1700000000.5)  can0  20000080   [8]  00 00 00 00 00 00 00 00   ERRORFRAME\n"
+                 "  vcan0  0C5   [0]\n",
+                 TraceFormat::Candump),
+            (std::vector<std::string>{
+                "1700000000.123456 can0 291 4: 222 173 190 239",
+                "1700000000.200000 can1 305419896x 2: 17 35",
+                "1700000000.300000 can0 2047 remote 5:",
+                "1700000000.400000 can0 801 fd 12: 0 1 2 3 4 5 6 7 8 9 10 11",
+                "1700000000.500000 can0 128 error 8: 0 0 0 0 0 0 0 0",
+                "0.000000 vcan0 197 0:",
+            }));
+  auto reader = ReadTraceText("  can0  123   [4]  DE AD\n  can0  123  [65]\n  can0  123  4  DE\n",
+                              TraceFormat::Candump);
+  EXPECT_TRUE(ReadAll(*reader).empty());
+  std::string reasons;
+  for (const SkippedLine& line : reader->Skipped()) reasons += line.Message + "\n";
+  EXPECT_EQ(reasons,
+            "fewer data bytes than its length\na length beyond the frame's kind\n"
+            "neither ID#DATA nor ID [LENGTH] DATA after the interface\n");
+}
+
 TEST(TracesTest, AscHeadersBasesTimesAndCanFd) {
   const std::string text =
       "date Tue Nov 14 10:13:33.436 pm 2023\n"

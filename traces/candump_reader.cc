@@ -4,6 +4,9 @@
 // CAN FD data with its flags digit F (1 bit rate switch, 2 error state);
 // data bytes may be split by '.', and a classic frame may end in "_L", its
 // length code beyond 8. A last " R" or " T" tells received from sent.
+// candump's screen output is read too: "[(TIME)] INTERFACE ID [LENGTH]
+// BYTES..." (or "remote request"), a two-digit length for CAN FD, an error
+// frame's line ending in "ERRORFRAME", and an ASCII column in quotes.
 #include <cstring>
 
 #include "formats/file_error.h"
@@ -48,7 +51,10 @@ class Candump final : public TraceReader {
     const char* const end = p + line.size();
     while (p < end && (*p == ' ' || *p == '\t')) ++p;
     if (p == end || *p == '#') return "";
-    if (*p != '(') return "a frame starts with its time in parentheses";
+    if (*p != '(') {
+      if (LogShaped(p, end)) return "a frame starts with its time in parentheses";
+      return Screen(p, end, 0, frame);
+    }
     const char* close = static_cast<const char*>(std::memchr(p, ')', static_cast<size_t>(end - p)));
     if (close == nullptr) return "the time has no closing parenthesis";
     const auto time = NanosecondsOf(std::string_view(p + 1, static_cast<size_t>(close - p - 1)));
@@ -56,6 +62,7 @@ class Candump final : public TraceReader {
     p = close + 1;
     if (p == end || *p != ' ') return "no interface after the time";
     while (p < end && *p == ' ') ++p;
+    if (!LogShaped(p, end)) return Screen(p, end, *time, frame);
     const char* name = p;
     while (p < end && *p != ' ' && *p != '\t') ++p;
     if (p == name || p == end) return "no frame after the interface";
@@ -131,6 +138,85 @@ class Candump final : public TraceReader {
     return Direction(p, end, channel, frame);
   }
 
+  // Whether one of the first three words from `p` is a log line's ID#DATA
+  // (the screen output's ASCII column may hold '#' too, further on).
+  static bool LogShaped(const char* p, const char* end) noexcept {
+    for (int word = 0; word < 3; ++word) {
+      while (p < end && (*p == ' ' || *p == '\t')) ++p;
+      while (p < end && *p != ' ' && *p != '\t') {
+        if (*p++ == '#') return true;
+      }
+    }
+    return false;
+  }
+
+  // "INTERFACE ID [LENGTH] BYTES... ['ASCII']", "... remote request" or
+  // "... ERRORFRAME", from `p` on, at `time`.
+  const char* Screen(const char* p, const char* end, int64_t time, Frame& frame) {
+    const auto word = [&]() {
+      while (p < end && (*p == ' ' || *p == '\t')) ++p;
+      const char* from = p;
+      while (p < end && *p != ' ' && *p != '\t') ++p;
+      return std::string_view(from, static_cast<size_t>(p - from));
+    };
+    const std::string_view channel = word();
+    const std::string_view id_text = word();
+    const std::string_view length_text = word();
+    if (channel.empty() || id_text.empty()) return "no frame after the interface";
+    if (length_text.size() < 3 || length_text.front() != '[' || length_text.back() != ']') {
+      return "neither ID#DATA nor ID [LENGTH] DATA after the interface";
+    }
+    frame.Flags = 0;
+    frame.Length = 0;
+    frame.Time = time;
+    if (id_text.size() != 3 && id_text.size() != 8) {
+      return "the identifier is not 3 or 8 hexadecimal digits";
+    }
+    uint32_t id = 0;
+    for (const char c : id_text) {
+      const int digit = HexDigit(c);
+      if (digit < 0) return "the identifier is not 3 or 8 hexadecimal digits";
+      id = id << 4 | static_cast<uint32_t>(digit);
+    }
+    frame.Extended = id_text.size() == 8;
+    if (!frame.Extended && id > 0x7FF) return "a standard identifier is above 7FF";
+    if (frame.Extended && (id & kErrorFlag) != 0) {
+      frame.Flags |= kError;
+      frame.Extended = false;
+    }
+    frame.Id = id & 0x1FFFFFFF;
+    const std::string_view digits = length_text.substr(1, length_text.size() - 2);
+    unsigned length = 0;
+    for (const char c : digits) {
+      if (c < '0' || c > '9') return "the length is not a number";
+      length = length * 10 + static_cast<unsigned>(c - '0');
+    }
+    // Two digits are CAN FD's.
+    if (digits.size() == 2) frame.Flags |= kFd;
+    if (length > ((frame.Flags & kFd) != 0 ? 64u : 8u)) return "a length beyond the frame's kind";
+    const char* rest = p;
+    if (word() == "remote") {
+      frame.Flags |= kRemote;
+      frame.Length = static_cast<uint8_t>(length);
+      return Channel(channel, frame);
+    }
+    p = rest;
+    for (unsigned k = 0; k < length; ++k) {
+      const std::string_view byte = word();
+      if (byte.size() != 2 || HexDigit(byte[0]) < 0 || HexDigit(byte[1]) < 0) {
+        return "fewer data bytes than its length";
+      }
+      frame.Data[k] = static_cast<uint8_t>(HexDigit(byte[0]) << 4 | HexDigit(byte[1]));
+    }
+    frame.Length = static_cast<uint8_t>(length);
+    // What may follow: ERRORFRAME, an ASCII column in quotes.
+    const std::string_view after = word();
+    if (!after.empty() && after != "ERRORFRAME" && after.front() != '\'') {
+      return "unexpected text after the frame";
+    }
+    return Channel(channel, frame);
+  }
+
   // The end of the line: nothing, or " R" / " T"; then the channel.
   const char* Direction(const char* p, const char* end, std::string_view channel, Frame& frame) {
     while (p < end && (*p == ' ' || *p == '\t')) ++p;
@@ -140,6 +226,10 @@ class Candump final : public TraceReader {
       }
       if (*p == 'T' || *p == 't') frame.Flags |= kTransmitted;
     }
+    return Channel(channel, frame);
+  }
+
+  const char* Channel(std::string_view channel, Frame& frame) {
     // Traces use few channels, one after the other: the last one first.
     if (channel != last_channel_ || Channels().empty()) {
       last_index_ = ChannelIndex(channel);

@@ -17,6 +17,12 @@ std::optional<TraceFormat> FormatOfText(std::string_view start) {
     start.remove_prefix(1);
   }
   if (start.starts_with("(")) return TraceFormat::Candump;
+  // candump's screen output: "can0  123   [4]  DE AD BE EF".
+  const size_t bracket = start.find('[');
+  if (bracket != std::string_view::npos && start.find(']', bracket) != std::string_view::npos &&
+      start.find('#') == std::string_view::npos && !start.starts_with(";")) {
+    return TraceFormat::Candump;
+  }
   if (start.starts_with(";")) return TraceFormat::Trc;
   std::string lower(start.substr(0, 64));
   std::transform(lower.begin(), lower.end(), lower.begin(),

@@ -54,7 +54,7 @@ def channel_name(channel):
     return channel if isinstance(channel, str) else f"can{channel}"
 
 
-def canonical(messages, relative, direction=True, remote_length=True):
+def canonical(messages, relative, direction=True, remote_length=True, fd_flags=True):
     """(time in µs, channel, id, extended, kind, data) of each frame."""
     rows = []
     start = messages[0].timestamp if messages and relative else 0.0
@@ -68,8 +68,9 @@ def canonical(messages, relative, direction=True, remote_length=True):
         # dominant): an FD frame of no bytes is a data frame, which
         # python-can's ASC reader takes for a remote one.
         remote = m.is_remote_frame and not m.is_fd
-        kind = ("fd" if m.is_fd else "classic") + (" brs" if m.bitrate_switch else "") + \
-            (" esi" if m.error_state_indicator else "") + (" remote" if remote else "")
+        kind = ("fd" if m.is_fd else "classic") + \
+            (" brs" if m.bitrate_switch and fd_flags else "") + \
+            (" esi" if m.error_state_indicator and fd_flags else "") + (" remote" if remote else "")
         if direction:
             kind += "" if m.is_rx else " tx"
         data = "" if remote else bytes(m.data).hex()
@@ -184,6 +185,14 @@ def main():
         ok &= agree("candump log written by asc2log from ombrix's ASC",
                     canonical(read_with_python_can(path("asc2log.log")), True, False, False),
                     canonical(messages, True, False, False))
+        # candump's screen output, as can-utils' log2long prints it: no
+        # direction and no CAN FD flags.
+        with open(path("ombrix.log")) as log, open(path("long.txt"), "w") as out:
+            subprocess.run(["log2long"], check=True, stdin=log, stdout=out)
+        ok &= agree("candump screen output written by log2long",
+                    canonical(read_with_ombrix(path("long.txt"), ["--in-format", "candump"]), False,
+                              False, False, False),
+                    canonical(messages, False, False, False, False))
         # A filter takes the frames it names and no others.
         chosen = read_with_ombrix(path("py.log"), ["--channel", "can1", "--id", "0-0x3FF"])
         expected = [m for m in read_with_python_can(path("py.log"))
