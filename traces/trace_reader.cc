@@ -174,11 +174,14 @@ std::optional<int64_t> NanosecondsOf(std::string_view text) noexcept {
   int64_t fraction = 0;
   if (k < text.size()) {
     if (text[k] != '.') return std::nullopt;
-    int64_t scale = 100'000'000;
-    for (++k; k < text.size(); ++k) {
-      if (text[k] < '0' || text[k] > '9') return std::nullopt;
-      fraction += (text[k] - '0') * scale;
-      scale /= 10;
+    // The first nine decimals count; each the value of its place in nanoseconds.
+    static constexpr int64_t kPlace[9] = {100'000'000, 10'000'000, 1'000'000, 100'000, 10'000,
+                                          1'000,       100,        10,        1};
+    size_t place = 0;
+    for (++k; k < text.size(); ++k, ++place) {
+      const auto digit = static_cast<unsigned>(text[k] - '0');
+      if (digit > 9) return std::nullopt;
+      if (place < 9) fraction += static_cast<int64_t>(digit) * kPlace[place];
     }
   }
   const int64_t total = seconds * 1'000'000'000 + fraction;
