@@ -9,26 +9,12 @@
 #include <string>
 #include <vector>
 
+#include "bench/ten_signals.h"
 #include "formats/dbc/dbc_file.h"
 #include "ombrix/signals/message_codec.h"
 
 namespace ombrix {
 namespace {
-
-// Ten signals over eight bytes; factors and offsets as a real engine
-// message has them.
-constexpr const char* kMessage = R"(BO_ 100 Engine: 8 ECU
- SG_ Speed : 0|12@1+ (0.1,0) [0|409.5] "km/h" X
- SG_ Rpm : 12|14@1+ (0.5,0) [0|8191.5] "rpm" X
- SG_ Torque : 26|10@1- (1,-100) [-612|411] "Nm" X
- SG_ Gear : 36|4@1+ (1,0) [0|15] "" X
- SG_ Throttle : 40|8@1+ (0.4,0) [0|102] "%" X
- SG_ Coolant : 55|8@0+ (1,-40) [-40|215] "degC" X
- SG_ Oil : 63|6@0+ (2,0) [0|126] "degC" X
- SG_ Fault : 57|1@1+ (1,0) [0|1] "" X
- SG_ Mode : 58|3@1+ (1,0) [0|7] "" X
- SG_ Counter : 61|3@1+ (1,0) [0|7] "" X
-)";
 
 // The same ten signals, by hand: each read from the frame as one 64-bit
 // little-endian word (the Motorola ones from its bytes), scaled.
@@ -61,7 +47,7 @@ std::vector<std::array<uint8_t, 8>> Frames() {
 }
 
 void BM_DecodeTenSignals(benchmark::State& state) {
-  const signals::SignalDatabase database = formats::ParseDbc(kMessage);
+  const signals::SignalDatabase database = formats::ParseDbc(bench::kTenSignals);
   const signals::MessageCodec codec(database.Messages.front());
   const auto frames = Frames();
   std::vector<signals::DecodedSignal> out;
@@ -74,7 +60,7 @@ void BM_DecodeTenSignals(benchmark::State& state) {
 BENCHMARK(BM_DecodeTenSignals);
 
 void BM_DecodeTenValues(benchmark::State& state) {
-  const signals::SignalDatabase database = formats::ParseDbc(kMessage);
+  const signals::SignalDatabase database = formats::ParseDbc(bench::kTenSignals);
   const signals::MessageCodec codec(database.Messages.front());
   const auto frames = Frames();
   std::array<double, 10> out{};

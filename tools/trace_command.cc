@@ -192,6 +192,21 @@ struct Decoder {
   std::unordered_map<uint32_t, size_t> by_key;
 };
 
+// The message and signal positions of "MESSAGE.SIGNAL", or a refusal naming it.
+std::pair<size_t, size_t> SignalAt(const Decoder& decoder, const std::string& wanted) {
+  const size_t dot = wanted.find('.');
+  const Message* message =
+      dot == std::string::npos ? nullptr : decoder.database.MessageNamed(wanted.substr(0, dot));
+  const Signal* signal =
+      message != nullptr ? message->SignalNamed(wanted.substr(dot + 1)) : nullptr;
+  if (signal == nullptr) {
+    throw CLI::ValidationError("--signal: the database has no signal " + wanted +
+                               " (give MESSAGE.SIGNAL)");
+  }
+  return {static_cast<size_t>(message - decoder.database.Messages.data()),
+          static_cast<size_t>(signal - message->Signals.data())};
+}
+
 std::string IdText(uint32_t id, bool extended) {
   static constexpr char kHex[] = "0123456789ABCDEF";
   std::string text = "0x";
@@ -292,17 +307,8 @@ int DecodeTrace(const TraceOptions& options, Context& context) {
     }
   }
   for (const std::string& wanted : options.signals) {
-    const size_t dot = wanted.find('.');
-    const Message* message =
-        dot == std::string::npos ? nullptr : decoder.database.MessageNamed(wanted.substr(0, dot));
-    const Signal* signal =
-        message != nullptr ? message->SignalNamed(wanted.substr(dot + 1)) : nullptr;
-    if (signal == nullptr) {
-      throw CLI::ValidationError("--signal: the database has no signal " + wanted +
-                                 " (give MESSAGE.SIGNAL)");
-    }
-    choose(static_cast<size_t>(message - decoder.database.Messages.data()),
-           static_cast<size_t>(signal - message->Signals.data()));
+    const auto [message, signal] = SignalAt(decoder, wanted);
+    choose(message, signal);
   }
   std::string format = options.out_format;
   if (format.empty()) {
@@ -427,17 +433,8 @@ int Plot(const TraceOptions& options, size_t width, size_t height, Context& cont
   };
   std::vector<Chosen> chosen;
   for (const std::string& wanted : options.signals) {
-    const size_t dot = wanted.find('.');
-    const Message* message =
-        dot == std::string::npos ? nullptr : decoder.database.MessageNamed(wanted.substr(0, dot));
-    const Signal* signal =
-        message != nullptr ? message->SignalNamed(wanted.substr(dot + 1)) : nullptr;
-    if (signal == nullptr) {
-      throw CLI::ValidationError("--signal: the database has no signal " + wanted +
-                                 " (give MESSAGE.SIGNAL)");
-    }
-    chosen.push_back({static_cast<size_t>(message - decoder.database.Messages.data()),
-                      static_cast<size_t>(signal - message->Signals.data())});
+    const auto [message, signal] = SignalAt(decoder, wanted);
+    chosen.push_back({message, signal});
   }
   // First the time the frames span, then their values.
   int64_t first = 0;

@@ -92,45 +92,11 @@ std::optional<int64_t> DateOf(const std::vector<std::string_view>& words, size_t
          *seconds;
 }
 
-class Asc final : public TraceReader {
+class Asc final : public TextTraceReader {
  public:
-  Asc(std::unique_ptr<LineSource> lines, const ReadOptions& options)
-      : lines_(std::move(lines)), options_(options) {}
-
-  bool Next(Frame& frame) override {
-    std::string_view line;
-    while (lines_->Next(line)) {
-      Split(line);
-      const char* problem = Parse(frame);
-      if (problem == nullptr) return true;
-      if (*problem == '\0') {
-        PassOver();
-        continue;
-      }
-      if (options_.Strict) {
-        throw formats::FileError(lines_->Name(), static_cast<int>(lines_->LineNumber()), problem);
-      }
-      Skip(lines_->LineNumber(), problem);
-    }
-    return false;
-  }
-
-  std::pair<uint64_t, uint64_t> Progress() const noexcept override {
-    return {lines_->Consumed(), lines_->Size()};
-  }
+  using TextTraceReader::TextTraceReader;
 
  private:
-  void Split(std::string_view line) {
-    words_.clear();
-    size_t k = 0;
-    while (k < line.size()) {
-      while (k < line.size() && (line[k] == ' ' || line[k] == '\t')) ++k;
-      const size_t start = k;
-      while (k < line.size() && line[k] != ' ' && line[k] != '\t') ++k;
-      if (k > start) words_.push_back(line.substr(start, k - start));
-    }
-  }
-
   std::optional<uint32_t> Number(std::string_view text, int base) const {
     uint32_t value = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value, base);
@@ -179,7 +145,8 @@ class Asc final : public TraceReader {
     return false;
   }
 
-  const char* Parse(Frame& frame) {
+  const char* Parse(std::string_view line, Frame& frame) override {
+    SplitWords(line, words_);
     if (words_.empty() || words_[0].starts_with("//") || Header()) return "";
     const auto offset = NanosecondsOf(words_[0]);
     if (!offset || words_.size() < 3) return "";  // "End TriggerBlock" and other events
@@ -242,8 +209,6 @@ class Asc final : public TraceReader {
     return Bytes(at + 4, std::min(8u, *code), base_, frame);
   }
 
-  std::unique_ptr<LineSource> lines_;
-  ReadOptions options_;
   std::vector<std::string_view> words_;
   int base_ = 16;
   bool relative_ = false;

@@ -17,36 +17,12 @@ namespace {
 
 constexpr uint32_t kErrorFlag = 0x20000000;
 
-class Candump final : public TraceReader {
+class Candump final : public TextTraceReader {
  public:
-  Candump(std::unique_ptr<LineSource> lines, const ReadOptions& options)
-      : lines_(std::move(lines)), options_(options) {}
-
-  bool Next(Frame& frame) override {
-    std::string_view line;
-    while (lines_->Next(line)) {
-      const char* problem = Parse(line, frame);
-      if (problem == nullptr) return true;
-      if (*problem == '\0') {  // a blank or comment line
-        PassOver();
-        continue;
-      }
-      if (options_.Strict) {
-        throw formats::FileError(lines_->Name(), static_cast<int>(lines_->LineNumber()), problem);
-      }
-      Skip(lines_->LineNumber(), problem);
-    }
-    return false;
-  }
-
-  std::pair<uint64_t, uint64_t> Progress() const noexcept override {
-    return {lines_->Consumed(), lines_->Size()};
-  }
+  using TextTraceReader::TextTraceReader;
 
  private:
-  // Reads `line` into `frame`: null when it is a frame, "" when it holds
-  // none (blank, a comment), else what is wrong.
-  const char* Parse(std::string_view line, Frame& frame) {
+  const char* Parse(std::string_view line, Frame& frame) override {
     const char* p = line.data();
     const char* const end = p + line.size();
     while (p < end && (*p == ' ' || *p == '\t')) ++p;
@@ -239,8 +215,6 @@ class Candump final : public TraceReader {
     return nullptr;
   }
 
-  std::unique_ptr<LineSource> lines_;
-  ReadOptions options_;
   std::string last_channel_;
   uint16_t last_index_ = 0;
 };

@@ -7,11 +7,37 @@
 #include <memory>
 #include <optional>
 #include <string_view>
+#include <vector>
 
 #include "traces/line_source_internal.h"
 #include "traces/trace_reader.h"
 
 namespace ombrix::traces::detail {
+
+/// What every text reader does: lines one by one, each parsed by the
+/// format's Parse into a frame, or passed over, or skipped (refused when
+/// strict) with its number and reason.
+class TextTraceReader : public TraceReader {
+ public:
+  TextTraceReader(std::unique_ptr<LineSource> lines, const ReadOptions& options)
+      : lines_(std::move(lines)), options_(options) {}
+  bool Next(Frame& frame) final;
+  std::pair<uint64_t, uint64_t> Progress() const noexcept final {
+    return {lines_->Consumed(), lines_->Size()};
+  }
+
+ protected:
+  /// Reads `line` into `frame`: null for a frame, "" for a line that holds
+  /// none (comments, headers, events), else what is wrong with it.
+  virtual const char* Parse(std::string_view line, Frame& frame) = 0;
+
+ private:
+  std::unique_ptr<LineSource> lines_;
+  ReadOptions options_;
+};
+
+/// A line's words, split at blanks and tabs, into `words` (cleared first).
+void SplitWords(std::string_view line, std::vector<std::string_view>& words);
 
 std::unique_ptr<TraceReader> CandumpReader(std::unique_ptr<LineSource> lines,
                                            const ReadOptions& options);

@@ -157,6 +157,34 @@ std::unique_ptr<TraceReader> ReadTraceText(std::string text, TraceFormat format,
 
 namespace detail {
 
+bool TextTraceReader::Next(Frame& frame) {
+  std::string_view line;
+  while (lines_->Next(line)) {
+    const char* problem = Parse(line, frame);
+    if (problem == nullptr) return true;
+    if (*problem == '\0') {
+      PassOver();
+      continue;
+    }
+    if (options_.Strict) {
+      throw formats::FileError(lines_->Name(), static_cast<int>(lines_->LineNumber()), problem);
+    }
+    Skip(lines_->LineNumber(), problem);
+  }
+  return false;
+}
+
+void SplitWords(std::string_view line, std::vector<std::string_view>& words) {
+  words.clear();
+  size_t k = 0;
+  while (k < line.size()) {
+    while (k < line.size() && (line[k] == ' ' || line[k] == '\t')) ++k;
+    const size_t from = k;
+    while (k < line.size() && line[k] != ' ' && line[k] != '\t') ++k;
+    if (k > from) words.push_back(line.substr(from, k - from));
+  }
+}
+
 std::optional<int64_t> NanosecondsOf(std::string_view text) noexcept {
   bool negative = false;
   if (!text.empty() && (text.front() == '-' || text.front() == '+')) {

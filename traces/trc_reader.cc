@@ -17,31 +17,9 @@
 namespace ombrix::traces::detail {
 namespace {
 
-class Trc final : public TraceReader {
+class Trc final : public TextTraceReader {
  public:
-  Trc(std::unique_ptr<LineSource> lines, const ReadOptions& options)
-      : lines_(std::move(lines)), options_(options) {}
-
-  bool Next(Frame& frame) override {
-    std::string_view line;
-    while (lines_->Next(line)) {
-      const char* problem = Parse(line, frame);
-      if (problem == nullptr) return true;
-      if (*problem == '\0') {
-        PassOver();
-        continue;
-      }
-      if (options_.Strict) {
-        throw formats::FileError(lines_->Name(), static_cast<int>(lines_->LineNumber()), problem);
-      }
-      Skip(lines_->LineNumber(), problem);
-    }
-    return false;
-  }
-
-  std::pair<uint64_t, uint64_t> Progress() const noexcept override {
-    return {lines_->Consumed(), lines_->Size()};
-  }
+  using TextTraceReader::TextTraceReader;
 
  private:
   void Header(std::string_view line) {
@@ -70,15 +48,8 @@ class Trc final : public TraceReader {
     }
   }
 
-  const char* Parse(std::string_view line, Frame& frame) {
-    words_.clear();
-    size_t k = 0;
-    while (k < line.size()) {
-      while (k < line.size() && (line[k] == ' ' || line[k] == '\t')) ++k;
-      const size_t from = k;
-      while (k < line.size() && line[k] != ' ' && line[k] != '\t') ++k;
-      if (k > from) words_.push_back(line.substr(from, k - from));
-    }
+  const char* Parse(std::string_view line, Frame& frame) override {
+    SplitWords(line, words_);
     if (words_.empty()) return "";
     if (words_[0].starts_with(";")) {
       Header(line);
@@ -208,8 +179,6 @@ class Trc final : public TraceReader {
     return Data(data, length, frame);
   }
 
-  std::unique_ptr<LineSource> lines_;
-  ReadOptions options_;
   std::vector<std::string_view> words_;
   std::string version_ = "1.0";
   std::string columns_ = "NOTBIdRLD";
