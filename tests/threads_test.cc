@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -14,6 +15,7 @@
 #include "formats/json_property_bag.h"
 #include "ombrix/automation/late_binding.h"
 #include "ombrix/ombrix.h"
+#include "tools/cli.h"
 
 namespace ombrix {
 namespace {
@@ -109,6 +111,28 @@ TEST(ThreadsTest, ArraysOfAGoneImageOnThreadsOfTheirOwn) {
   }
   for (auto& thread : threads) thread.join();
   for (const auto& array : arrays) EXPECT_EQ(array->Count(), 200);
+}
+
+TEST(ThreadsTest, TheProgramReadsATraceOnAThreadBesideItsWriting) {
+  // Enough frames for many batches, channels that appear on the way, and
+  // lines the reader skips.
+  std::string log;
+  std::string expected;
+  for (int k = 0; k < 30000; ++k) {
+    char line[80];
+    std::snprintf(line, sizeof line, "(%d.%06d) can%d %03X#%02X%02X R\n", 1700000000 + k / 1000,
+                  k % 1000 * 1000, k / 7000, k % 0x800, k & 0xFF, k >> 8 & 0xFF);
+    log += line;
+    expected += line;
+    if (k % 9999 == 0) log += "not a frame\n";
+  }
+  std::istringstream in(log);
+  std::ostringstream out, err;
+  cli::Context context{in, out, err, ""};
+  const char* argv[] = {"ombrix", "trace", "convert", "-", "-o", "-", "--out-format", "candump"};
+  EXPECT_EQ(cli::Run(8, argv, context), 0);
+  EXPECT_EQ(out.str(), expected);
+  EXPECT_NE(err.str().find(":2: "), std::string::npos);
 }
 
 }  // namespace

@@ -16,6 +16,7 @@
 #include "formats/file_io.h"
 #include "ombrix/signals/message_codec.h"
 #include "tools/cli.h"
+#include "tools/frame_stream.h"
 #include "tools/json_text.h"
 #include "tools/signal_plot.h"
 #include "traces/trace_reader.h"
@@ -106,13 +107,12 @@ class ProgressBar {
   ~ProgressBar() {
     if (shown_) context_.err << "\r" << std::string(60, ' ') << "\r" << std::flush;
   }
-  void Update(const TraceReader& reader, uint64_t frames) {
-    if (!context_.progress || (frames & 0xFFFF) != 0) return;
+  void Update(uint64_t done, uint64_t size, uint64_t frames) {
+    if (!context_.progress) return;
     const auto now = std::chrono::steady_clock::now();
     if (now - last_ < std::chrono::milliseconds(250)) return;
     last_ = now;
     shown_ = true;
-    const auto [done, size] = reader.Progress();
     context_.err << "\r" << frames << " frames";
     if (size > 0) {
       const auto percent =
@@ -132,26 +132,32 @@ class ProgressBar {
 
 // Reads the trace, calling `use` for every frame the filter takes; reports
 // the lines skipped.
+// Reads the trace on a thread of its own, calling `use` here for every
+// frame the filter takes, with the channels' names; reports the lines skipped.
 template <typename Use>
 void ForEachFrame(const TraceOptions& options, Context& context, Use use) {
   const auto format = FormatNamed(options.in_format, "--in-format");
-  const auto reader = options.input == "-" && format != TraceFormat::Blf
-                          ? ReadTrace(context.in, "<stdin>", format, {options.strict})
-                          : OpenTrace(options.input, format, {options.strict});
+  FrameStream stream(options.input == "-" && format != TraceFormat::Blf
+                         ? ReadTrace(context.in, "<stdin>", format, {options.strict})
+                         : OpenTrace(options.input, format, {options.strict}));
   const Filter filter(options);
   ProgressBar progress(context);
-  Frame frame;
+  FrameBatch batch;
   uint64_t frames = 0;
-  while (reader->Next(frame)) {
-    progress.Update(*reader, ++frames);
-    if (filter.Takes(frame, reader->Channels())) use(frame, *reader);
+  while (stream.Next(batch)) {
+    frames += batch.frames.size();
+    progress.Update(batch.read, batch.size, frames);
+    for (const Frame& frame : batch.frames) {
+      if (filter.Takes(frame, *batch.channels)) use(frame, *batch.channels);
+    }
   }
-  for (const SkippedLine& skipped : reader->Skipped()) {
+  const TraceReader& reader = stream.Reader();
+  for (const SkippedLine& skipped : reader.Skipped()) {
     context.err << "ombrix: " << (options.input == "-" ? "<stdin>" : options.input) << ":"
                 << skipped.Line << ": " << skipped.Message << " (line skipped)\n";
   }
-  if (reader->SkippedCount() > reader->Skipped().size()) {
-    context.err << "ombrix: " << reader->SkippedCount() << " lines skipped in all\n";
+  if (reader.SkippedCount() > reader.Skipped().size()) {
+    context.err << "ombrix: " << reader.SkippedCount() << " lines skipped in all\n";
   }
 }
 
@@ -232,7 +238,7 @@ int Stats(const TraceOptions& options, Context& context) {
   std::map<std::tuple<uint16_t, bool, uint32_t>, Seen> seen;
   std::vector<std::string> channels;
   uint64_t frames = 0;
-  ForEachFrame(options, context, [&](const Frame& frame, const TraceReader& reader) {
+  ForEachFrame(options, context, [&](const Frame& frame, const std::vector<std::string>& names) {
     ++frames;
     Seen& s = seen[{frame.Channel, frame.Extended, frame.Has(kError) ? 0xFFFFFFFFu : frame.Id}];
     if (s.count > 0) {
@@ -246,7 +252,7 @@ int Stats(const TraceOptions& options, Context& context) {
     ++s.count;
     s.last = frame.Time;
     s.lengths |= uint64_t{1} << std::min<int>(frame.Length, 63);
-    if (channels.size() != reader.Channels().size()) channels = reader.Channels();
+    if (channels.size() != names.size()) channels = names;
   });
   context.out << Padded("channel", 8) << Padded("id", 12) << Padded("message", 20)
               << Padded("count", 10) << Padded("period ms", 11) << Padded("jitter ms", 11)
@@ -326,12 +332,13 @@ int DecodeTrace(const TraceOptions& options, Context& context) {
   }
   // What starts each row, by message and channel, made once.
   std::vector<std::vector<std::string>> prefixes(chosen.size());
-  const auto prefix = [&](size_t index, const Message& message, const TraceReader& reader,
+  const auto prefix = [&](size_t index, const Message& message,
+                          const std::vector<std::string>& channels,
                           uint16_t channel) -> const std::string& {
     auto& made = prefixes[index];
     if (made.size() <= channel) made.resize(channel + size_t{1});
     if (made[channel].empty()) {
-      const std::string& name = reader.Channels()[channel];
+      const std::string& name = channels[channel];
       made[channel] = json ? ", \"channel\": " + JsonString(name) +
                                  ", \"id\": " + std::to_string(message.FileId()) +
                                  ", \"message\": " + JsonString(message.Name) + ", \"signals\": {"
@@ -360,46 +367,47 @@ int DecodeTrace(const TraceOptions& options, Context& context) {
         text += json ? "null" : Number(s.Value);
       }
     };
-    ForEachFrame(options, context, [&](const Frame& frame, const TraceReader& reader) {
-      size_t index = 0;
-      const Message* message = decoder.Find(frame, &index);
-      if (message == nullptr || chosen[index].empty()) return;
-      decoder.codecs[index].Decode(frame.Bytes(), decoded);
-      by_signal.assign(message->Signals.size(), nullptr);
-      for (const DecodedSignal& s : decoded) {
-        by_signal[static_cast<size_t>(s.Definition - message->Signals.data())] = &s;
-      }
-      if (json) text += "{\"t\": ";
-      AppendSeconds(text, frame.Time);
-      text += prefix(index, *message, reader, frame.Channel);
-      if (json) {
-        bool any = false;
-        for (const auto& [signal, column] : chosen[index]) {
-          const DecodedSignal* s = by_signal[signal];
-          if (s == nullptr) continue;
-          if (any) text += ", ";
-          text += JsonString(s->Definition->Name);
-          text += ": ";
-          append_value(*s);
-          any = true;
-        }
-        text += "}}\n";
-      } else {
-        // Only this message's columns hold values; the others stay empty.
-        size_t at = 0;
-        for (const auto& [signal, column] : chosen[index]) {
-          text.append(column - at + 1, ',');
-          at = column + 1;
-          if (by_signal[signal] != nullptr) append_value(*by_signal[signal]);
-        }
-        text.append(headers.size() - at, ',');
-        text += '\n';
-      }
-      if (text.size() > (1u << 16)) {
-        sink(text);
-        text.clear();
-      }
-    });
+    ForEachFrame(options, context,
+                 [&](const Frame& frame, const std::vector<std::string>& channels) {
+                   size_t index = 0;
+                   const Message* message = decoder.Find(frame, &index);
+                   if (message == nullptr || chosen[index].empty()) return;
+                   decoder.codecs[index].Decode(frame.Bytes(), decoded);
+                   by_signal.assign(message->Signals.size(), nullptr);
+                   for (const DecodedSignal& s : decoded) {
+                     by_signal[static_cast<size_t>(s.Definition - message->Signals.data())] = &s;
+                   }
+                   if (json) text += "{\"t\": ";
+                   AppendSeconds(text, frame.Time);
+                   text += prefix(index, *message, channels, frame.Channel);
+                   if (json) {
+                     bool any = false;
+                     for (const auto& [signal, column] : chosen[index]) {
+                       const DecodedSignal* s = by_signal[signal];
+                       if (s == nullptr) continue;
+                       if (any) text += ", ";
+                       text += JsonString(s->Definition->Name);
+                       text += ": ";
+                       append_value(*s);
+                       any = true;
+                     }
+                     text += "}}\n";
+                   } else {
+                     // Only this message's columns hold values; the others stay empty.
+                     size_t at = 0;
+                     for (const auto& [signal, column] : chosen[index]) {
+                       text.append(column - at + 1, ',');
+                       at = column + 1;
+                       if (by_signal[signal] != nullptr) append_value(*by_signal[signal]);
+                     }
+                     text.append(headers.size() - at, ',');
+                     text += '\n';
+                   }
+                   if (text.size() > (1u << 16)) {
+                     sink(text);
+                     text.clear();
+                   }
+                 });
     sink(text);
   });
   return 0;
@@ -414,9 +422,10 @@ int Convert(const TraceOptions& options, Context& context) {
   }
   WriteOutput(options.output, context, [&](const formats::TextSink& sink) {
     const auto writer = MakeTraceWriter(*format, sink);
-    ForEachFrame(options, context, [&](const Frame& frame, const TraceReader& reader) {
-      writer->Write(frame, reader.Channels());
-    });
+    ForEachFrame(options, context,
+                 [&](const Frame& frame, const std::vector<std::string>& channels) {
+                   writer->Write(frame, channels);
+                 });
     writer->Finish();
   });
   return 0;
@@ -440,7 +449,7 @@ int Plot(const TraceOptions& options, size_t width, size_t height, Context& cont
   int64_t first = 0;
   int64_t last = 0;
   bool any = false;
-  ForEachFrame(options, context, [&](const Frame& frame, const TraceReader&) {
+  ForEachFrame(options, context, [&](const Frame& frame, const std::vector<std::string>&) {
     first = any ? std::min(first, frame.Time) : frame.Time;
     last = any ? std::max(last, frame.Time) : frame.Time;
     any = true;
@@ -457,7 +466,7 @@ int Plot(const TraceOptions& options, size_t width, size_t height, Context& cont
     panels.push_back(std::move(panel));
   }
   std::vector<DecodedSignal> decoded;
-  ForEachFrame(options, context, [&](const Frame& frame, const TraceReader&) {
+  ForEachFrame(options, context, [&](const Frame& frame, const std::vector<std::string>&) {
     size_t index = 0;
     const Message* message = decoder.Find(frame, &index);
     if (message == nullptr) return;
