@@ -27,6 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       FUZZ_CHECK(frame.Length <= 64);
       FUZZ_CHECK(frame.Id <= (frame.Extended ? 0x1FFFFFFFu : 0x7FFu));
       FUZZ_CHECK(frame.Channel < reader->Channels().size());
+      FUZZ_CHECK(!(frame.Has(kFd) && frame.Has(kRemote)));
     }
   } catch (const formats::FileError&) {
   }

@@ -31,6 +31,7 @@ void Check(const std::string& text, TraceFormat format) {
     FUZZ_CHECK(frame.Length <= (frame.Has(kFd) ? 64 : 8) || frame.Has(kRemote));
     FUZZ_CHECK(frame.Id <= (frame.Extended ? 0x1FFFFFFFu : 0x7FFu) || frame.Has(kError));
     FUZZ_CHECK(frame.Channel < reader->Channels().size());
+    FUZZ_CHECK(!(frame.Has(kFd) && frame.Has(kRemote)));  // CAN FD has no remote frames
     if (frames.size() < 256) {
       frames.push_back(frame);
       writer->Write(frame, reader->Channels());

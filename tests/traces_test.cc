@@ -90,9 +90,7 @@ TEST(TracesTest, CandumpLinesOfEveryKind) {
       "(1.0) can0 123##1" +
       std::string(130, '0') +
       "\n"
-      "(1.0) can0 123##1" +
-      std::string(18, '0') +
-      "\n"
+      "(1.0) can0 123##G00\n"
       "(1.0) can0 12G#11\n"
       "(1.0) can0 123#11 X\n"
       "(1.0) can0\n"
@@ -111,7 +109,7 @@ TEST(TracesTest, CandumpLinesOfEveryKind) {
             "5 the data ends in half a byte\n"
             "6 more than 8 bytes of classic data\n"
             "7 more than 64 bytes of data\n"
-            "8 a CAN FD frame of a length no length code has\n"
+            "8 the CAN FD flags are not a hexadecimal digit\n"
             "9 the identifier is not 3 or 8 hexadecimal digits\n"
             "10 unexpected text after the frame\n"
             "11 no frame after the interface\n");
@@ -222,7 +220,26 @@ TEST(TracesTest, PeakTrcOfEachVersion) {
   EXPECT_TRUE(ReadAll(*reader).empty());
   ASSERT_EQ(reader->Skipped().size(), 2u);
   EXPECT_EQ(reader->Skipped()[0].Message, "the identifier is not one");
-  EXPECT_EQ(reader->Skipped()[1].Message, "the time offset is not a number");
+  EXPECT_EQ(reader->Skipped()[1].Message,
+            "the time offset is not a number of milliseconds (to the year 2262)");
+}
+
+TEST(TracesTest, TimesBeyondWhatNanosecondsHoldAreRefusedNotWrapped) {
+  const auto reasons = [](const std::string& text, TraceFormat format) {
+    auto reader = ReadTraceText(text, format);
+    std::string found = std::to_string(ReadAll(*reader).size()) + " frames";
+    for (const SkippedLine& line : reader->Skipped()) found += "; " + line.Message;
+    return found;
+  };
+  EXPECT_EQ(reasons("(9000000000.999999) can0 123#11\n(9000000001.0) can0 123#11\n",
+                    TraceFormat::Candump),
+            "1 frames; the time is not a number of seconds");
+  EXPECT_EQ(reasons("base hex  timestamps relative\n8000000000.0 1 123 Rx d 1 11\n"
+                    "8000000000.0 1 123 Rx d 1 11\n",
+                    TraceFormat::Asc),
+            "1 frames; a time beyond the year 2262");
+  EXPECT_EQ(reasons(";$FILEVERSION=2.1\n1 1e30 DT 1 0123 Rx - 1 00\n", TraceFormat::Trc),
+            "0 frames; the time offset is not a number of milliseconds (to the year 2262)");
 }
 
 Frame RandomFrame(std::mt19937& random, int64_t& time) {

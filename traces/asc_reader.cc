@@ -85,7 +85,7 @@ std::optional<int64_t> DateOf(const std::vector<std::string_view>& words, size_t
           std::errc{}) {
     return std::nullopt;
   }
-  if (day < 1 || day > 31 || hour > 23 || minute > 59 || year < 1900 || year > 9999) {
+  if (day < 1 || day > 31 || hour > 23 || minute > 59 || year < 1678 || year > kLastYear) {
     return std::nullopt;
   }
   return (DaysFromCivil(year, month, day) * 86400 + hour * 3600 + minute * 60) * 1'000'000'000 +
@@ -151,8 +151,11 @@ class Asc final : public TextTraceReader {
     const auto offset = NanosecondsOf(words_[0]);
     if (!offset || words_.size() < 3) return "";  // "End TriggerBlock" and other events
     frame = Frame();
-    last_ = relative_ ? last_ + *offset : *offset;
-    frame.Time = start_ + last_;
+    const auto last = relative_ ? Later(last_, *offset) : offset;
+    const auto time = last ? Later(start_, *last) : std::nullopt;
+    if (!time) return "a time beyond the year 2262";
+    last_ = *last;
+    frame.Time = *time;
     const bool fd = Same(words_[1], "CANFD");
     const size_t channel_at = fd ? 2 : 1;
     if (channel_at >= words_.size() || !Number(words_[channel_at], 10)) return "";
@@ -181,11 +184,7 @@ class Asc final : public TextTraceReader {
       const auto length = Number(words_[k + 3], 10);
       if (!code || *code > 15 || !length || *length > 64) return "a bad CAN FD length";
       frame.Channel = ChannelIndex(words_[channel_at]);
-      if (*length == 0 && *code != 0) {
-        frame.Flags |= kRemote;
-        frame.Length = kFdLengths[*code];
-        return nullptr;
-      }
+      // CAN FD has no remote frames: a length of 0 is a data frame of no bytes.
       return Bytes(k + 4, *length, base_, frame);
     }
     // CH ID Rx|Tx d|r DLC BYTES...

@@ -13,6 +13,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <limits>
 #include <vector>
 
 #include "formats/file_error.h"
@@ -55,7 +56,8 @@ class Blf final : public TraceReader {
     }
     // The start time: year, month, weekday, day, hour, minute, second, ms.
     const auto field = [&](int k) { return Little<uint16_t>(header + 40 + 2 * k); };
-    if (field(0) >= 1970 && field(1) >= 1 && field(1) <= 12 && field(3) >= 1 && field(3) <= 31) {
+    if (field(0) >= 1970 && field(0) <= kLastYear && field(1) >= 1 && field(1) <= 12 &&
+        field(3) >= 1 && field(3) <= 31) {
       start_ = (DaysFrom(field(0), field(1), field(3)) * 86400 + field(4) * 3600 + field(5) * 60 +
                 field(6)) *
                    1'000'000'000 +
@@ -191,9 +193,8 @@ class Blf final : public TraceReader {
       return true;
     }
     const size_t own_header = version == 1 ? 16 : 24;
-    if (size < 16 + own_header || header_size < 16 + own_header) {
-      PassOver();
-      return true;
+    if (size < 16 + own_header || header_size < 16 + own_header || header_size > size) {
+      return Bad("an object header of a bad size");
     }
     const uint32_t flags = Little<uint32_t>(object + 16);
     const uint64_t ticks = Little<uint64_t>(object + 24);  // in both header versions
@@ -201,7 +202,13 @@ class Blf final : public TraceReader {
     const size_t length = size - header_size;
     frame.Flags = 0;
     frame.Length = 0;
-    frame.Time = start_ + static_cast<int64_t>(flags == 1 ? ticks * 10'000 : ticks);
+    // Ticks of 10 µs or of 1 ns from the start, within what 64 bits of
+    // nanoseconds hold.
+    const uint64_t most = static_cast<uint64_t>(std::numeric_limits<int64_t>::max());
+    if (ticks > (flags == 1 ? most / 10'000 : most)) return Bad("a time beyond the year 2262");
+    const auto time = Later(start_, static_cast<int64_t>(flags == 1 ? ticks * 10'000 : ticks));
+    if (!time) return Bad("a time beyond the year 2262");
+    frame.Time = *time;
     switch (type) {
       case kCanMessage:
       case kCanMessage2:
@@ -231,7 +238,7 @@ class Blf final : public TraceReader {
         if ((fd & 2) != 0) frame.Flags |= kBitRateSwitch;
         if ((fd & 4) != 0) frame.Flags |= kErrorState;
         frame.Length = std::min<uint8_t>(body[14], 64);
-        if ((frame.Flags & kRemote) != 0) frame.Length = kFdLengths[body[3] & 15];
+        if ((frame.Flags & (kRemote | kFd)) == kRemote) frame.Length = kFdLengths[body[3] & 15];
         std::memcpy(frame.Data.data(), body + 20, frame.Length);
         break;
       }
@@ -255,6 +262,8 @@ class Blf final : public TraceReader {
         PassOver();
         return true;
     }
+    // CAN FD has no remote frames (an FD object may hold a classic one).
+    if ((frame.Flags & kFd) != 0) frame.Flags &= static_cast<uint8_t>(~kRemote);
     frame_ready_ = true;
     return true;
   }

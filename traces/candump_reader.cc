@@ -101,10 +101,8 @@ class Candump final : public TextTraceReader {
       frame.Data[length++] = static_cast<uint8_t>(high << 4 | low);
       p += 2;
     }
-    if ((frame.Flags & kFd) != 0 && length > 8 &&
-        kFdLengths[LengthCode(static_cast<uint8_t>(length))] != length) {
-      return "a CAN FD frame of a length no length code has";
-    }
+    // CAN FD lengths beyond 8 come in steps (12, 16, ... 64); like can-utils,
+    // any length up to 64 is taken as given.
     frame.Length = static_cast<uint8_t>(length);
     if (p < end && *p == '_') {
       // A classic frame's length code above 8: the data is 8 bytes all the same.

@@ -90,7 +90,9 @@ bool LineSource::Next(std::string_view& line) {
     const char* start = buffer_.data() + begin_;
     const size_t left = filled_ - begin_;
     const auto* found =
-        static_cast<const char*>(std::memchr(start + searched, '\n', left - searched));
+        left > searched
+            ? static_cast<const char*>(std::memchr(start + searched, '\n', left - searched))
+            : nullptr;
     size_t length = left;
     size_t taken = left;
     if (found != nullptr) {

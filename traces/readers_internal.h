@@ -63,6 +63,17 @@ inline constexpr std::array<int8_t, 256> kHexValues = [] {
 /// The value of a hexadecimal digit, or -1.
 inline int HexDigit(char c) noexcept { return kHexValues[static_cast<unsigned char>(c)]; }
 
+/// `start` + `offset` nanoseconds, or none beyond what 64 bits hold
+/// (the years 1677 to 2262).
+inline std::optional<int64_t> Later(int64_t start, int64_t offset) noexcept {
+  int64_t sum = 0;
+  if (__builtin_add_overflow(start, offset, &sum)) return std::nullopt;
+  return sum;
+}
+
+/// The latest year a time of nanoseconds since 1970 reaches.
+inline constexpr int64_t kLastYear = 2261;
+
 /// Seconds with a fraction ("12.345678", at most 9 decimals used, more
 /// ignored) as nanoseconds; none for anything else or beyond ±292 years.
 std::optional<int64_t> NanosecondsOf(std::string_view text) noexcept;

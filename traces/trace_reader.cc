@@ -195,8 +195,9 @@ std::optional<int64_t> NanosecondsOf(std::string_view text) noexcept {
   int64_t seconds = 0;
   size_t k = 0;
   for (; k < text.size() && text[k] >= '0' && text[k] <= '9'; ++k) {
-    if (seconds > 9'000'000'000) return std::nullopt;
     seconds = seconds * 10 + (text[k] - '0');
+    // Beyond this, nanoseconds no longer fit 64 bits.
+    if (seconds > 9'000'000'000) return std::nullopt;
   }
   if (k == 0) return std::nullopt;
   int64_t fraction = 0;

@@ -8,6 +8,7 @@
 // CAN FD data (with bit rate switch, error state, both), RR remote request,
 // ER error frame; status and event lines are passed over.
 #include <charconv>
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -37,8 +38,9 @@ class Trc final : public TextTraceReader {
       // Days since 30 December 1899 (25569 days before 1970), fraction of a day.
       double days = 0;
       const auto [end, error] = std::from_chars(start->data(), start->data() + start->size(), days);
-      if (error == std::errc{}) {
-        start_ = static_cast<int64_t>((days - 25569.0) * 86400.0 * 1e9);
+      const double nanoseconds = (days - 25569.0) * 86400.0 * 1e9;
+      if (error == std::errc{} && std::abs(nanoseconds) < 9e18) {
+        start_ = static_cast<int64_t>(nanoseconds);
       }
     } else if (auto columns = value("$COLUMNS=")) {
       columns_.clear();
@@ -72,7 +74,12 @@ class Trc final : public TextTraceReader {
     const auto [end, error] =
         std::from_chars(milliseconds.data(), milliseconds.data() + milliseconds.size(), offset);
     if (error != std::errc{} || end != milliseconds.data() + milliseconds.size()) return false;
-    frame.Time = start_ + static_cast<int64_t>(offset * 1e6 + (offset < 0 ? -0.5 : 0.5));
+    // Within what 64 bits of nanoseconds hold, from the start.
+    const double nanoseconds = offset * 1e6 + (offset < 0 ? -0.5 : 0.5);
+    if (!(std::abs(nanoseconds) < 9e18)) return false;
+    const auto time = Later(start_, static_cast<int64_t>(nanoseconds));
+    if (!time) return false;
+    frame.Time = *time;
     return true;
   }
 
@@ -99,7 +106,8 @@ class Trc final : public TextTraceReader {
   // "N) OFFSET [Rx|Tx] ID LENGTH DATA..."
   const char* Version1(Frame& frame) {
     if (words_.size() < 4 || !words_[0].ends_with(")")) return "not a numbered message line";
-    if (!Time(words_[1], frame)) return "the time offset is not a number";
+    if (!Time(words_[1], frame))
+      return "the time offset is not a number of milliseconds (to the year 2262)";
     size_t at = 2;
     if (words_[at] == "Rx" || words_[at] == "Tx") {
       if (words_[at] == "Tx") frame.Flags |= kTransmitted;
@@ -124,7 +132,8 @@ class Trc final : public TextTraceReader {
     for (size_t c = 0; c < columns_.size() && c < words_.size(); ++c) {
       switch (columns_[c]) {
         case 'O':
-          if (!Time(words_[c], frame)) return "the time offset is not a number";
+          if (!Time(words_[c], frame))
+            return "the time offset is not a number of milliseconds (to the year 2262)";
           break;
         case 'T':
           type = words_[c];
