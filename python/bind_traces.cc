@@ -118,7 +118,8 @@ void BindTraces(py::module_& module) {
       });
 
   py::class_<Trace>(
-      module, "Trace", "A bus trace read one frame at a time: candump log, Vector ASC or BLF, PEAK TRC.")
+      module, "Trace",
+      "A bus trace read one frame at a time: candump log, Vector ASC or BLF, PEAK TRC.")
       .def(
           py::init<const std::string&, const std::optional<std::string>&, bool>(), py::arg("path"),
           py::kw_only(), py::arg("format") = py::none(), py::arg("strict") = false,

@@ -1,13 +1,13 @@
 // The component server through its C interface alone, linked against the
 // shared library as any other language's client is.
-#include "ombrix/ombrix_c.h"
-
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "ombrix/ombrix_c.h"
 
 namespace {
 

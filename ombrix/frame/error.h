@@ -66,10 +66,10 @@ inline constexpr int32_t kTypeMismatch = 13;
 inline constexpr int32_t kObjectNotSet = 91;
 inline constexpr int32_t kInvalidUseOfNull = 94;
 inline constexpr int32_t kNotAnInstance = 97;
-inline constexpr int32_t kCannotCreateObject = 429;  ///< creation by name refused
-inline constexpr int32_t kNoSuchMember = 438;        ///< late binding: no such member
+inline constexpr int32_t kCannotCreateObject = 429;   ///< creation by name refused
+inline constexpr int32_t kNoSuchMember = 438;         ///< late binding: no such member
 inline constexpr int32_t kArgumentNotOptional = 449;  ///< late binding: argument left out
-inline constexpr int32_t kWrongArgumentCount = 450;  ///< late binding: too many, or bad assignment
+inline constexpr int32_t kWrongArgumentCount = 450;   ///< late binding: too many, or bad assignment
 inline constexpr int32_t kLibrary = 1000;
 inline constexpr int32_t kFieldRange = 2000;
 ///@}
