@@ -30,16 +30,6 @@ bool Same(std::string_view a, std::string_view b) noexcept {
   return true;
 }
 
-// Days from 1970-01-01 to a civil date (proleptic Gregorian).
-int64_t DaysFromCivil(int64_t y, unsigned m, unsigned d) noexcept {
-  y -= m <= 2;
-  const int64_t era = (y >= 0 ? y : y - 399) / 400;
-  const auto yoe = static_cast<unsigned>(y - era * 400);
-  const unsigned doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
-  const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + static_cast<int64_t>(doe) - 719468;
-}
-
 // "Tue Dec 08 09:00:31.123 am 2026" (weekday, am/pm and fraction optional;
 // English or German month names), as nanoseconds since 1970 read as UTC.
 std::optional<int64_t> DateOf(const std::vector<std::string_view>& words, size_t from) {

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "formats/file_error.h"
+#include "ombrix/frame/detail/allocation.h"
 #include "traces/readers_internal.h"
 
 namespace ombrix::traces::detail {
@@ -58,8 +59,8 @@ class Blf final : public TraceReader {
     const auto field = [&](int k) { return Little<uint16_t>(header + 40 + 2 * k); };
     if (field(0) >= 1970 && field(0) <= kLastYear && field(1) >= 1 && field(1) <= 12 &&
         field(3) >= 1 && field(3) <= 31) {
-      start_ = (DaysFrom(field(0), field(1), field(3)) * 86400 + field(4) * 3600 + field(5) * 60 +
-                field(6)) *
+      start_ = (DaysFromCivil(field(0), field(1), field(3)) * 86400 + field(4) * 3600 +
+                field(5) * 60 + field(6)) *
                    1'000'000'000 +
                int64_t{field(7)} * 1'000'000;
     }
@@ -71,30 +72,23 @@ class Blf final : public TraceReader {
   ~Blf() override { Close(); }
 
   bool Next(Frame& frame) override {
-    for (;;) {
-      // Objects from the containers read so far.
-      while (Object(frame)) {
-        if (frame_ready_) {
-          frame_ready_ = false;
-          return true;
+    return ombrix::detail::OrOutOfMemory([&] {
+      for (;;) {
+        // Objects from the containers read so far.
+        while (Object(frame)) {
+          if (frame_ready_) {
+            frame_ready_ = false;
+            return true;
+          }
         }
+        if (!NextContainer()) return false;
       }
-      if (!NextContainer()) return false;
-    }
+    });
   }
 
   std::pair<uint64_t, uint64_t> Progress() const noexcept override { return {consumed_, size_}; }
 
  private:
-  static int64_t DaysFrom(int64_t y, unsigned m, unsigned d) noexcept {
-    y -= m <= 2;
-    const int64_t era = (y >= 0 ? y : y - 399) / 400;
-    const auto yoe = static_cast<unsigned>(y - era * 400);
-    const unsigned doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
-    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + static_cast<int64_t>(doe) - 719468;
-  }
-
   void Close() noexcept {
     if (owned_ && descriptor_ >= 0) ::close(descriptor_);
     descriptor_ = -1;

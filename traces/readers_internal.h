@@ -71,6 +71,9 @@ inline std::optional<int64_t> Later(int64_t start, int64_t offset) noexcept {
   return sum;
 }
 
+/// Days from 1970-01-01 to a civil date (proleptic Gregorian).
+int64_t DaysFromCivil(int64_t year, unsigned month, unsigned day) noexcept;
+
 /// The latest year a time of nanoseconds since 1970 reaches.
 inline constexpr int64_t kLastYear = 2261;
 

@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "formats/file_error.h"
+#include "ombrix/frame/detail/allocation.h"
 #include "traces/readers_internal.h"
 
 namespace ombrix::traces {
@@ -140,38 +141,54 @@ std::unique_ptr<TraceReader> OpenTrace(const std::string& path, std::optional<Tr
     char magic[4] = {};
     if (file.read(magic, 4) && std::string_view(magic, 4) == "LOGG") format = TraceFormat::Blf;
   }
-  if (format == TraceFormat::Blf) return detail::BlfReader(path, options);
-  return Reader(std::make_unique<detail::LineSource>(path), format, options);
+  return ombrix::detail::OrOutOfMemory([&] {
+    if (format == TraceFormat::Blf) return detail::BlfReader(path, options);
+    return Reader(std::make_unique<detail::LineSource>(path), format, options);
+  });
 }
 
 std::unique_ptr<TraceReader> ReadTrace(std::istream& stream, const std::string& name,
                                        std::optional<TraceFormat> format,
                                        const ReadOptions& options) {
-  return Reader(std::make_unique<detail::LineSource>(stream, name), format, options);
+  return ombrix::detail::OrOutOfMemory(
+      [&] { return Reader(std::make_unique<detail::LineSource>(stream, name), format, options); });
 }
 
 std::unique_ptr<TraceReader> ReadTraceText(std::string text, TraceFormat format,
                                            const ReadOptions& options, const std::string& name) {
-  return ReaderOf(std::make_unique<detail::LineSource>(std::move(text), name), format, options);
+  return ombrix::detail::OrOutOfMemory([&] {
+    return ReaderOf(std::make_unique<detail::LineSource>(std::move(text), name), format, options);
+  });
 }
 
 namespace detail {
 
+int64_t DaysFromCivil(int64_t y, unsigned m, unsigned d) noexcept {
+  y -= m <= 2;
+  const int64_t era = (y >= 0 ? y : y - 399) / 400;
+  const auto yoe = static_cast<unsigned>(y - era * 400);
+  const unsigned doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
+  const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  return era * 146097 + static_cast<int64_t>(doe) - 719468;
+}
+
 bool TextTraceReader::Next(Frame& frame) {
-  std::string_view line;
-  while (lines_->Next(line)) {
-    const char* problem = Parse(line, frame);
-    if (problem == nullptr) return true;
-    if (*problem == '\0') {
-      PassOver();
-      continue;
+  return ombrix::detail::OrOutOfMemory([&] {
+    std::string_view line;
+    while (lines_->Next(line)) {
+      const char* problem = Parse(line, frame);
+      if (problem == nullptr) return true;
+      if (*problem == '\0') {
+        PassOver();
+        continue;
+      }
+      if (options_.Strict) {
+        throw formats::FileError(lines_->Name(), static_cast<int>(lines_->LineNumber()), problem);
+      }
+      Skip(lines_->LineNumber(), problem);
     }
-    if (options_.Strict) {
-      throw formats::FileError(lines_->Name(), static_cast<int>(lines_->LineNumber()), problem);
-    }
-    Skip(lines_->LineNumber(), problem);
-  }
-  return false;
+    return false;
+  });
 }
 
 void SplitWords(std::string_view line, std::vector<std::string_view>& words) {

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <ctime>
 
+#include "ombrix/frame/detail/allocation.h"
+
 namespace ombrix::traces {
 namespace {
 
@@ -14,7 +16,18 @@ class Buffered : public TraceWriter {
  public:
   explicit Buffered(TraceSink sink) : sink_(std::move(sink)) { text_.reserve(kPiece + 512); }
 
+  void Write(const Frame& frame, const std::vector<std::string>& channels) final {
+    ombrix::detail::OrOutOfMemory([&] { Put(frame, channels); });
+  }
+  void Finish() final {
+    ombrix::detail::OrOutOfMemory([&] { End(); });
+  }
+
  protected:
+  // The frame's text; what ends the trace.
+  virtual void Put(const Frame& frame, const std::vector<std::string>& channels) = 0;
+  virtual void End() = 0;
+
   void Flush(bool all) {
     if (!text_.empty() && (all || text_.size() >= kPiece)) {
       sink_(text_);
@@ -45,7 +58,7 @@ class CandumpWriter final : public Buffered {
  public:
   using Buffered::Buffered;
 
-  void Write(const Frame& frame, const std::vector<std::string>& channels) override {
+  void Put(const Frame& frame, const std::vector<std::string>& channels) override {
     text_ += '(';
     text_ += SecondsText(frame.Time);
     text_ += ") ";
@@ -79,7 +92,7 @@ class CandumpWriter final : public Buffered {
     Flush(false);
   }
 
-  void Finish() override { Flush(true); }
+  void End() override { Flush(true); }
 
  private:
   inline static const std::string kNone;
@@ -89,7 +102,7 @@ class AscWriter final : public Buffered {
  public:
   using Buffered::Buffered;
 
-  void Write(const Frame& frame, const std::vector<std::string>& channels) override {
+  void Put(const Frame& frame, const std::vector<std::string>& channels) override {
     if (!started_) Start(frame.Time);
     Time(frame.Time - start_);
     const uint32_t channel = Number(frame.Channel, channels);
@@ -134,7 +147,7 @@ class AscWriter final : public Buffered {
     Flush(false);
   }
 
-  void Finish() override {
+  void End() override {
     if (!started_) Start(0);
     text_ += "End TriggerBlock\n";
     Flush(true);
