@@ -5,6 +5,7 @@
 #include <benchmark/benchmark.h>
 
 #include <array>
+#include <charconv>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "bench/ten_signals.h"
 #include "formats/dbc/dbc_file.h"
 #include "ombrix/signals/message_codec.h"
+#include "ombrix/signals/physical_text.h"
 
 namespace ombrix {
 namespace {
@@ -72,6 +74,38 @@ void BM_DecodeTenValues(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_DecodeTenValues);
+
+// The ten physical values of each frame written as text, as a decoded
+// trace writes them: the shortest text of each double through std::to_chars
+// (arg 0), and the exact decimals of raw × factor + offset (arg 1).
+void BM_WriteTenValues(benchmark::State& state) {
+  const signals::SignalDatabase database = formats::ParseDbc(bench::kTenSignals);
+  const signals::MessageCodec codec(database.Messages.front());
+  std::vector<signals::PhysicalText> writers;
+  for (const signals::Signal& signal : database.Messages.front().Signals) {
+    writers.emplace_back(signal);
+  }
+  std::vector<std::vector<signals::DecodedSignal>> frames;
+  for (const auto& frame : Frames()) frames.push_back(codec.Decode(frame));
+  const bool exact = state.range(0) != 0;
+  std::string text;
+  size_t k = 0;
+  for (auto _ : state) {
+    text.clear();
+    const auto& frame = frames[k++ & 255];
+    for (size_t s = 0; s < frame.size(); ++s) {
+      if (exact) {
+        writers[s].Append(text, frame[s]);
+      } else {
+        char number[32];
+        text.append(number, std::to_chars(number, number + sizeof number, frame[s].Value).ptr);
+      }
+      text += ',';
+    }
+    benchmark::DoNotOptimize(text.data());
+  }
+}
+BENCHMARK(BM_WriteTenValues)->ArgName("exact")->Arg(0)->Arg(1);
 
 void BM_DecodeTenSignalsByHand(benchmark::State& state) {
   const auto frames = Frames();

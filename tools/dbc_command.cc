@@ -12,6 +12,7 @@
 #include "ombrix/frame/regional_settings.h"
 #include "ombrix/frame/shortest_number_internal.h"
 #include "ombrix/signals/message_codec.h"
+#include "ombrix/signals/physical_text.h"
 #include "tools/cli.h"
 #include "tools/json_text.h"
 
@@ -83,6 +84,10 @@ int Decode(const SignalDatabase& db, const std::string& id, const std::string& h
   frame->Text(HexArgument(hex, context));
   const MessageCodec codec(message);
   const auto decoded = codec.Decode(std::as_const(*frame).Bytes());
+  // Physical values as exact decimals where the factor and offset allow.
+  const auto value_text = [](const DecodedSignal& s, const std::string& not_finite) {
+    return std::isfinite(s.Value) ? PhysicalText(*s.Definition)(s) : not_finite;
+  };
   if (json) {
     context.out << "{\"message\": " << JsonString(message.Name) << ", \"id\": " << message.FileId()
                 << ", \"signals\": {";
@@ -96,7 +101,7 @@ int Decode(const SignalDatabase& db, const std::string& id, const std::string& h
                                                   (64 - s.Definition->Length))
                                  : std::to_string(s.Bits))
                           : JsonNumber(s.Raw))
-                  << ", \"value\": " << JsonNumber(s.Value)
+                  << ", \"value\": " << value_text(s, "null")
                   << ", \"unit\": " << JsonString(s.Definition->Unit)
                   << ", \"text\": " << (s.Text ? JsonString(*s.Text) : "null") << "}";
     }
@@ -105,7 +110,7 @@ int Decode(const SignalDatabase& db, const std::string& id, const std::string& h
   }
   context.out << message.Name << " (" << IdText(message) << ")\n";
   for (const DecodedSignal& s : decoded) {
-    context.out << "  " << s.Definition->Name << " = " << Number(s.Value);
+    context.out << "  " << s.Definition->Name << " = " << value_text(s, Number(s.Value));
     if (!s.Definition->Unit.empty()) context.out << " " << s.Definition->Unit;
     if (s.Text) context.out << " (" << *s.Text << ")";
     context.out << "\n";

@@ -5,11 +5,13 @@ namespace {
 
 constexpr size_t kBatch = 4096;
 constexpr size_t kAhead = 4;
+// The reading thread does a batch's work itself when this many wait.
+constexpr size_t kBehind = 2;
 
 }  // namespace
 
-FrameStream::FrameStream(std::unique_ptr<traces::TraceReader> reader)
-    : reader_(std::move(reader)), thread_([this] { Read(); }) {}
+FrameStream::FrameStream(std::unique_ptr<traces::TraceReader> reader, BatchWork work)
+    : reader_(std::move(reader)), work_(std::move(work)), thread_([this] { Read(); }) {}
 
 FrameStream::~FrameStream() {
   {
@@ -44,9 +46,17 @@ void FrameStream::Read() {
       }
       batch.channels = channels;
       std::tie(batch.read, batch.size) = reader_->Progress();
+      bool worked = false;
+      if (work_ && count > 0) {
+        {
+          const std::lock_guard lock(mutex_);
+          worked = ready_.size() >= kBehind;
+        }
+        if (worked) work_(batch);
+      }
       {
         const std::lock_guard lock(mutex_);
-        if (count > 0) ready_.push_back(std::move(batch));
+        if (count > 0) ready_.emplace_back(std::move(batch), worked);
         if (count < kBatch) done_ = true;
       }
       changed_.notify_all();
@@ -67,10 +77,12 @@ bool FrameStream::Next(FrameBatch& batch) {
   changed_.wait(lock, [&] { return !ready_.empty() || done_; });
   if (!batch.frames.empty() && spare_.size() < kAhead) spare_.push_back(std::move(batch));
   if (!ready_.empty()) {
-    batch = std::move(ready_.front());
+    batch = std::move(ready_.front().first);
+    const bool worked = ready_.front().second;
     ready_.pop_front();
     lock.unlock();
     changed_.notify_all();
+    if (work_ && !worked) work_(batch);
     return true;
   }
   if (failure_) std::rethrow_exception(failure_);

@@ -1,12 +1,15 @@
 // The program's trace reading on a thread of its own: frames come in
 // batches while the caller decodes and writes the ones before, so that
-// reading and formatting each take a core.
+// reading and formatting each take a core. Work on a batch (formatting it)
+// goes to the reading thread whenever the caller falls behind, so that
+// neither core waits for the other.
 #pragma once
 
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <exception>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -23,12 +26,18 @@ struct FrameBatch {
   std::shared_ptr<const std::vector<std::string>> channels;
   uint64_t read = 0;  ///< bytes of the trace read so far
   uint64_t size = 0;  ///< the trace's size, 0 when unknown
+  std::string text;   ///< what the work made of the frames
 };
+
+/// Work on a batch, done on either thread: it may only read what it shares.
+using BatchWork = std::function<void(FrameBatch&)>;
 
 /// Reads a trace on a thread of its own, a few batches ahead.
 class FrameStream {
  public:
-  explicit FrameStream(std::unique_ptr<traces::TraceReader> reader);
+  /// Reads with `reader`; `work`, when given, is done on every batch
+  /// before Next hands it out.
+  explicit FrameStream(std::unique_ptr<traces::TraceReader> reader, BatchWork work = {});
   FrameStream(const FrameStream&) = delete;
   FrameStream& operator=(const FrameStream&) = delete;
   ~FrameStream();
@@ -43,9 +52,11 @@ class FrameStream {
   void Read();
 
   std::unique_ptr<traces::TraceReader> reader_;
+  const BatchWork work_;
   std::mutex mutex_;
   std::condition_variable changed_;
-  std::deque<FrameBatch> ready_;
+  // Batches read, each with whether its work is done.
+  std::deque<std::pair<FrameBatch, bool>> ready_;
   std::vector<FrameBatch> spare_;
   bool done_ = false;
   bool stop_ = false;

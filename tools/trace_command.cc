@@ -15,6 +15,7 @@
 #include "formats/dbc/dbc_file.h"
 #include "formats/file_io.h"
 #include "ombrix/signals/message_codec.h"
+#include "ombrix/signals/physical_text.h"
 #include "tools/cli.h"
 #include "tools/frame_stream.h"
 #include "tools/json_text.h"
@@ -130,26 +131,24 @@ class ProgressBar {
   std::chrono::steady_clock::time_point last_{};
 };
 
-// Reads the trace, calling `use` for every frame the filter takes; reports
-// the lines skipped.
-// Reads the trace on a thread of its own, calling `use` here for every
-// frame the filter takes, with the channels' names; reports the lines skipped.
+// Reads the trace on a thread of its own and hands each batch of frames to
+// `use` here, in order; `work`, when given, is done on each batch first, on
+// the reading thread when this one falls behind, here otherwise. Reports the
+// lines skipped.
 template <typename Use>
-void ForEachFrame(const TraceOptions& options, Context& context, Use use) {
+void ReadBatches(const TraceOptions& options, Context& context, BatchWork work, Use use) {
   const auto format = FormatNamed(options.in_format, "--in-format");
   FrameStream stream(options.input == "-" && format != TraceFormat::Blf
                          ? ReadTrace(context.in, "<stdin>", format, {options.strict})
-                         : OpenTrace(options.input, format, {options.strict}));
-  const Filter filter(options);
+                         : OpenTrace(options.input, format, {options.strict}),
+                     std::move(work));
   ProgressBar progress(context);
   FrameBatch batch;
   uint64_t frames = 0;
   while (stream.Next(batch)) {
     frames += batch.frames.size();
     progress.Update(batch.read, batch.size, frames);
-    for (const Frame& frame : batch.frames) {
-      if (filter.Takes(frame, *batch.channels)) use(frame, *batch.channels);
-    }
+    use(batch);
   }
   const TraceReader& reader = stream.Reader();
   for (const SkippedLine& skipped : reader.Skipped()) {
@@ -159,6 +158,18 @@ void ForEachFrame(const TraceOptions& options, Context& context, Use use) {
   if (reader.SkippedCount() > reader.Skipped().size()) {
     context.err << "ombrix: " << reader.SkippedCount() << " lines skipped in all\n";
   }
+}
+
+// Reads the trace, calling `use` here for every frame the filter takes, with
+// the channels' names.
+template <typename Use>
+void ForEachFrame(const TraceOptions& options, Context& context, Use use) {
+  const Filter filter(options);
+  ReadBatches(options, context, {}, [&](const FrameBatch& batch) {
+    for (const Frame& frame : batch.frames) {
+      if (filter.Takes(frame, *batch.channels)) use(frame, *batch.channels);
+    }
+  });
 }
 
 // Writes text to the output: standard output, or a file written safely.
@@ -295,27 +306,138 @@ std::string CsvField(const std::string& text) {
   return quoted + "\"";
 }
 
-int DecodeTrace(const TraceOptions& options, Context& context) {
-  const Decoder decoder(options.dbc);
-  // Each message's chosen signals and their columns.
-  std::vector<std::vector<std::pair<size_t, size_t>>> chosen(decoder.database.Messages.size());
-  std::vector<std::string> headers;
-  const auto choose = [&](size_t m, size_t s) {
-    const Message& message = decoder.database.Messages[m];
-    const Signal& signal = message.Signals[s];
-    chosen[m].emplace_back(s, headers.size());
-    headers.push_back(message.Name + "." + signal.Name +
-                      (signal.Unit.empty() ? "" : " [" + signal.Unit + "]"));
-  };
-  if (options.signals.empty()) {
-    for (size_t m = 0; m < chosen.size(); ++m) {
-      for (size_t s = 0; s < decoder.database.Messages[m].Signals.size(); ++s) choose(m, s);
+// Decoded frames as rows of CSV or JSON Lines: immutable once made, so that
+// the reading thread and the program's own may both write rows.
+class RowWriter {
+ public:
+  RowWriter(const Decoder& decoder, const Filter& filter, bool json,
+            const std::vector<std::string>& signals)
+      : decoder_(decoder), filter_(filter), json_(json), chosen_(decoder.database.Messages.size()) {
+    const auto choose = [&](size_t m, size_t s) {
+      const Message& message = decoder.database.Messages[m];
+      const Signal& signal = message.Signals[s];
+      chosen_[m].emplace_back(s, headers_.size());
+      headers_.push_back(message.Name + "." + signal.Name +
+                         (signal.Unit.empty() ? "" : " [" + signal.Unit + "]"));
+    };
+    if (signals.empty()) {
+      for (size_t m = 0; m < chosen_.size(); ++m) {
+        for (size_t s = 0; s < decoder.database.Messages[m].Signals.size(); ++s) choose(m, s);
+      }
+    }
+    for (const std::string& wanted : signals) {
+      const auto [message, signal] = SignalAt(decoder, wanted);
+      choose(message, signal);
+    }
+    // Each message's chosen signals in column order.
+    for (auto& columns : chosen_) {
+      std::sort(columns.begin(), columns.end(),
+                [](const auto& a, const auto& b) { return a.second < b.second; });
+    }
+    physical_.resize(chosen_.size());
+    for (size_t m = 0; m < chosen_.size(); ++m) {
+      for (const Signal& signal : decoder.database.Messages[m].Signals) {
+        physical_[m].emplace_back(signal);
+      }
     }
   }
-  for (const std::string& wanted : options.signals) {
-    const auto [message, signal] = SignalAt(decoder, wanted);
-    choose(message, signal);
+
+  // The CSV header line; nothing for JSON Lines.
+  std::string Header() const {
+    if (json_) return {};
+    std::string text = "t,channel,id,message";
+    for (const std::string& header : headers_) text += "," + CsvField(header);
+    return text + "\n";
   }
+
+  // The rows of the batch's frames that the filter takes, into batch.text.
+  void Write(FrameBatch& batch) const {
+    std::string& text = batch.text;
+    text.clear();
+    std::vector<DecodedSignal> decoded;
+    std::vector<const DecodedSignal*> by_signal;
+    // What starts each row, by message and channel, made once a batch.
+    std::vector<std::vector<std::string>> prefixes(chosen_.size());
+    for (const Frame& frame : batch.frames) {
+      if (!filter_.Takes(frame, *batch.channels)) continue;
+      size_t index = 0;
+      const Message* message = decoder_.Find(frame, &index);
+      if (message == nullptr || chosen_[index].empty()) continue;
+      decoder_.codecs[index].Decode(frame.Bytes(), decoded);
+      by_signal.assign(message->Signals.size(), nullptr);
+      for (const DecodedSignal& s : decoded) {
+        by_signal[static_cast<size_t>(s.Definition - message->Signals.data())] = &s;
+      }
+      if (json_) text += "{\"t\": ";
+      AppendSeconds(text, frame.Time);
+      auto& made = prefixes[index];
+      if (made.size() <= frame.Channel) made.resize(frame.Channel + size_t{1});
+      if (made[frame.Channel].empty()) {
+        const std::vector<std::string>& channels = *batch.channels;
+        made[frame.Channel] =
+            Prefix(*message, frame.Channel < channels.size() ? channels[frame.Channel] : "");
+      }
+      text += made[frame.Channel];
+      if (json_) {
+        bool any = false;
+        for (const auto& [signal, column] : chosen_[index]) {
+          const DecodedSignal* s = by_signal[signal];
+          if (s == nullptr) continue;
+          if (any) text += ", ";
+          text += JsonString(s->Definition->Name);
+          text += ": ";
+          AppendValue(text, *s, physical_[index][signal]);
+          any = true;
+        }
+        text += "}}\n";
+      } else {
+        // Only this message's columns hold values; the others stay empty.
+        size_t at = 0;
+        for (const auto& [signal, column] : chosen_[index]) {
+          text.append(column - at + 1, ',');
+          at = column + 1;
+          if (by_signal[signal] != nullptr) {
+            AppendValue(text, *by_signal[signal], physical_[index][signal]);
+          }
+        }
+        text.append(headers_.size() - at, ',');
+        text += '\n';
+      }
+    }
+  }
+
+ private:
+  std::string Prefix(const Message& message, const std::string& channel) const {
+    return json_ ? ", \"channel\": " + JsonString(channel) +
+                       ", \"id\": " + std::to_string(message.FileId()) +
+                       ", \"message\": " + JsonString(message.Name) + ", \"signals\": {"
+                 : "," + CsvField(channel) + "," + std::to_string(message.FileId()) + "," +
+                       CsvField(message.Name);
+  }
+
+  // A value description as text, a physical value as its exact decimals.
+  void AppendValue(std::string& text, const DecodedSignal& s, const PhysicalText& writer) const {
+    if (s.Text != nullptr) {
+      text += json_ ? JsonString(*s.Text) : CsvField(*s.Text);
+    } else if (std::isfinite(s.Value)) {
+      writer.Append(text, s);
+    } else {
+      text += json_ ? "null" : Number(s.Value);
+    }
+  }
+
+  const Decoder& decoder_;
+  const Filter& filter_;
+  const bool json_;
+  // Each message's chosen signals and their columns.
+  std::vector<std::vector<std::pair<size_t, size_t>>> chosen_;
+  std::vector<std::string> headers_;
+  // Each signal's physical values as exact decimals, prepared once.
+  std::vector<std::vector<PhysicalText>> physical_;
+};
+
+int DecodeTrace(const TraceOptions& options, Context& context) {
+  const Decoder decoder(options.dbc);
   std::string format = options.out_format;
   if (format.empty()) {
     format =
@@ -324,91 +446,13 @@ int DecodeTrace(const TraceOptions& options, Context& context) {
   if (format != "csv" && format != "jsonl") {
     throw CLI::ValidationError("--out-format: '" + format + "' is not csv or jsonl");
   }
-  const bool json = format == "jsonl";
-  // Each message's chosen signals in column order; a value per signal.
-  for (auto& columns : chosen) {
-    std::sort(columns.begin(), columns.end(),
-              [](const auto& a, const auto& b) { return a.second < b.second; });
-  }
-  // What starts each row, by message and channel, made once.
-  std::vector<std::vector<std::string>> prefixes(chosen.size());
-  const auto prefix = [&](size_t index, const Message& message,
-                          const std::vector<std::string>& channels,
-                          uint16_t channel) -> const std::string& {
-    auto& made = prefixes[index];
-    if (made.size() <= channel) made.resize(channel + size_t{1});
-    if (made[channel].empty()) {
-      const std::string& name = channels[channel];
-      made[channel] = json ? ", \"channel\": " + JsonString(name) +
-                                 ", \"id\": " + std::to_string(message.FileId()) +
-                                 ", \"message\": " + JsonString(message.Name) + ", \"signals\": {"
-                           : "," + CsvField(name) + "," + std::to_string(message.FileId()) + "," +
-                                 CsvField(message.Name);
-    }
-    return made[channel];
-  };
+  const Filter filter(options);
+  const RowWriter rows(decoder, filter, format == "jsonl", options.signals);
   WriteOutput(options.output, context, [&](const formats::TextSink& sink) {
-    std::string text;
-    if (!json) {
-      text = "t,channel,id,message";
-      for (const std::string& header : headers) text += "," + CsvField(header);
-      text += "\n";
-    }
-    std::vector<DecodedSignal> decoded;
-    std::vector<const DecodedSignal*> by_signal;
-    char number[32];
-    const auto append_value = [&](const DecodedSignal& s) {
-      if (s.Text != nullptr) {
-        text += json ? JsonString(*s.Text) : CsvField(*s.Text);
-      } else if (std::isfinite(s.Value)) {
-        const auto [end, error] = std::to_chars(number, number + sizeof number, s.Value);
-        text.append(number, end);
-      } else {
-        text += json ? "null" : Number(s.Value);
-      }
-    };
-    ForEachFrame(options, context,
-                 [&](const Frame& frame, const std::vector<std::string>& channels) {
-                   size_t index = 0;
-                   const Message* message = decoder.Find(frame, &index);
-                   if (message == nullptr || chosen[index].empty()) return;
-                   decoder.codecs[index].Decode(frame.Bytes(), decoded);
-                   by_signal.assign(message->Signals.size(), nullptr);
-                   for (const DecodedSignal& s : decoded) {
-                     by_signal[static_cast<size_t>(s.Definition - message->Signals.data())] = &s;
-                   }
-                   if (json) text += "{\"t\": ";
-                   AppendSeconds(text, frame.Time);
-                   text += prefix(index, *message, channels, frame.Channel);
-                   if (json) {
-                     bool any = false;
-                     for (const auto& [signal, column] : chosen[index]) {
-                       const DecodedSignal* s = by_signal[signal];
-                       if (s == nullptr) continue;
-                       if (any) text += ", ";
-                       text += JsonString(s->Definition->Name);
-                       text += ": ";
-                       append_value(*s);
-                       any = true;
-                     }
-                     text += "}}\n";
-                   } else {
-                     // Only this message's columns hold values; the others stay empty.
-                     size_t at = 0;
-                     for (const auto& [signal, column] : chosen[index]) {
-                       text.append(column - at + 1, ',');
-                       at = column + 1;
-                       if (by_signal[signal] != nullptr) append_value(*by_signal[signal]);
-                     }
-                     text.append(headers.size() - at, ',');
-                     text += '\n';
-                   }
-                   if (text.size() > (1u << 16)) {
-                     sink(text);
-                     text.clear();
-                   }
-                 });
-    sink(text);
+    sink(rows.Header());
+    ReadBatches(
+        options, context, [&](FrameBatch& batch) { rows.Write(batch); },
+        [&](const FrameBatch& batch) { sink(batch.text); });
   });
   return 0;
 }

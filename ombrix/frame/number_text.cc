@@ -10,7 +10,6 @@
 #include "ombrix/frame/detail/allocation.h"
 #include "ombrix/frame/error.h"
 #include "ombrix/frame/regional_settings.h"
-#include "ombrix/frame/shortest_number_internal.h"
 
 namespace ombrix {
 namespace {
@@ -235,13 +234,3 @@ double RegionalSettings::ParseNumber(std::string_view Text, bool strict) const {
 }
 
 }  // namespace ombrix
-
-namespace ombrix::detail {
-
-std::string ShortestNumber(double value) {
-  char text[32];
-  const auto [end, error] = std::to_chars(text, text + sizeof text, value);
-  return std::string(text, end);
-}
-
-}  // namespace ombrix::detail

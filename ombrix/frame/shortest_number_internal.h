@@ -10,4 +10,8 @@ namespace ombrix::detail {
 /// or "nan" for those.
 std::string ShortestNumber(double value);
 
+/// The decimals of ShortestNumber(value) in fixed notation ("0.25" has 2,
+/// "1e+20" none), at most 15.
+int DecimalsOf(double value);
+
 }  // namespace ombrix::detail

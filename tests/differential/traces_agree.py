@@ -7,7 +7,10 @@ compared frame by frame with what python-can reads from the same files;
 the program's own candump and ASC output is read back by python-can; and
 can-utils' log2asc and asc2log convert between the two for a second
 opinion. ASC keeps times from the start of its measurement, so ASC times
-compare from the first frame.
+compare from the first frame. Last, a trace decoded to CSV by the program
+against canmatrix decoding the same frames: every physical value the same
+decimal number as canmatrix's (which computes in decimal arithmetic), and
+every value description the same text.
 
     traces_agree.py OMBRIX_PROGRAM [FRAMES]
 """
@@ -17,6 +20,8 @@ import subprocess
 import sys
 import tempfile
 
+import csv
+import decimal
 import logging
 
 import can
@@ -119,6 +124,77 @@ def agree(name, mine, theirs):
     return False
 
 
+def random_database(r):
+    """Two messages of integer signals over 8 bytes, both byte orders, every
+    length, with the factors and offsets real databases have."""
+    lines = ['VERSION ""', "", "NS_ :", "", "BS_:", "", "BU_: A", ""]
+    values = []
+    for message, ident in (("Alpha", 0x101), ("Beta", 0x18FF0001 | 0x80000000)):
+        lines.append(f"BO_ {ident} {message}: 8 A")
+        used = 0
+        for k in range(6):
+            size = r.choice([1, 4, 8, 12, 16, 24, 32, 64 - used]) if used < 64 else 0
+            size = min(size, 64 - used)
+            if size <= 0:
+                break
+            intel = r.random() < 0.5
+            start = used if intel else used // 8 * 8 + 7 - used % 8
+            used += size
+            factor = r.choice(["1", "0.1", "0.01", "0.05", "0.25", "-0.5", "0.001", "1e-05", "10"])
+            offset = r.choice(["0", "-40", "-273.15", "12.345", "1000000"])
+            lines.append(f" SG_ S{k} : {start}|{size}@{1 if intel else 0}"
+                         f"{r.choice('+-')} ({factor},{offset}) [0|0] \"u\" A")
+            if k == 0 and size <= 8:
+                values.append(f'VAL_ {ident} S0 0 "Off" 1 "On" ;')
+        lines.append("")
+    return "\n".join(lines + values) + "\n"
+
+
+def decoded_rows_agree(folder):
+    """The program's CSV of a random trace, value by value against canmatrix."""
+    import canmatrix.formats
+    r = random.Random(5)
+    text = random_database(r)
+    dbc, log = os.path.join(folder, "random.dbc"), os.path.join(folder, "decode.log")
+    with open(dbc, "w") as out:
+        out.write(text)
+    with open(log, "w") as out:
+        for k in range(2000):
+            ident = r.choice(["101", "18FF0001", "102"])
+            data = bytes(r.choice([0, 0xFF, r.randrange(256)]) for _ in range(8))
+            out.write(f"({1700000000 + k / 1000:.6f}) can0 {ident}#{data.hex().upper()}\n")
+    rows = subprocess.run([PROGRAM, "trace", "decode", log, "--dbc", dbc, "-o", "-"], check=True,
+                          capture_output=True, text=True).stdout.splitlines()
+    matrix = canmatrix.formats.loads_flat(text, import_type="dbc")
+    header = next(csv.reader(rows[:1]))
+    frames = [m for m in can.LogReader(log) if m.arbitration_id != 0x102]
+    if len(rows) - 1 != len(frames):
+        print(f"decoded rows differ: {len(rows) - 1} rows for {len(frames)} frames")
+        return False
+    for row, message in zip(csv.reader(rows[1:]), frames):
+        frame = matrix.frame_by_id(canmatrix.ArbitrationId(message.arbitration_id,
+                                                           extended=message.is_extended_id))
+        decoded = frame.decode(bytearray(message.data))
+        for column, cell in zip(header[4:], row[4:]):
+            name, signal = column.split(" ")[0].split(".")
+            if name != frame.name:
+                if cell != "":
+                    print(f"decoded rows differ: {column} holds {cell} in a {frame.name} row")
+                    return False
+                continue
+            theirs = decoded[signal]
+            if isinstance(theirs.named_value, str):
+                same = cell == theirs.named_value
+            else:
+                same = decimal.Decimal(cell) == decimal.Decimal(theirs.phys_value)
+            if not same:
+                print(f"decoded rows differ: {frame.name}.{signal} of {message.data.hex()}: "
+                      f"ombrix {cell}, canmatrix {theirs.phys_value} ({theirs.named_value})")
+                return False
+    print(f"decoded rows agree with canmatrix: {len(frames)} frames, {len(header) - 4} signals")
+    return True
+
+
 def main():
     os.environ["TZ"] = "UTC"
     logging.getLogger("can").setLevel(logging.ERROR)  # python-can's TRC writer warns per frame
@@ -200,6 +276,7 @@ def main():
                     and m.arbitration_id <= 0x3FF]
         ok &= agree("filtered by channel and identifier", canonical(chosen, False),
                     canonical(expected, False))
+        ok &= decoded_rows_agree(folder)
     return 0 if ok else 1
 
 
