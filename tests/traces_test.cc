@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <random>
 #include <string>
 #include <vector>
@@ -231,9 +232,21 @@ TEST(TracesTest, TimesBeyondWhatNanosecondsHoldAreRefusedNotWrapped) {
     for (const SkippedLine& line : reader->Skipped()) found += "; " + line.Message;
     return found;
   };
-  EXPECT_EQ(reasons("(9000000000.999999) can0 123#11\n(9000000001.0) can0 123#11\n",
+  // The last microsecond that 64 bits of nanoseconds hold, and the next.
+  EXPECT_EQ(reasons("(9223372036.854775) can0 123#11\n(9223372036.854776) can0 123#11\n"
+                    "(-9223372036.854775) can0 123#11\n(9223372037) can0 123#11\n",
                     TraceFormat::Candump),
-            "1 frames; the time is not a number of seconds");
+            "2 frames; the time is not a number of seconds; the time is not a number of seconds");
+  // A time an ASC date reaches, written to a candump log, reads back.
+  std::string written;
+  const auto writer =
+      MakeTraceWriter(TraceFormat::Candump, [&](std::string_view piece) { written += piece; });
+  Frame last;
+  last.Time = std::numeric_limits<int64_t>::max() - 100;
+  writer->Write(last, {"can0"});
+  writer->Finish();
+  EXPECT_EQ(written.substr(0, 20), "(9223372036.854775) ");
+  EXPECT_EQ(reasons(written, TraceFormat::Candump), "1 frames");
   EXPECT_EQ(reasons("base hex  timestamps relative\n8000000000.0 1 123 Rx d 1 11\n"
                     "8000000000.0 1 123 Rx d 1 11\n",
                     TraceFormat::Asc),

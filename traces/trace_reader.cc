@@ -4,6 +4,7 @@
 #include <cctype>
 #include <charconv>
 #include <fstream>
+#include <limits>
 
 #include "formats/file_error.h"
 #include "ombrix/frame/detail/allocation.h"
@@ -62,7 +63,9 @@ void AppendSeconds(std::string& text, int64_t nanoseconds) {
   const bool negative = nanoseconds < 0;
   const uint64_t magnitude = negative ? uint64_t{0} - static_cast<uint64_t>(nanoseconds)
                                       : static_cast<uint64_t>(nanoseconds);
-  const uint64_t micro = (magnitude + 500) / 1000;
+  // To the nearest microsecond, but never past what reads back into 64 bits.
+  const uint64_t micro =
+      std::min<uint64_t>((magnitude + 500) / 1000, std::numeric_limits<int64_t>::max() / 1000);
   char digits[32];
   char* end = digits;
   if (negative) *end++ = '-';
@@ -214,7 +217,7 @@ std::optional<int64_t> NanosecondsOf(std::string_view text) noexcept {
   for (; k < text.size() && text[k] >= '0' && text[k] <= '9'; ++k) {
     seconds = seconds * 10 + (text[k] - '0');
     // Beyond this, nanoseconds no longer fit 64 bits.
-    if (seconds > 9'000'000'000) return std::nullopt;
+    if (seconds > std::numeric_limits<int64_t>::max() / 1'000'000'000) return std::nullopt;
   }
   if (k == 0) return std::nullopt;
   int64_t fraction = 0;
@@ -230,7 +233,8 @@ std::optional<int64_t> NanosecondsOf(std::string_view text) noexcept {
       if (place < 9) fraction += static_cast<int64_t>(digit) * kPlace[place];
     }
   }
-  const int64_t total = seconds * 1'000'000'000 + fraction;
+  int64_t total = 0;
+  if (__builtin_add_overflow(seconds * 1'000'000'000, fraction, &total)) return std::nullopt;
   return negative ? -total : total;
 }
 
