@@ -3,8 +3,11 @@
 // messages and signals as dicts.
 #include <pybind11/stl.h>
 
+#include <array>
 #include <cmath>
 #include <memory>
+#include <optional>
+#include <span>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -29,7 +32,10 @@ class Database {
       codecs_.emplace_back(message);
       // Each signal's name as a Python str, made once rather than per frame.
       std::vector<py::object> names;
-      for (const signals::Signal& signal : message.Signals) names.push_back(py::str(signal.Name));
+      for (const signals::Signal& signal : message.Signals) {
+        names.push_back(py::str(signal.Name));
+        for (const auto& [value, text] : signal.Values) texts_.try_emplace(&text, py::str(text));
+      }
       names_.push_back(std::move(names));
       by_id_.try_emplace(Key(message.Id, message.Extended), k);
       by_name_.try_emplace(message.Name, k);
@@ -46,18 +52,33 @@ class Database {
       }
       return found->second;
     }
-    const auto id = message.cast<uint32_t>();
-    const auto found = by_id_.find(Key(id, extended));
-    if (found == by_id_.end()) {
-      throw py::key_error("no " + std::string(extended ? "extended" : "standard") +
-                          " message with identifier " + std::to_string(id));
+    if (!PyLong_Check(message.ptr())) {
+      throw py::type_error("message: a name (str) or an identifier (int), not " +
+                           std::string(Py_TYPE(message.ptr())->tp_name));
     }
-    return found->second;
+    int overflow = 0;
+    const long long id = PyLong_AsLongLongAndOverflow(message.ptr(), &overflow);
+    const std::optional<size_t> found = overflow == 0 && id >= 0 && id <= 0xFFFFFFFF
+                                            ? FindId(static_cast<uint32_t>(id), extended)
+                                            : std::nullopt;
+    if (!found) {
+      throw py::key_error("no " + std::string(extended ? "extended" : "standard") +
+                          " message with identifier " + py::str(message).cast<std::string>());
+    }
+    return *found;
   }
   const MessageCodec& Codec(const py::object& message, bool extended) const {
     return codecs_[Index(message, extended)];
   }
   const MessageCodec& CodecAt(size_t index) const { return codecs_[index]; }
+  // The position of the message with this identifier, if any.
+  std::optional<size_t> FindId(uint32_t id, bool extended) const {
+    const auto found = by_id_.find(Key(id, extended));
+    if (found == by_id_.end()) return std::nullopt;
+    return found->second;
+  }
+  // A value description as a Python str, made once.
+  const py::object& TextOf(const std::string& text) const { return texts_.at(&text); }
   // Signal k's name of message `index` as a Python str.
   const py::object& NameOf(size_t index, size_t k) const { return names_[index][k]; }
 
@@ -70,6 +91,7 @@ class Database {
   std::vector<std::vector<py::object>> names_;
   std::unordered_map<uint64_t, size_t> by_id_;
   std::unordered_map<std::string, size_t> by_name_;
+  std::unordered_map<const std::string*, py::object> texts_;
 };
 
 // An integer signal's raw value exactly (a double holds only 53 bits).
@@ -121,13 +143,88 @@ py::dict MessageDict(const signals::Message& m) {
   return d;
 }
 
+// {name: value} of a frame of message `index`, a value description in place
+// of its number; signals the frame leaves out are not in it.
+py::dict ValuesOf(const Database& db, size_t index, std::span<const uint8_t> bytes) {
+  const MessageCodec& codec = db.CodecAt(index);
+  const size_t signals = codec.Definition().Signals.size();
+  // Room for the signals on the stack for most messages, never per call on the heap.
+  std::array<signals::DecodedSignal, 16> room;
+  std::vector<signals::DecodedSignal> more(signals > room.size() ? signals : 0);
+  const std::span<signals::DecodedSignal> out =
+      more.empty() ? std::span<signals::DecodedSignal>(room) : more;
+  const size_t count = codec.Decode(bytes, out);
+  const signals::Signal* first = codec.Definition().Signals.data();
+  py::dict result;
+  for (size_t k = 0; k < count; ++k) {
+    const signals::DecodedSignal& s = out[k];
+    const py::object& name = db.NameOf(index, static_cast<size_t>(s.Definition - first));
+    const py::object value = s.Text != nullptr
+                                 ? db.TextOf(*s.Text)
+                                 : py::reinterpret_steal<py::object>(PyFloat_FromDouble(s.Value));
+    if (!value || PyDict_SetItem(result.ptr(), name.ptr(), value.ptr()) != 0) {
+      throw py::error_already_set();
+    }
+  }
+  return result;
+}
+
+// SignalDatabase.decode as CPython calls its own methods, without the
+// argument matching of a general binding, which costs more than decoding a
+// frame: the common call, decode(identifier, data[, extended]), is served
+// here; any other (a name, keywords, detail, or anything that must raise)
+// goes to the general method _decode, which gives the same answers.
+PyObject* DecodeFast(PyObject* self, PyObject* const* args, Py_ssize_t count, PyObject* keywords) {
+  if (keywords == nullptr && (count == 2 || count == 3) && PyLong_CheckExact(args[0]) &&
+      PyObject_CheckBuffer(args[1]) && (count == 2 || PyBool_Check(args[2]))) {
+    try {
+      // The instance's C++ value, found without the search by type that a
+      // general cast makes: the method descriptor admits only instances of
+      // this class (or of Python classes derived from it).
+      const auto holder = reinterpret_cast<py::detail::instance*>(self)->get_value_and_holder();
+      const auto* db = holder.holder_constructed() ? holder.value_ptr<Database>() : nullptr;
+      if (db == nullptr) throw py::type_error();
+      const unsigned long id = PyLong_AsUnsignedLong(args[0]);
+      const bool extended = count == 3 && args[2] == Py_True;
+      const std::optional<size_t> index =
+          id <= 0xFFFFFFFFul ? db->FindId(static_cast<uint32_t>(id), extended) : std::nullopt;
+      if (PyErr_Occurred() != nullptr) PyErr_Clear();
+      if (index) {
+        const PyBytes bytes(args[1], "data");
+        return ValuesOf(*db, *index, bytes.Span()).release().ptr();
+      }
+    } catch (py::error_already_set& e) {
+      e.restore();
+      return nullptr;
+    } catch (...) {
+      PyErr_Clear();  // the general method raises it properly
+    }
+  }
+  const py::object general = py::reinterpret_borrow<py::object>(self).attr("_decode");
+  return PyObject_Vectorcall(general.ptr(), args, static_cast<size_t>(count), keywords);
+}
+
+// The method's entry for CPython, which keeps a pointer to it for good.
+PyMethodDef& DecodeMethod() {
+  static PyMethodDef method = {
+      "decode", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&DecodeFast)),
+      METH_FASTCALL | METH_KEYWORDS,
+      "decode($self, /, message, data, extended=False, detail=False)\n--\n\n"
+      "A frame's signals (the message by name or identifier; data any bytes-like object, read "
+      "without a copy): {name: value}, a value description in place of its number; with "
+      "detail, {name: {'raw', 'value', 'unit', 'text'}}. Multiplexed signals only when "
+      "selected."};
+  return method;
+}
+
 }  // namespace
 
 void BindSignals(py::module_& m) {
-  py::class_<Database, std::shared_ptr<Database>>(
+  py::class_<Database, std::shared_ptr<Database>> database_class(
       m, "SignalDatabase",
       "Messages and their signals, read from DBC: decode frames to values by name and encode "
-      "values to frames. Immutable once read.")
+      "values to frames. Immutable once read.");
+  database_class
       .def_static(
           "read",
           [](const std::string& path) {
@@ -177,39 +274,6 @@ void BindSignals(py::module_& m) {
           "What is wrong with the database: duplicate names, overlapping signals, signals that "
           "leave their message.")
       .def(
-          "decode",
-          [](const Database& db, const py::object& message, const py::buffer& data, bool extended,
-             bool detail) {
-            const PyBytes bytes(data, "data");
-            const size_t index = db.Index(message, extended);
-            const MessageCodec& codec = db.CodecAt(index);
-            const signals::Signal* first = codec.Definition().Signals.data();
-            py::dict result;
-            for (const signals::DecodedSignal& s : codec.Decode(bytes.Span())) {
-              const py::object& name = db.NameOf(index, static_cast<size_t>(s.Definition - first));
-              if (detail) {
-                py::dict d;
-                const bool integer = s.Definition->Type == signals::ValueType::Integer;
-                d["raw"] =
-                    integer ? ExactRaw(*s.Definition, s.Bits) : py::object(py::float_(s.Raw));
-                d["value"] = s.Value;
-                d["unit"] = s.Definition->Unit;
-                d["text"] = s.Text ? py::object(py::str(*s.Text)) : py::none();
-                result[name] = d;
-              } else {
-                result[name] =
-                    s.Text ? py::object(py::str(*s.Text)) : py::object(py::float_(s.Value));
-              }
-            }
-            return result;
-          },
-          py::arg("message"), py::arg("data"), py::arg("extended") = false,
-          py::arg("detail") = false,
-          "A frame's signals (the message by name or identifier; data any bytes-like object, read "
-          "without a copy): {name: value}, a value description in place of its number; with "
-          "detail, {name: {'raw', 'value', 'unit', 'text'}}. Multiplexed signals only when "
-          "selected.")
-      .def(
           "encode",
           [](const Database& db, const py::object& message, const py::dict& values, bool extended) {
             const MessageCodec& codec = db.Codec(message, extended);
@@ -231,6 +295,33 @@ void BindSignals(py::module_& m) {
       .def("__repr__", [](const Database& db) {
         return "<SignalDatabase " + std::to_string(db.Get().Messages.size()) + " messages>";
       });
+  // decode in its general form, which serves every call, under its own name
+  // for its messages; the fast form in front of it hands it the rest.
+  database_class.attr("_decode") = py::cpp_function(
+      [](const Database& db, const py::object& message, const py::buffer& data, bool extended,
+         bool detail) {
+        const PyBytes bytes(data, "data");
+        const size_t index = db.Index(message, extended);
+        if (!detail) return ValuesOf(db, index, bytes.Span());
+        const MessageCodec& codec = db.CodecAt(index);
+        const signals::Signal* first = codec.Definition().Signals.data();
+        py::dict result;
+        for (const signals::DecodedSignal& s : codec.Decode(bytes.Span())) {
+          const py::object& name = db.NameOf(index, static_cast<size_t>(s.Definition - first));
+          py::dict d;
+          const bool integer = s.Definition->Type == signals::ValueType::Integer;
+          d["raw"] = integer ? ExactRaw(*s.Definition, s.Bits) : py::object(py::float_(s.Raw));
+          d["value"] = s.Value;
+          d["unit"] = s.Definition->Unit;
+          d["text"] = s.Text ? db.TextOf(*s.Text) : py::none();
+          result[name] = d;
+        }
+        return result;
+      },
+      py::name("decode"), py::is_method(database_class), py::arg("message"), py::arg("data"),
+      py::arg("extended") = false, py::arg("detail") = false);
+  database_class.attr("decode") = py::reinterpret_steal<py::object>(
+      PyDescr_NewMethod(reinterpret_cast<PyTypeObject*>(database_class.ptr()), &DecodeMethod()));
 }
 
 }  // namespace ombrix::python

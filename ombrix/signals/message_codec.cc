@@ -152,24 +152,30 @@ bool MessageCodec::Selected(size_t k, const uint8_t* bytes, uint32_t frame_bytes
 }
 
 void MessageCodec::Decode(std::span<const uint8_t> frame, std::vector<DecodedSignal>& out) const {
-  out.clear();
   // Room for every signal first, so that decoding itself never allocates.
-  detail::OrOutOfMemory([&] { out.reserve(steps_.size()); });
+  detail::OrOutOfMemory([&] { out.resize(steps_.size()); });
+  out.resize(Decode(frame, std::span<DecodedSignal>(out)));
+}
+
+size_t MessageCodec::Decode(std::span<const uint8_t> frame, std::span<DecodedSignal> out) const {
+  if (out.size() < steps_.size()) Raise(errors::kInvalidArgument);
   std::array<uint8_t, kRoom> room;
   const uint8_t* bytes = Loadable(frame, room.data());
   const auto frame_bytes = static_cast<uint32_t>(std::min<size_t>(frame.size(), 64));
+  size_t count = 0;
   for (size_t k = 0; k < steps_.size(); ++k) {
     const Step& step = steps_[k];
     if (step.end > frame_bytes) continue;
     if (step.multiplexed && !Selected(k, bytes, frame_bytes, 0)) continue;
     const Signal& signal = message_->Signals[k];
-    DecodedSignal& decoded = out.emplace_back();
+    DecodedSignal& decoded = out[count++];
     decoded.Definition = &signal;
     decoded.Bits = Read(step, bytes);
     decoded.Raw = RawOf(step, decoded.Bits);
     decoded.Value = decoded.Raw * step.factor + step.offset;
     decoded.Text = signal.Values.empty() ? nullptr : TextOf(signal, decoded.Raw);
   }
+  return count;
 }
 
 template <typename ReadBits>

@@ -51,6 +51,9 @@ class MessageCodec {
   void Decode(std::span<const uint8_t> frame, std::vector<DecodedSignal>& out) const;
   /// Decode into a new vector.
   std::vector<DecodedSignal> Decode(std::span<const uint8_t> frame) const;
+  /// Decode into `out`, which has room for every signal of the message
+  /// (error 5 otherwise); returns how many it holds. Never allocates.
+  size_t Decode(std::span<const uint8_t> frame, std::span<DecodedSignal> out) const;
 
   /// A frame of the message's length, zeros where no signal is given, with
   /// each given signal's value: a physical value becomes raw = (value -

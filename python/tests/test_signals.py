@@ -1,6 +1,7 @@
 """Signal databases from Python, and against canmatrix: random databases
 written as DBC, random frames decoded by both, signal by signal; databases
 written by one side read by the other."""
+import array
 import io
 import math
 import os
@@ -109,6 +110,42 @@ def test_decoding_agrees_with_canmatrix(database, data):
     # (Compared as text, where a NaN equals itself.)
     assert repr(ours(written).decode(identifier, frame, extended=extended)) == \
         repr(ours(text).decode(identifier, frame, extended=extended))
+
+
+@settings(max_examples=200, deadline=None, derandomize=True)
+@given(databases(), st.data())
+def test_every_form_of_a_decode_call_gives_the_same_values(database, data):
+    # decode(identifier, data[, extended]) takes a faster road than the
+    # other forms; all must agree with the detailed decoding.
+    text, identifier, extended, length, specs = database
+    frame = data.draw(st.binary(min_size=0, max_size=length + 2))
+    db = ours(text)
+    detail = db.decode(identifier, frame, extended=extended, detail=True)
+    expected = repr({name: d["text"] if d["text"] is not None else d["value"]
+                     for name, d in detail.items()})
+    calls = [db.decode(identifier, frame, extended),
+             db.decode(identifier, bytearray(frame), extended),
+             db.decode(identifier, memoryview(frame), extended=extended),
+             db.decode("M", frame, extended)]
+    if not extended:
+        calls.append(db.decode(identifier, frame))
+    assert all(repr(values) == expected for values in calls)
+
+
+def test_decode_refuses_what_is_not_a_message_or_a_frame():
+    db = ombrix.SignalDatabase.parse('BO_ 291 Engine: 8 ECU\n SG_ S : 0|8@1+ (1,0) [0|0] "" X\n')
+    for message in (292, -1, 2**40, 2**70):
+        with pytest.raises(KeyError, match=f"no standard message with identifier {message}"):
+            db.decode(message, bytes(8))
+    with pytest.raises(KeyError, match="no extended message with identifier 291"):
+        db.decode(291, bytes(8), True)
+    with pytest.raises(TypeError, match="not float"):
+        db.decode(1.5, bytes(8))
+    with pytest.raises(TypeError, match="decode"):
+        db.decode(291, "text")
+    with pytest.raises(TypeError):
+        ombrix.SignalDatabase.decode(1, 291, bytes(8))
+    assert db.decode(291, array.array("B", [7] * 8)) == {"S": 7.0}
 
 
 def test_decode_encode_and_describe():
