@@ -7,9 +7,11 @@
 // candump's screen output is read too: "[(TIME)] INTERFACE ID [LENGTH]
 // BYTES..." (or "remote request"), a two-digit length for CAN FD, an error
 // frame's line ending in "ERRORFRAME", and an ASCII column in quotes.
+#include <algorithm>
 #include <cstring>
 
 #include "formats/file_error.h"
+#include "ombrix/bytes/hex_text_internal.h"
 #include "traces/readers_internal.h"
 
 namespace ombrix::traces::detail {
@@ -85,8 +87,11 @@ class Candump final : public TextTraceReader {
       if (p < end && *p >= '0' && *p <= '8') frame.Length = static_cast<uint8_t>(*p++ - '0');
       return Direction(p, end, channel, frame);
     }
-    // The data: pairs of hexadecimal digits, perhaps split by dots.
-    size_t length = 0;
+    // The data: pairs of hexadecimal digits, perhaps split by dots. The
+    // pairs up to the first other character are decoded in one step.
+    size_t length = ombrix::detail::DecodeHex(p, std::min(static_cast<size_t>(end - p) / 2, most),
+                                              frame.Data.data());
+    p += 2 * length;
     while (p < end && *p != ' ' && *p != '\t' && *p != '_') {
       if (*p == '.') {
         ++p;

@@ -2,9 +2,7 @@
 
 #include <algorithm>
 #include <array>
-#include <charconv>
 #include <cmath>
-#include <cstring>
 
 #include "ombrix/frame/shortest_number_internal.h"
 
@@ -24,19 +22,29 @@ bool ScaledWhole(double x, int decimals, int64_t& whole) {
   return true;
 }
 
-// The decimal digits of `magnitude` (below 2^120) into `out`; returns
-// their end. Values that fit 64 bits take no 128-bit division.
-char* Digits(char* out, WideMagnitude magnitude) {
-  constexpr uint64_t kChunk = 10000000000000000000u;  // 10^19
-  if (magnitude >> 64 == 0)
-    return std::to_chars(out, out + 20, static_cast<uint64_t>(magnitude)).ptr;
-  out = std::to_chars(out, out + 20, static_cast<uint64_t>(magnitude / kChunk)).ptr;
-  auto low = static_cast<uint64_t>(magnitude % kChunk);
-  for (int k = 18; k >= 0; --k) {
-    out[k] = static_cast<char>('0' + low % 10);
-    low /= 10;
+// Writes ±magnitude × 10^-decimals backwards, ending at `end`, without the
+// zeros that would end its decimals; returns where the text starts.
+template <typename Magnitude>
+char* WriteBackwards(char* end, bool negative, Magnitude magnitude, int decimals) {
+  while (decimals > 0 && magnitude % 10 == 0) {
+    magnitude /= 10;
+    --decimals;
   }
-  return out + 19;
+  char* at = end;
+  if (decimals > 0) {
+    for (int k = 0; k < decimals; ++k) {
+      *--at = static_cast<char>('0' + static_cast<int>(magnitude % 10));
+      magnitude /= 10;
+    }
+    *--at = '.';
+  }
+  // The whole part, "0" when there is none.
+  do {
+    *--at = static_cast<char>('0' + static_cast<int>(magnitude % 10));
+    magnitude /= 10;
+  } while (magnitude != 0);
+  if (negative) *--at = '-';
+  return at;
 }
 
 }  // namespace
@@ -62,43 +70,16 @@ void PhysicalText::Append(std::string& text, const DecodedSignal& decoded) const
   }
   // |raw| < 2^64 and both scaled numbers < 10^15 < 2^50: no overflow.
   const Wide units = raw * factor_ + offset_;
-  if (units == 0) {
-    text += '0';
-    return;
-  }
-  std::array<char, 64> buffer;
-  const char* const digits = buffer.data();
-  const char* end = Digits(buffer.data(), units < 0 ? WideMagnitude(-units) : WideMagnitude(units));
-  // The decimals but the zeros that end them; a digit other than 0 stays.
-  auto decimals = static_cast<size_t>(decimals_);
-  while (decimals > 0 && end[-1] == '0') {
-    --end;
-    --decimals;
-  }
-  const auto count = static_cast<size_t>(end - digits);
-  // Put together here and appended once. The copies are of fixed sizes,
-  // longer than needed (both buffers have the room), which is faster than
-  // copies of the exact sizes.
-  std::array<char, 128> out;
-  char* at = out.data();
-  if (units < 0) *at++ = '-';
-  if (count > decimals) {
-    std::memcpy(at, digits, 40);
-    at += count - decimals;
-    if (decimals > 0) {
-      *at++ = '.';
-      std::memcpy(at, end - decimals, 16);
-      at += decimals;
-    }
-  } else {
-    *at++ = '0';
-    *at++ = '.';
-    std::memset(at, '0', 16);
-    at += decimals - count;
-    std::memcpy(at, digits, 16);
-    at += count;
-  }
-  text.append(out.data(), at);
+  // Enough for 2^115 with a sign and a point. Most values fit 64 bits,
+  // whose divisions by 10 are a multiplication; wider ones divide slowly.
+  std::array<char, 48> buffer;
+  char* const end = buffer.data() + buffer.size();
+  const WideMagnitude magnitude = units < 0 ? WideMagnitude(-units) : WideMagnitude(units);
+  char* const start =
+      magnitude >> 64 == 0
+          ? WriteBackwards(end, units < 0, static_cast<uint64_t>(magnitude), decimals_)
+          : WriteBackwards(end, units < 0, magnitude, decimals_);
+  text.append(start, end);
 }
 
 std::string PhysicalText::operator()(const DecodedSignal& decoded) const {
