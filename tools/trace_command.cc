@@ -7,9 +7,11 @@
 #include <charconv>
 #include <chrono>
 #include <cmath>
+#include <cstring>
 #include <map>
 #include <optional>
 #include <ostream>
+#include <string_view>
 #include <unordered_map>
 
 #include "formats/dbc/dbc_file.h"
@@ -335,10 +337,23 @@ class RowWriter {
                 [](const auto& a, const auto& b) { return a.second < b.second; });
     }
     physical_.resize(chosen_.size());
+    json_names_.resize(chosen_.size());
+    row_room_.resize(chosen_.size());
     for (size_t m = 0; m < chosen_.size(); ++m) {
+      // The time, the JSON around it, and a comma for every column.
+      size_t room = kSecondsTextMost + 16 + headers_.size();
       for (const Signal& signal : decoder.database.Messages[m].Signals) {
         physical_[m].emplace_back(signal);
+        json_names_[m].push_back(JsonString(signal.Name));
+        size_t longest = PhysicalText::kMost;
+        for (const auto& [value, text] : signal.Values) {
+          const std::string& written =
+              texts_.try_emplace(&text, json ? JsonString(text) : CsvField(text)).first->second;
+          longest = std::max(longest, written.size());
+        }
+        room += json_names_[m].back().size() + 4 + longest;
       }
+      row_room_[m] = room;
     }
   }
 
@@ -352,8 +367,7 @@ class RowWriter {
 
   // The rows of the batch's frames that the filter takes, into batch.text.
   void Write(FrameBatch& batch) const {
-    std::string& text = batch.text;
-    text.clear();
+    TextBuilder out(batch.text);
     std::vector<DecodedSignal> decoded;
     std::vector<const DecodedSignal*> by_signal;
     // What starts each row, by message and channel, made once a batch.
@@ -368,8 +382,6 @@ class RowWriter {
       for (const DecodedSignal& s : decoded) {
         by_signal[static_cast<size_t>(s.Definition - message->Signals.data())] = &s;
       }
-      if (json_) text += "{\"t\": ";
-      AppendSeconds(text, frame.Time);
       auto& made = prefixes[index];
       if (made.size() <= frame.Channel) made.resize(frame.Channel + size_t{1});
       if (made[frame.Channel].empty()) {
@@ -377,53 +389,81 @@ class RowWriter {
         made[frame.Channel] =
             Prefix(*message, frame.Channel < channels.size() ? channels[frame.Channel] : "");
       }
-      text += made[frame.Channel];
+      const std::string& prefix = made[frame.Channel];
+      char* p = out.Room(row_room_[index] + prefix.size());
+      if (json_) p = Put(p, "{\"t\": ");
+      p = WriteSeconds(p, frame.Time);
+      p = Put(p, prefix);
       if (json_) {
         bool any = false;
         for (const auto& [signal, column] : chosen_[index]) {
           const DecodedSignal* s = by_signal[signal];
           if (s == nullptr) continue;
-          if (any) text += ", ";
-          text += JsonString(s->Definition->Name);
-          text += ": ";
-          AppendValue(text, *s, physical_[index][signal]);
+          if (any) p = Put(p, ", ");
+          p = Put(p, json_names_[index][signal]);
+          p = Put(p, ": ");
+          p = PutValue(p, *s, physical_[index][signal]);
           any = true;
         }
-        text += "}}\n";
+        p = Put(p, "}}\n");
       } else {
         // Only this message's columns hold values; the others stay empty.
         size_t at = 0;
         for (const auto& [signal, column] : chosen_[index]) {
-          text.append(column - at + 1, ',');
+          p = Commas(p, column - at + 1);
           at = column + 1;
           if (by_signal[signal] != nullptr) {
-            AppendValue(text, *by_signal[signal], physical_[index][signal]);
+            p = PutValue(p, *by_signal[signal], physical_[index][signal]);
           }
         }
-        text.append(headers_.size() - at, ',');
-        text += '\n';
+        p = Commas(p, headers_.size() - at);
+        *p++ = '\n';
       }
+      out.Done(p);
     }
+    out.Finish();
   }
 
  private:
+  // Text written straight into a string's own storage: room for a whole row
+  // is made at once, so that writing is copying.
+  class TextBuilder {
+   public:
+    explicit TextBuilder(std::string& text) : text_(text) { text_.resize(text_.capacity()); }
+    char* Room(size_t bytes) {
+      if (text_.size() < used_ + bytes) text_.resize(std::max(2 * text_.size(), used_ + bytes));
+      return text_.data() + used_;
+    }
+    void Done(const char* end) { used_ = static_cast<size_t>(end - text_.data()); }
+    void Finish() { text_.resize(used_); }
+
+   private:
+    std::string& text_;
+    size_t used_ = 0;
+  };
+
+  static char* Put(char* out, std::string_view text) {
+    std::memcpy(out, text.data(), text.size());
+    return out + text.size();
+  }
+  static char* Commas(char* out, size_t count) {
+    std::memset(out, ',', count);
+    return out + count;
+  }
+
+  // A value description as text, a physical value as its exact decimals.
+  char* PutValue(char* out, const DecodedSignal& s, const PhysicalText& writer) const {
+    if (s.Text != nullptr) return Put(out, texts_.at(s.Text));
+    if (std::isfinite(s.Value)) return writer.Write(out, s);
+    return Put(out, json_ ? "null" : Number(s.Value));
+  }
+
   std::string Prefix(const Message& message, const std::string& channel) const {
     return json_ ? ", \"channel\": " + JsonString(channel) +
                        ", \"id\": " + std::to_string(message.FileId()) +
                        ", \"message\": " + JsonString(message.Name) + ", \"signals\": {"
                  : "," + CsvField(channel) + "," + std::to_string(message.FileId()) + "," +
                        CsvField(message.Name);
-  }
-
-  // A value description as text, a physical value as its exact decimals.
-  void AppendValue(std::string& text, const DecodedSignal& s, const PhysicalText& writer) const {
-    if (s.Text != nullptr) {
-      text += json_ ? JsonString(*s.Text) : CsvField(*s.Text);
-    } else if (std::isfinite(s.Value)) {
-      writer.Append(text, s);
-    } else {
-      text += json_ ? "null" : Number(s.Value);
-    }
   }
 
   const Decoder& decoder_;
@@ -434,6 +474,12 @@ class RowWriter {
   std::vector<std::string> headers_;
   // Each signal's physical values as exact decimals, prepared once.
   std::vector<std::vector<PhysicalText>> physical_;
+  // Each signal's name as a JSON string, and each value description as
+  // the output writes it.
+  std::vector<std::vector<std::string>> json_names_;
+  std::unordered_map<const std::string*, std::string> texts_;
+  // The most a row of each message takes, but for its prefix.
+  std::vector<size_t> row_room_;
 };
 
 int DecodeTrace(const TraceOptions& options, Context& context) {
@@ -567,9 +613,10 @@ void AddTraceCommands(CLI::App& app, Context& context, std::function<int()>& act
     action = [&context, options] { return Stats(*options, context); };
   });
 
-  auto* decode = trace->add_subcommand(
-      "decode",
-      "Each frame's signals as physical values (value names as text), as CSV or JSON Lines");
+  auto* decode =
+      trace->add_subcommand("decode",
+                            "Each frame's signals as physical values, the exact decimals of raw × "
+                            "factor + offset (value names as text), as CSV or JSON Lines");
   AddCommon(decode, *options);
   decode->add_option("--dbc", options->dbc, "The DBC file")->required();
   decode->add_option("--signal", options->signals,

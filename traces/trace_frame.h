@@ -55,5 +55,9 @@ uint8_t LengthCode(uint8_t bytes) noexcept;
 std::string SecondsText(int64_t nanoseconds);
 /// The same appended to `text`.
 void AppendSeconds(std::string& text, int64_t nanoseconds);
+/// The same written at `out`, which has room for kSecondsTextMost characters; returns its end.
+char* WriteSeconds(char* out, int64_t nanoseconds) noexcept;
+/// The most characters SecondsText gives.
+inline constexpr size_t kSecondsTextMost = 24;
 
 }  // namespace ombrix::traces

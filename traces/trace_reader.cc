@@ -60,24 +60,27 @@ uint8_t LengthCode(uint8_t bytes) noexcept {
   return code;
 }
 
-void AppendSeconds(std::string& text, int64_t nanoseconds) {
+char* WriteSeconds(char* out, int64_t nanoseconds) noexcept {
   const bool negative = nanoseconds < 0;
   const uint64_t magnitude = negative ? uint64_t{0} - static_cast<uint64_t>(nanoseconds)
                                       : static_cast<uint64_t>(nanoseconds);
   // To the nearest microsecond, but never past what reads back into 64 bits.
   const uint64_t micro =
       std::min<uint64_t>((magnitude + 500) / 1000, std::numeric_limits<int64_t>::max() / 1000);
-  char digits[32];
-  char* end = digits;
-  if (negative) *end++ = '-';
-  end = std::to_chars(end, digits + sizeof digits, micro / 1000000).ptr;
-  *end++ = '.';
+  if (negative) *out++ = '-';
+  out = std::to_chars(out, out + 20, micro / 1000000).ptr;
+  *out++ = '.';
   uint64_t fraction = micro % 1000000;
   for (int k = 5; k >= 0; --k) {
-    end[k] = static_cast<char>('0' + fraction % 10);
+    out[k] = static_cast<char>('0' + fraction % 10);
     fraction /= 10;
   }
-  text.append(digits, end + 6);
+  return out + 6;
+}
+
+void AppendSeconds(std::string& text, int64_t nanoseconds) {
+  char digits[kSecondsTextMost];
+  text.append(digits, WriteSeconds(digits, nanoseconds));
 }
 
 std::string SecondsText(int64_t nanoseconds) {

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <cmath>
+#include <cstring>
 
 #include "ombrix/frame/shortest_number_internal.h"
 
@@ -57,11 +59,8 @@ PhysicalText::PhysicalText(const Signal& signal) : signed_(signal.Signed), lengt
            ScaledWhole(signal.Offset, decimals_, offset_);
 }
 
-void PhysicalText::Append(std::string& text, const DecodedSignal& decoded) const {
-  if (!exact_) {
-    text += ombrix::detail::ShortestNumber(decoded.Value);
-    return;
-  }
+char* PhysicalText::Write(char* out, const DecodedSignal& decoded) const noexcept {
+  if (!exact_) return std::to_chars(out, out + kMost, decoded.Value).ptr;
   Wide raw = decoded.Bits;
   if (signed_ && length_ < 64 && (decoded.Bits >> (length_ - 1) & 1) != 0) {
     raw -= Wide{1} << length_;
@@ -70,16 +69,24 @@ void PhysicalText::Append(std::string& text, const DecodedSignal& decoded) const
   }
   // |raw| < 2^64 and both scaled numbers < 10^15 < 2^50: no overflow.
   const Wide units = raw * factor_ + offset_;
-  // Enough for 2^115 with a sign and a point. Most values fit 64 bits,
-  // whose divisions by 10 are a multiplication; wider ones divide slowly.
-  std::array<char, 48> buffer;
+  // Written backwards at the end of a buffer, then moved to `out`. Most
+  // values fit 64 bits, whose divisions by 10 are a multiplication; wider
+  // ones divide slowly.
+  std::array<char, kMost> buffer;
   char* const end = buffer.data() + buffer.size();
   const WideMagnitude magnitude = units < 0 ? WideMagnitude(-units) : WideMagnitude(units);
   char* const start =
       magnitude >> 64 == 0
           ? WriteBackwards(end, units < 0, static_cast<uint64_t>(magnitude), decimals_)
           : WriteBackwards(end, units < 0, magnitude, decimals_);
-  text.append(start, end);
+  const auto count = static_cast<size_t>(end - start);
+  std::memcpy(out, start, count);
+  return out + count;
+}
+
+void PhysicalText::Append(std::string& text, const DecodedSignal& decoded) const {
+  std::array<char, kMost> buffer;
+  text.append(buffer.data(), Write(buffer.data(), decoded));
 }
 
 std::string PhysicalText::operator()(const DecodedSignal& decoded) const {

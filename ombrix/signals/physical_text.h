@@ -4,6 +4,7 @@
 // digit. This is the text a decoded trace writes.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -29,6 +30,12 @@ class PhysicalText {
 
   /// The physical value of `decoded` as text.
   std::string operator()(const DecodedSignal& decoded) const;
+
+  /// The most characters a value takes.
+  static constexpr size_t kMost = 48;
+  /// The same text written at `out`, which has room for kMost characters;
+  /// returns its end.
+  char* Write(char* out, const DecodedSignal& decoded) const noexcept;
 
  private:
   bool exact_ = false;
