@@ -5,6 +5,7 @@
 // checks that each thread's results are its own.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <sstream>
 #include <string>
@@ -133,6 +134,37 @@ TEST(ThreadsTest, TheProgramReadsATraceOnAThreadBesideItsWriting) {
   EXPECT_EQ(cli::Run(8, argv, context), 0);
   EXPECT_EQ(out.str(), expected);
   EXPECT_NE(err.str().find(":2: "), std::string::npos);
+}
+
+TEST(ThreadsTest, DecodingIsSharedBetweenTheReadingThreadAndTheWriting) {
+  // Read from memory, the trace comes faster than rows are written, so the
+  // reading thread formats batches too; the rows must stay in order.
+  std::string log;
+  std::vector<std::string> times;
+  for (int k = 0; k < 60000; ++k) {
+    char line[80];
+    std::snprintf(line, sizeof line, "(%d.%06d) can0 %03X#%016X\n", 1700000000 + k / 1000,
+                  k % 1000 * 1000, k % 2 == 0 ? 0x123 : 0x200, k * 2654435761u);
+    log += line;
+    if (k % 2 == 0) times.push_back(std::string(line + 1, 17));
+  }
+  std::istringstream in(log);
+  std::ostringstream out, err;
+  cli::Context context{in, out, err, ""};
+  const std::string dbc = std::string(OMBRIX_SAMPLES_DIR) + "/engine.dbc";
+  const char* argv[] = {"ombrix", "trace", "decode", "-", "--dbc", dbc.c_str(), "-o", "-"};
+  ASSERT_EQ(cli::Run(8, argv, context), 0);
+  std::istringstream rows(out.str());
+  std::string row;
+  std::getline(rows, row);  // the header
+  size_t count = 0;
+  while (std::getline(rows, row)) {
+    ASSERT_LT(count, times.size());
+    ASSERT_EQ(row.substr(0, 17), times[count]) << "row " << count;
+    EXPECT_EQ(row.substr(17, 20), ",can0,291,EngineData");
+    ++count;
+  }
+  EXPECT_EQ(count, times.size());
 }
 
 }  // namespace
