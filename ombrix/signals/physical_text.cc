@@ -24,6 +24,23 @@ bool ScaledWhole(double x, int decimals, int64_t& whole) {
   return true;
 }
 
+// "00" to "99", so that digits are written two at a time.
+constexpr std::array<char, 200> kPairs = [] {
+  std::array<char, 200> pairs{};
+  for (int k = 0; k < 100; ++k) {
+    pairs[static_cast<size_t>(2 * k)] = static_cast<char>('0' + k / 10);
+    pairs[static_cast<size_t>(2 * k + 1)] = static_cast<char>('0' + k % 10);
+  }
+  return pairs;
+}();
+
+// Writes the two digits of `pair` (below 100) just before `at`.
+char* PutPair(char* at, unsigned pair) {
+  at -= 2;
+  std::memcpy(at, kPairs.data() + 2 * pair, 2);
+  return at;
+}
+
 // Writes ±magnitude × 10^-decimals backwards, ending at `end`, without the
 // zeros that would end its decimals; returns where the text starts.
 template <typename Magnitude>
@@ -34,17 +51,24 @@ char* WriteBackwards(char* end, bool negative, Magnitude magnitude, int decimals
   }
   char* at = end;
   if (decimals > 0) {
-    for (int k = 0; k < decimals; ++k) {
+    for (; decimals >= 2; decimals -= 2) {
+      at = PutPair(at, static_cast<unsigned>(magnitude % 100));
+      magnitude /= 100;
+    }
+    if (decimals == 1) {
       *--at = static_cast<char>('0' + static_cast<int>(magnitude % 10));
       magnitude /= 10;
     }
     *--at = '.';
   }
   // The whole part, "0" when there is none.
-  do {
-    *--at = static_cast<char>('0' + static_cast<int>(magnitude % 10));
-    magnitude /= 10;
-  } while (magnitude != 0);
+  for (; magnitude >= 100; magnitude /= 100)
+    at = PutPair(at, static_cast<unsigned>(magnitude % 100));
+  if (magnitude >= 10) {
+    at = PutPair(at, static_cast<unsigned>(magnitude));
+  } else {
+    *--at = static_cast<char>('0' + static_cast<int>(magnitude));
+  }
   if (negative) *--at = '-';
   return at;
 }
