@@ -13,7 +13,6 @@
 #include <vector>
 
 #include "formats/dbc/dbc_file.h"
-#include "ombrix/frame/shortest_number_internal.h"
 
 namespace ombrix::signals {
 namespace {
@@ -56,19 +55,6 @@ SignalDatabase OneSignal(bool is_signed, const std::string& factor, const std::s
   return formats::ParseDbc("BO_ 1 M: 8 X\n SG_ S : 0|" + std::to_string(length) + "@1" +
                            (is_signed ? "-" : "+") + " (" + factor + "," + offset +
                            ") [0|0] \"\" X\n" + type);
-}
-
-TEST(PhysicalTextTest, DecimalsOfCountsWhatTheShortestTextNeeds) {
-  using ombrix::detail::DecimalsOf;
-  EXPECT_EQ(DecimalsOf(1), 0);
-  EXPECT_EQ(DecimalsOf(-40), 0);
-  EXPECT_EQ(DecimalsOf(0.25), 2);
-  EXPECT_EQ(DecimalsOf(-273.15), 2);
-  EXPECT_EQ(DecimalsOf(1e-05), 5);
-  EXPECT_EQ(DecimalsOf(2.5e-07), 8);
-  EXPECT_EQ(DecimalsOf(1e20), 0);
-  EXPECT_EQ(DecimalsOf(1e-300), 15);
-  EXPECT_EQ(DecimalsOf(std::numeric_limits<double>::quiet_NaN()), 0);
 }
 
 TEST(PhysicalTextTest, ValuesAreTheExactDecimalsOfRawTimesFactorPlusOffset) {

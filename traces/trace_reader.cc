@@ -80,7 +80,8 @@ char* WriteSeconds(char* out, int64_t nanoseconds) noexcept {
 
 void AppendSeconds(std::string& text, int64_t nanoseconds) {
   char digits[kSecondsTextMost];
-  text.append(digits, WriteSeconds(digits, nanoseconds));
+  char* const end = WriteSeconds(digits, nanoseconds);
+  ombrix::detail::OrOutOfMemory([&] { text.append(digits, end); });
 }
 
 std::string SecondsText(int64_t nanoseconds) {

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "ombrix/frame/detail/allocation.h"
 #include "ombrix/frame/shortest_number_internal.h"
 
 namespace ombrix::signals {
@@ -110,7 +111,8 @@ char* PhysicalText::Write(char* out, const DecodedSignal& decoded) const noexcep
 
 void PhysicalText::Append(std::string& text, const DecodedSignal& decoded) const {
   std::array<char, kMost> buffer;
-  text.append(buffer.data(), Write(buffer.data(), decoded));
+  char* const end = Write(buffer.data(), decoded);
+  ombrix::detail::OrOutOfMemory([&] { text.append(buffer.data(), end); });
 }
 
 std::string PhysicalText::operator()(const DecodedSignal& decoded) const {
