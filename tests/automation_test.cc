@@ -207,12 +207,26 @@ T& S(const Object& self) {
   return *self.As<T>();
 }
 
+// Arguments that do not depend on the world.
+struct Args {
+  Args(std::initializer_list<Value> given) : values(given) {}
+  std::vector<Value> operator()(World&) const { return values; }
+  std::vector<Value> values;
+};
+
+// A static call made for its effect: it answers Empty, as the late call does.
+template <typename Call>
+auto Does(Call call) {
+  return [call](World& w, const Object& self) {
+    call(w, self);
+    return Value();
+  };
+}
+
 // The cases by interface, member and kind.
 std::map<std::string, Case> Cases() {
   const auto None = [](World&) { return std::vector<Value>(); };
-  const auto bytes = [](World&) {
-    return std::vector<Value>{Value(Variant(SafeArray<uint8_t>(3, 6))), V(4), V(6), V(3)};
-  };
+  const auto bytes = Args{Value(Variant(SafeArray<uint8_t>(3, 6))), V(4), V(6), V(3)};
   const auto field_arguments = [](World& w) {
     return std::vector<Value>{V(w.array), V(0), V(7), V(true)};
   };
@@ -223,54 +237,28 @@ std::map<std::string, Case> Cases() {
   return {
       {"ByteArray.Bounds.get", {None, [](World&, const Object& s) { return V(A(s).Bounds()); }}},
       {"ByteArray.Count.get", {None, [](World&, const Object& s) { return V(A(s).Count()); }}},
-      {"ByteArray.Count.let",
-       {[](World&) { return std::vector<Value>{V(5)}; },
-        [](World&, const Object& s) {
-          A(s).Count(5);
-          return Value();
-        }}},
+      {"ByteArray.Count.let", {Args{V(5)}, Does([](World&, const Object& s) { A(s).Count(5); })}},
       {"ByteArray.HighIndex.get",
        {None, [](World&, const Object& s) { return V(A(s).HighIndex()); }}},
       {"ByteArray.HighIndex.let",
-       {[](World&) { return std::vector<Value>{V(20)}; },
-        [](World&, const Object& s) {
-          A(s).HighIndex(20);
-          return Value();
-        }}},
+       {Args{V(20)}, Does([](World&, const Object& s) { A(s).HighIndex(20); })}},
       {"ByteArray.Interval.method",
-       {[](World&) {
-          return std::vector<Value>{V(2), V(2)};
-        },
+       {Args{V(2), V(2)},
         [](World&, const Object& s) { return Value(Object::Of(A(s).Interval(2, 2))); }}},
-      {"ByteArray.Item.get",
-       {[](World&) { return std::vector<Value>{V(7)}; },
-        [](World&, const Object& s) { return V(A(s).Item(7)); }}},
+      {"ByteArray.Item.get", {Args{V(7)}, [](World&, const Object& s) { return V(A(s).Item(7)); }}},
       {"ByteArray.Item.let",
-       {[](World&) {
-          return std::vector<Value>{V(7), V(300)};
-        },
-        [](World&, const Object& s) {
-          A(s).Item(7, 300);
-          return Value();
-        }}},
+       {Args{V(7), V(300)}, Does([](World&, const Object& s) { A(s).Item(7, 300); })}},
       {"ByteArray.LowIndex.get",
        {None, [](World&, const Object& s) { return V(A(s).LowIndex()); }}},
       {"ByteArray.LowIndex.let",
-       {[](World&) { return std::vector<Value>{V(-3)}; },
-        [](World&, const Object& s) {
-          A(s).LowIndex(-3);
-          return Value();
-        }}},
+       {Args{V(-3)}, Does([](World&, const Object& s) { A(s).LowIndex(-3); })}},
       {"ByteArray.Check.method",
        {[](World& w) { return std::vector<Value>{V(w.array->Copy())}; },
         [](World& w, const Object& s) { return V(A(s).Check(*w.array->Copy())); }}},
       {"ByteArray.Copy.get", {None, [](World&, const Object& s) { return V(A(s).Copy()); }}},
       {"ByteArray.Copy.let",
        {[](World& w) { return std::vector<Value>{V(w.array->Interval(8, 3))}; },
-        [](World& w, const Object& s) {
-          A(s).Copy(*w.array->Interval(8, 3));
-          return Value();
-        }}},
+        Does([](World& w, const Object& s) { A(s).Copy(*w.array->Interval(8, 3)); })}},
       {"ByteArray.Sum.method", {None, [](World&, const Object& s) { return V(A(s).Sum()); }}},
       {"ByteArray.WriteBytes.method",
        {bytes,
@@ -282,29 +270,14 @@ std::map<std::string, Case> Cases() {
         0}},
       {"ByteArray.Text.get", {None, [](World&, const Object& s) { return V(A(s).Text()); }}},
       {"ByteArray.Text.let",
-       {[](World&) { return std::vector<Value>{V("A1B2C3")}; },
-        [](World&, const Object& s) {
-          A(s).Text("A1B2C3");
-          return Value();
-        }}},
+       {Args{V("A1B2C3")}, Does([](World&, const Object& s) { A(s).Text("A1B2C3"); })}},
       {"ByteArray.Value.get", {None, [](World&, const Object& s) { return Value(A(s).Value()); }}},
       {"ByteArray.Value.let",
-       {[](World&) { return std::vector<Value>{V("xyz")}; },
-        [](World&, const Object& s) {
-          A(s).Value(Variant("xyz"));
-          return Value();
-        }}},
+       {Args{V("xyz")}, Does([](World&, const Object& s) { A(s).Value(Variant("xyz")); })}},
       {"ByteArray.Skip.method",
-       {[](World&) {
-          return std::vector<Value>{V(0x56), V(7)};
-        },
-        [](World&, const Object& s) { return V(A(s).Skip(0x56, 7)); }}},
+       {Args{V(0x56), V(7)}, [](World&, const Object& s) { return V(A(s).Skip(0x56, 7)); }}},
       {"ByteArray.Fill.method",
-       {[](World&) { return std::vector<Value>{V(0xAA)}; },
-        [](World&, const Object& s) {
-          A(s).Fill(0xAA);
-          return Value();
-        }}},
+       {Args{V(0xAA)}, Does([](World&, const Object& s) { A(s).Fill(0xAA); })}},
       {"ArrayBounds.Count.get",
        {None, [](World&, const Object& s) { return V(S<ArrayBounds>(s).Count()); }}},
       {"ArrayBounds.LowIndex.get",
@@ -312,16 +285,12 @@ std::map<std::string, Case> Cases() {
       {"ArrayBounds.HighIndex.get",
        {None, [](World&, const Object& s) { return V(S<ArrayBounds>(s).HighIndex()); }}},
       {"ArrayBounds.ByteArray.method",
-       {[](World&) { return std::vector<Value>{V(0x5A)}; },
+       {Args{V(0x5A)},
         [](World&, const Object& s) { return V(S<ArrayBounds>(s).ByteArray(0x5A)); }}},
       {"NumericItem.Max.get", {None, [](World&, const Object& s) { return V(N(s).Max()); }}},
       {"NumericItem.Min.get", {None, [](World&, const Object& s) { return V(N(s).Min()); }}},
       {"NumericItem.Value.let",
-       {[](World&) { return std::vector<Value>{V(-100)}; },
-        [](World&, const Object& s) {
-          N(s).Value(-100);
-          return Value();
-        }}},
+       {Args{V(-100)}, Does([](World&, const Object& s) { N(s).Value(-100); })}},
       {"NumericItem.Value.get", {None, [](World&, const Object& s) { return V(N(s).Value()); }}},
       {"NumericItem.RefersTo.method", {field_arguments, refers_to}},
       {"LittleEndian.NumericItem_RefersTo.method", {field_arguments, refers_to}},
@@ -332,50 +301,27 @@ std::map<std::string, Case> Cases() {
         [](World&, const Object& s) { return Value(Object::Of(S<ScaledValue>(s).RefersTo())); }}},
       {"ScaledValue.RefersTo.set",
        {[](World& w) { return std::vector<Value>{V(w.motorola)}; },
-        [](World& w, const Object& s) {
-          S<ScaledValue>(s).RefersTo(w.motorola);
-          return Value();
-        }}},
+        Does([](World& w, const Object& s) { S<ScaledValue>(s).RefersTo(w.motorola); })}},
       {"ScaledValue.CoeffA.get",
        {None, [](World&, const Object& s) { return V(S<ScaledValue>(s).CoeffA()); }}},
       {"ScaledValue.CoeffA.let",
-       {[](World&) { return std::vector<Value>{V(0.25)}; },
-        [](World&, const Object& s) {
-          S<ScaledValue>(s).CoeffA(0.25);
-          return Value();
-        }}},
+       {Args{V(0.25)}, Does([](World&, const Object& s) { S<ScaledValue>(s).CoeffA(0.25); })}},
       {"ScaledValue.CoeffB.get",
        {None, [](World&, const Object& s) { return V(S<ScaledValue>(s).CoeffB()); }}},
       {"ScaledValue.CoeffB.let",
-       {[](World&) { return std::vector<Value>{V(7)}; },
-        [](World&, const Object& s) {
-          S<ScaledValue>(s).CoeffB(7);
-          return Value();
-        }}},
+       {Args{V(7)}, Does([](World&, const Object& s) { S<ScaledValue>(s).CoeffB(7); })}},
       {"ScaledValue.CoeffC.get",
        {None, [](World&, const Object& s) { return V(S<ScaledValue>(s).CoeffC()); }}},
       {"ScaledValue.CoeffC.let",
-       {[](World&) { return std::vector<Value>{V(4)}; },
-        [](World&, const Object& s) {
-          S<ScaledValue>(s).CoeffC(4);
-          return Value();
-        }}},
+       {Args{V(4)}, Does([](World&, const Object& s) { S<ScaledValue>(s).CoeffC(4); })}},
       {"ScaledValue.Precision.get",
        {None, [](World&, const Object& s) { return V(S<ScaledValue>(s).Precision()); }}},
       {"ScaledValue.Precision.let",
-       {[](World&) { return std::vector<Value>{V(0)}; },
-        [](World&, const Object& s) {
-          S<ScaledValue>(s).Precision(0);
-          return Value();
-        }}},
+       {Args{V(0)}, Does([](World&, const Object& s) { S<ScaledValue>(s).Precision(0); })}},
       {"ScaledValue.Unit.get",
        {None, [](World&, const Object& s) { return V(S<ScaledValue>(s).Unit()); }}},
       {"ScaledValue.Unit.let",
-       {[](World&) { return std::vector<Value>{V("km/h")}; },
-        [](World&, const Object& s) {
-          S<ScaledValue>(s).Unit("km/h");
-          return Value();
-        }}},
+       {Args{V("km/h")}, Does([](World&, const Object& s) { S<ScaledValue>(s).Unit("km/h"); })}},
       {"ScaledValue.Min.get",
        {None, [](World&, const Object& s) { return V(S<ScaledValue>(s).Min()); }}},
       {"ScaledValue.Max.get",
@@ -383,36 +329,19 @@ std::map<std::string, Case> Cases() {
       {"ScaledValue.Text.get",
        {None, [](World&, const Object& s) { return V(S<ScaledValue>(s).Text()); }}},
       {"ScaledValue.Text.let",
-       {[](World&) { return std::vector<Value>{V("12.5")}; },
-        [](World&, const Object& s) {
-          S<ScaledValue>(s).Text("12.5");
-          return Value();
-        }}},
+       {Args{V("12.5")}, Does([](World&, const Object& s) { S<ScaledValue>(s).Text("12.5"); })}},
       {"ScaledValue.Value.get",
        {None, [](World&, const Object& s) { return V(S<ScaledValue>(s).Value()); }}},
       {"ScaledValue.Value.let",
-       {[](World&) { return std::vector<Value>{V(100.0)}; },
-        [](World&, const Object& s) {
-          S<ScaledValue>(s).Value(100.0);
-          return Value();
-        }}},
+       {Args{V(100.0)}, Does([](World&, const Object& s) { S<ScaledValue>(s).Value(100.0); })}},
       {"Enumeration.Count.get",
        {None, [](World&, const Object& s) { return V(S<Enumeration>(s).Count()); }}},
       {"Enumeration.Item.get",
-       {[](World&) { return std::vector<Value>{V(2)}; },
-        [](World&, const Object& s) { return V(S<Enumeration>(s).Item(2)); }}},
+       {Args{V(2)}, [](World&, const Object& s) { return V(S<Enumeration>(s).Item(2)); }}},
       {"Enumeration.Remove.method",
-       {[](World&) { return std::vector<Value>{V(1)}; },
-        [](World&, const Object& s) {
-          S<Enumeration>(s).Remove(1);
-          return Value();
-        }}},
+       {Args{V(1)}, Does([](World&, const Object& s) { S<Enumeration>(s).Remove(1); })}},
       {"Enumeration.Clear.method",
-       {None,
-        [](World&, const Object& s) {
-          S<Enumeration>(s).Clear();
-          return Value();
-        }}},
+       {None, Does([](World&, const Object& s) { S<Enumeration>(s).Clear(); })}},
       {"Enumeration.NewEnum.method",
        {None,
         [](World&, const Object& s) {
@@ -420,47 +349,30 @@ std::map<std::string, Case> Cases() {
           for (const std::string& text : S<Enumeration>(s)) texts.push_back(V(text));
           return Value(Object(std::make_shared<ObjectEnumerator>(texts)));
         }}},
-      {"Enumeration.Add.method",
-       {[](World&) {
-          return std::vector<Value>{V("Spare"), V(9)};
-        },
-        [](World&, const Object& s) {
-          S<Enumeration>(s).Add("Spare", 9);
-          return Value();
-        }}},
+      {"Enumeration.Add.method", {Args{V("Spare"), V(9)}, Does([](World&, const Object& s) {
+                                    S<Enumeration>(s).Add("Spare", 9);
+                                  })}},
       {"Enumeration.Text.get",
-       {[](World&) { return std::vector<Value>{V(7)}; },
-        [](World&, const Object& s) { return V(S<Enumeration>(s).Text(7)); }}},
+       {Args{V(7)}, [](World&, const Object& s) { return V(S<Enumeration>(s).Text(7)); }}},
       {"Enumeration.Value.get",
-       {[](World&) { return std::vector<Value>{V("On")}; },
-        [](World&, const Object& s) { return V(S<Enumeration>(s).Value("On")); }}},
-      {"MemoryMap.Add.method",
-       {[](World&) {
-          return std::vector<Value>{V(0x110), V(4)};
-        },
-        [](World&, const Object& s) {
-          S<MemoryMap>(s).Add(0x110, 4);
-          return Value();
-        }}},
+       {Args{V("On")}, [](World&, const Object& s) { return V(S<Enumeration>(s).Value("On")); }}},
+      {"MemoryMap.Add.method", {Args{V(0x110), V(4)}, Does([](World&, const Object& s) {
+                                  S<MemoryMap>(s).Add(0x110, 4);
+                                })}},
       {"MemoryMap.Check.method",
        {[](World& w) { return std::vector<Value>{V(w.map->Item(2))}; },
         [](World& w, const Object& s) { return V(S<MemoryMap>(s).Check(*w.map->Item(2))); }}},
       {"MemoryMap.Clear.method",
-       {None,
-        [](World&, const Object& s) {
-          S<MemoryMap>(s).Clear();
-          return Value();
-        }}},
+       {None, Does([](World&, const Object& s) { S<MemoryMap>(s).Clear(); })}},
       {"MemoryMap.Count.get",
        {None, [](World&, const Object& s) { return V(S<MemoryMap>(s).Count()); }}},
       {"MemoryMap.Exclude.method",
        {[](World& w) { return std::vector<Value>{V(w.image->Map())}; },
         [](World& w, const Object& s) { return V(S<MemoryMap>(s).Exclude(*w.image->Map())); }}},
       {"MemoryMap.Item.get",
-       {[](World&) { return std::vector<Value>{V(2)}; },
-        [](World&, const Object& s) { return V(S<MemoryMap>(s).Item(2)); }}},
+       {Args{V(2)}, [](World&, const Object& s) { return V(S<MemoryMap>(s).Item(2)); }}},
       {"MemoryMap.MemoryImage.method",
-       {[](World&) { return std::vector<Value>{V(0x33)}; },
+       {Args{V(0x33)},
         [](World&, const Object& s) { return V(S<MemoryMap>(s).MemoryImage(0x33)); }}},
       {"MemoryMap.NewEnum.method",
        {None,
@@ -469,14 +381,9 @@ std::map<std::string, Case> Cases() {
           for (const auto& segment : S<MemoryMap>(s)) items.push_back(V(segment));
           return Value(Object(std::make_shared<ObjectEnumerator>(items)));
         }}},
-      {"MemoryMap.Remove.method",
-       {[](World&) {
-          return std::vector<Value>{V(0x100), V(4)};
-        },
-        [](World&, const Object& s) {
-          S<MemoryMap>(s).Remove(0x100, 4);
-          return Value();
-        }}},
+      {"MemoryMap.Remove.method", {Args{V(0x100), V(4)}, Does([](World&, const Object& s) {
+                                     S<MemoryMap>(s).Remove(0x100, 4);
+                                   })}},
       {"MemoryMap.BytesCount.get",
        {None, [](World&, const Object& s) { return V(S<MemoryMap>(s).BytesCount()); }}},
       {"MemoryImage.Count.get",
@@ -485,20 +392,13 @@ std::map<std::string, Case> Cases() {
        {None, [](World&, const Object& s) { return V(S<MemoryImage>(s).BytesCount()); }}},
       {"MemoryImage.Add.method",
        {[](World& w) { return std::vector<Value>{V(w.array)}; },
-        [](World& w, const Object& s) {
-          S<MemoryImage>(s).Add(*w.array);
-          return Value();
-        }}},
+        Does([](World& w, const Object& s) { S<MemoryImage>(s).Add(*w.array); })}},
       {"MemoryImage.Clear.method",
-       {None,
-        [](World&, const Object& s) {
-          S<MemoryImage>(s).Clear();
-          return Value();
-        }}},
+       {None, Does([](World&, const Object& s) { S<MemoryImage>(s).Clear(); })}},
       {"MemoryImage.Map.get",
        {None, [](World&, const Object& s) { return V(S<MemoryImage>(s).Map()); }}},
       {"MemoryImage.GetMap.method",
-       {[](World&) { return std::vector<Value>{Value(Object())}; },
+       {Args{Value(Object())},
         [](World&, const Object& s) {
           std::shared_ptr<MemoryMap> map;
           S<MemoryImage>(s).GetMap(map);
@@ -506,21 +406,16 @@ std::map<std::string, Case> Cases() {
         },
         0}},
       {"MemoryImage.MemoryRead.method",
-       {[](World&) {
-          return std::vector<Value>{V(0x101), V(2)};
-        },
+       {Args{V(0x101), V(2)},
         [](World&, const Object& s) { return V(S<MemoryImage>(s).MemoryRead(0x101, 2)); }}},
       {"MemoryImage.MemoryWrite.method",
-       {[](World&) {
-          return std::vector<Value>{V(ByteArray::New({9, 9}, 0x102))};
-        },
+       {Args{V(ByteArray::New({9, 9}, 0x102))},
         [](World&, const Object& s) {
           S<MemoryImage>(s).MemoryWrite(*ByteArray::New({9, 9}, 0x102));
           return Value();
         }}},
       {"MemoryImage.Item.get",
-       {[](World&) { return std::vector<Value>{V(2)}; },
-        [](World&, const Object& s) { return V(S<MemoryImage>(s).Item(2)); }}},
+       {Args{V(2)}, [](World&, const Object& s) { return V(S<MemoryImage>(s).Item(2)); }}},
       {"MemoryImage.NewEnum.method",
        {None,
         [](World&, const Object& s) {
@@ -530,23 +425,12 @@ std::map<std::string, Case> Cases() {
         }}},
       {"CRC.Append.method",
        {[](World& w) { return std::vector<Value>{V(w.interval)}; },
-        [](World& w, const Object& s) {
-          S<CRC>(s).Append(*w.interval);
-          return Value();
-        }}},
-      {"CRC.Clear.method",
-       {None,
-        [](World&, const Object& s) {
-          S<CRC>(s).Clear();
-          return Value();
-        }}},
+        Does([](World& w, const Object& s) { S<CRC>(s).Append(*w.interval); })}},
+      {"CRC.Clear.method", {None, Does([](World&, const Object& s) { S<CRC>(s).Clear(); })}},
       {"CRC.Check.get", {None, [](World&, const Object& s) { return V(S<CRC>(s).Check()); }}},
       {"CRC.Send.method",
        {[](World& w) { return std::vector<Value>{V(w.array)}; },
-        [](World& w, const Object& s) {
-          S<CRC>(s).Send(*w.array);
-          return Value();
-        }}},
+        Does([](World& w, const Object& s) { S<CRC>(s).Send(*w.array); })}},
       {"Enumerator.Next.method",
        {None,
         [](World&, const Object& s) {
@@ -554,14 +438,9 @@ std::map<std::string, Case> Cases() {
           return items.empty() ? Value() : items[0];
         }}},
       {"Enumerator.Skip.method",
-       {[](World&) { return std::vector<Value>{V(2)}; },
-        [](World&, const Object& s) { return V(S<ObjectEnumerator>(s).Skip(2)); }}},
+       {Args{V(2)}, [](World&, const Object& s) { return V(S<ObjectEnumerator>(s).Skip(2)); }}},
       {"Enumerator.Reset.method",
-       {None,
-        [](World&, const Object& s) {
-          S<ObjectEnumerator>(s).Reset();
-          return Value();
-        }}},
+       {None, Does([](World&, const Object& s) { S<ObjectEnumerator>(s).Reset(); })}},
       {"Enumerator.Clone.method",
        {None, [](World&, const Object& s) { return V(S<ObjectEnumerator>(s).Clone()); }}},
   };
