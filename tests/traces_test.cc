@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "formats/file_error.h"
+#include "traces/readers_internal.h"
 #include "traces/trace_reader.h"
 #include "traces/trace_writer.h"
 
@@ -253,6 +254,47 @@ TEST(TracesTest, TimesBeyondWhatNanosecondsHoldAreRefusedNotWrapped) {
             "1 frames; a time beyond the year 2262");
   EXPECT_EQ(reasons(";$FILEVERSION=2.1\n1 1e30 DT 1 0123 Rx - 1 00\n", TraceFormat::Trc),
             "0 frames; the time offset is not a number of milliseconds (to the year 2262)");
+}
+
+// The time reader's word-at-a-time steps against the plain digit loop, on
+// texts of every shape: digits before and after the point, signs, and a
+// stray character anywhere.
+TEST(TracesTest, TimesReadAsThePlainDigitLoopReadsThem) {
+  const auto plain = [](std::string_view text) -> std::optional<int64_t> {
+    __extension__ using Wide = __int128;
+    const bool negative = !text.empty() && text[0] == '-';
+    if (!text.empty() && (text[0] == '-' || text[0] == '+')) text.remove_prefix(1);
+    const size_t point = std::min(text.find('.'), text.size());
+    if (point == 0) return std::nullopt;
+    Wide seconds = 0, fraction = 0;
+    for (size_t k = 0; k < text.size(); ++k) {
+      if (k == point) continue;
+      if (text[k] < '0' || text[k] > '9') return std::nullopt;
+      if (k < point) seconds = seconds * 10 + (text[k] - '0');
+      if (k > point && k <= point + 9) fraction = fraction * 10 + (text[k] - '0');
+    }
+    const size_t decimals = point < text.size() ? text.size() - point - 1 : 0;
+    for (size_t k = decimals; k < 9; ++k) fraction *= 10;
+    const Wide total = seconds * 1'000'000'000 + fraction;
+    if (total > std::numeric_limits<int64_t>::max()) return std::nullopt;
+    return static_cast<int64_t>(negative ? -total : total);
+  };
+  std::mt19937 random(9);
+  const std::string alphabet = "0123456789.-+ x/:";
+  for (int round = 0; round < 200000; ++round) {
+    std::string text = round % 3 == 0 ? "-" : "";
+    for (size_t k = random() % 13; k > 0; --k) text += static_cast<char>('0' + random() % 10);
+    if (random() % 4 != 0) text += '.';
+    for (size_t k = random() % 13; k > 0; --k) text += static_cast<char>('0' + random() % 10);
+    if (random() % 5 == 0 && !text.empty()) text[random() % text.size()] = alphabet[random() % 17];
+    int64_t read = -1;
+    const bool taken = detail::NanosecondsOf(text, read);
+    const auto expected = plain(text);
+    ASSERT_EQ(taken, expected.has_value()) << text;
+    if (taken) {
+      ASSERT_EQ(read, *expected) << text;
+    }
+  }
 }
 
 Frame RandomFrame(std::mt19937& random, int64_t& time) {

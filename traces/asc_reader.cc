@@ -62,8 +62,8 @@ std::optional<int64_t> DateOf(const std::vector<std::string_view>& words, size_t
     return std::nullopt;
   std::from_chars(clock.data(), clock.data() + colon, hour);
   std::from_chars(clock.data() + colon + 1, clock.data() + second_colon, minute);
-  const auto seconds = NanosecondsOf(clock.substr(second_colon + 1));
-  if (!seconds) return std::nullopt;
+  int64_t seconds = 0;
+  if (!NanosecondsOf(clock.substr(second_colon + 1), seconds)) return std::nullopt;
   size_t next = k + 2;
   if (next < words.size() && (Same(words[next], "am") || Same(words[next], "pm"))) {
     hour = hour % 12 + (Same(words[next], "pm") ? 12 : 0);
@@ -79,7 +79,7 @@ std::optional<int64_t> DateOf(const std::vector<std::string_view>& words, size_t
     return std::nullopt;
   }
   return (DaysFromCivil(year, month, day) * 86400 + hour * 3600 + minute * 60) * 1'000'000'000 +
-         *seconds;
+         seconds;
 }
 
 class Asc final : public TextTraceReader {
@@ -138,10 +138,10 @@ class Asc final : public TextTraceReader {
   const char* Parse(std::string_view line, Frame& frame) override {
     SplitWords(line, words_);
     if (words_.empty() || words_[0].starts_with("//") || Header()) return "";
-    const auto offset = NanosecondsOf(words_[0]);
-    if (!offset || words_.size() < 3) return "";  // "End TriggerBlock" and other events
+    int64_t offset = 0;
+    if (!NanosecondsOf(words_[0], offset) || words_.size() < 3) return "";  // "End TriggerBlock" and other events
     frame = Frame();
-    const auto last = relative_ ? Later(last_, *offset) : offset;
+    const auto last = relative_ ? Later(last_, offset) : std::optional<int64_t>(offset);
     const auto time = last ? Later(start_, *last) : std::nullopt;
     if (!time) return "a time beyond the year 2262";
     last_ = *last;

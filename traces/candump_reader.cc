@@ -35,12 +35,13 @@ class Candump final : public TextTraceReader {
     }
     const char* close = static_cast<const char*>(std::memchr(p, ')', static_cast<size_t>(end - p)));
     if (close == nullptr) return "the time has no closing parenthesis";
-    const auto time = NanosecondsOf(std::string_view(p + 1, static_cast<size_t>(close - p - 1)));
-    if (!time) return "the time is not a number of seconds";
+    int64_t time = 0;
+    if (!NanosecondsOf(std::string_view(p + 1, static_cast<size_t>(close - p - 1)), time))
+      return "the time is not a number of seconds";
     p = close + 1;
     if (p == end || *p != ' ') return "no interface after the time";
     while (p < end && *p == ' ') ++p;
-    if (!LogShaped(p, end)) return Screen(p, end, *time, frame);
+    if (!LogShaped(p, end)) return Screen(p, end, time, frame);
     const char* name = p;
     while (p < end && *p != ' ' && *p != '\t') ++p;
     if (p == name || p == end) return "no frame after the interface";
@@ -61,7 +62,7 @@ class Candump final : public TextTraceReader {
     // The data bytes beyond Length are not cleared: nothing reads them.
     frame.Flags = 0;
     frame.Length = 0;
-    frame.Time = *time;
+    frame.Time = time;
     frame.Extended = id_digits == 8;
     if (!frame.Extended && id > 0x7FF) return "a standard identifier is above 7FF";
     if (frame.Extended && (id & kErrorFlag) != 0) {

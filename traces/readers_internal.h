@@ -78,7 +78,9 @@ int64_t DaysFromCivil(int64_t year, unsigned month, unsigned day) noexcept;
 inline constexpr int64_t kLastYear = 2261;
 
 /// Seconds with a fraction ("12.345678", at most 9 decimals used, more
-/// ignored) as nanoseconds; none for anything else or beyond ±292 years.
-std::optional<int64_t> NanosecondsOf(std::string_view text) noexcept;
+/// ignored) as nanoseconds into `nanoseconds`; false, leaving it alone, for
+/// anything else or beyond ±292 years. (A flag rather than an optional: the
+/// result then comes back in a register, which the candump reader feels.)
+bool NanosecondsOf(std::string_view text, int64_t& nanoseconds) noexcept;
 
 }  // namespace ombrix::traces::detail

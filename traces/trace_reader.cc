@@ -212,38 +212,40 @@ void SplitWords(std::string_view line, std::vector<std::string_view>& words) {
 
 namespace {
 
-// Eight decimal digits at `text` as a number, or -1 when one is not a digit:
-// all eight at once in a 64-bit word, pairs then quads then the whole.
-int64_t EightDigits(const char* text) noexcept {
-  uint64_t word = 0;
-  std::memcpy(&word, text, 8);
-  const uint64_t low = word - 0x3030303030303030u;  // '0' taken from each byte
-  // Each byte 0..9 exactly: no borrow from '0', and adding 6 makes no byte pass 15.
-  if (((word & 0xF0F0F0F0F0F0F0F0u) | ((low + 0x0606060606060606u) & 0xF0F0F0F0F0F0F0F0u)) !=
-      0x3030303030303030u) {
-    return -1;
-  }
-  // The first digit is the lowest byte (little-endian load).
+// Eight decimal digits in a 64-bit word (the first in the lowest byte) as
+// a number, or -1 when one is not a digit: pairs, then quads, then the whole.
+int64_t EightDigits(uint64_t word) noexcept {
+  // Each byte 0x30..0x3F, and adding 6 (which then carries into no other
+  // byte) leaves it below 0x40: '0' to '9'.
+  constexpr uint64_t kHigh = 0xF0F0F0F0F0F0F0F0u, kZeros = 0x3030303030303030u;
+  if ((word & kHigh) != kZeros || ((word + 0x0606060606060606u) & kHigh) != kZeros) return -1;
+  const uint64_t low = word - kZeros;  // each digit's value
   uint64_t value = (low * 10 + (low >> 8)) & 0x00FF00FF00FF00FFu;
   value = (value * 100 + (value >> 16)) & 0x0000FFFF0000FFFFu;
   value = (value * 10000 + (value >> 32)) & 0xFFFFFFFFu;
   return static_cast<int64_t>(value);
 }
 
+uint64_t Load8(const char* text) noexcept {
+  uint64_t word = 0;
+  std::memcpy(&word, text, 8);
+  return word;  // little-endian: text[0] is the lowest byte
+}
+
 }  // namespace
 
-std::optional<int64_t> NanosecondsOf(std::string_view text) noexcept {
+bool NanosecondsOf(std::string_view text, int64_t& nanoseconds) noexcept {
   bool negative = false;
   if (!text.empty() && (text.front() == '-' || text.front() == '+')) {
     negative = text.front() == '-';
     text.remove_prefix(1);
   }
-  if (text.empty()) return std::nullopt;
+  if (text.empty()) return false;
   int64_t seconds = 0;
   size_t k = 0;
   // Eight digits at a time while eight are there (a log's seconds have ten).
   if (text.size() >= 8) {
-    const int64_t eight = EightDigits(text.data());
+    const int64_t eight = EightDigits(Load8(text.data()));
     if (eight >= 0) {
       seconds = eight;
       k = 8;
@@ -252,30 +254,42 @@ std::optional<int64_t> NanosecondsOf(std::string_view text) noexcept {
   for (; k < text.size() && text[k] >= '0' && text[k] <= '9'; ++k) {
     seconds = seconds * 10 + (text[k] - '0');
     // Beyond this, nanoseconds no longer fit 64 bits.
-    if (seconds > std::numeric_limits<int64_t>::max() / 1'000'000'000) return std::nullopt;
+    if (seconds > std::numeric_limits<int64_t>::max() / 1'000'000'000) return false;
   }
-  if (k == 0) return std::nullopt;
+  if (k == 0) return false;
   int64_t fraction = 0;
   if (k < text.size()) {
-    if (text[k] != '.') return std::nullopt;
+    if (text[k] != '.') return false;
     ++k;
-    // The first nine decimals count, the others must be digits.
-    static constexpr int64_t kScale[10] = {
-        1'000'000'000, 100'000'000, 10'000'000, 1'000'000, 100'000, 10'000, 1'000, 100, 10, 1};
-    size_t counted = 0;
-    for (; k < text.size(); ++k) {
-      const auto digit = static_cast<unsigned>(text[k] - '0');
-      if (digit > 9) return std::nullopt;
-      if (counted < 9) {
-        fraction = fraction * 10 + digit;
-        ++counted;
+    const size_t decimals = text.size() - k;
+    if (decimals >= 1 && decimals <= 8 && text.size() >= 8) {
+      // A log's six decimals at once: the text's last eight bytes, the
+      // decimals moved down to the low end and '0's put after them.
+      uint64_t word = Load8(text.data() + text.size() - 8) >> (8 * (8 - decimals));
+      if (decimals < 8) word |= 0x3030303030303030u << (8 * decimals);
+      const int64_t eight = EightDigits(word);
+      if (eight < 0) return false;
+      fraction = eight * 10;
+    } else {
+      // The first nine decimals count, the others must be digits.
+      static constexpr int64_t kScale[10] = {
+          1'000'000'000, 100'000'000, 10'000'000, 1'000'000, 100'000, 10'000, 1'000, 100, 10, 1};
+      size_t counted = 0;
+      for (; k < text.size(); ++k) {
+        const auto digit = static_cast<unsigned>(text[k] - '0');
+        if (digit > 9) return false;
+        if (counted < 9) {
+          fraction = fraction * 10 + digit;
+          ++counted;
+        }
       }
+      fraction *= kScale[counted];
     }
-    fraction *= kScale[counted];
   }
   int64_t total = 0;
-  if (__builtin_add_overflow(seconds * 1'000'000'000, fraction, &total)) return std::nullopt;
-  return negative ? -total : total;
+  if (__builtin_add_overflow(seconds * 1'000'000'000, fraction, &total)) return false;
+  nanoseconds = negative ? -total : total;
+  return true;
 }
 
 }  // namespace detail
