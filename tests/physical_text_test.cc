@@ -116,6 +116,9 @@ TEST(PhysicalTextTest, TextsAtTheEdges) {
   EXPECT_EQ(text_of(OneSignal(true, "1", "0", 64), {0, 0, 0, 0, 0, 0, 0, 0x80}),
             "-9223372036854775808");
   EXPECT_EQ(text_of(OneSignal(false, "0.001", "0", 64), ones), "18446744073709551.615");
+  // A product beyond 64 bits from a raw value within them.
+  EXPECT_EQ(text_of(OneSignal(true, "0.5", "0.25", 64), {0, 0, 0, 0, 0, 0, 0, 0x80}),
+            "-4611686018427387903.75");
   EXPECT_EQ(text_of(OneSignal(false, "1", "3", 64), {0, 0, 0xE8, 0x89, 0x04, 0x23, 0xC7, 0x8A}),
             "10000000000000000003");
   // Raw 3 at 0.1 is 0.3, though the double product is 0.30000000000000004.

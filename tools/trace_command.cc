@@ -340,8 +340,9 @@ class RowWriter {
     json_names_.resize(chosen_.size());
     row_room_.resize(chosen_.size());
     for (size_t m = 0; m < chosen_.size(); ++m) {
-      // The time, the JSON around it, and a comma for every column.
-      size_t room = kSecondsTextMost + 16 + headers_.size();
+      // The time, the JSON around it, a comma for every column and the
+      // eight Commas may store at the end.
+      size_t room = kSecondsTextMost + 16 + headers_.size() + 8;
       for (const Signal& signal : decoder.database.Messages[m].Signals) {
         physical_[m].emplace_back(signal);
         json_names_[m].push_back(JsonString(signal.Name));
@@ -446,8 +447,14 @@ class RowWriter {
     std::memcpy(out, text.data(), text.size());
     return out + text.size();
   }
+  // A row's commas come one or two at a time between values: eight are
+  // stored at once (the row's room has them to spare), a call only for more.
   static char* Commas(char* out, size_t count) {
-    std::memset(out, ',', count);
+    if (count <= 8) {
+      std::memcpy(out, ",,,,,,,,", 8);
+    } else {
+      std::memset(out, ',', count);
+    }
     return out + count;
   }
 

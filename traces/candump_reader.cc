@@ -41,10 +41,15 @@ class Candump final : public TextTraceReader {
     p = close + 1;
     if (p == end || *p != ' ') return "no interface after the time";
     while (p < end && *p == ' ') ++p;
-    if (!LogShaped(p, end)) return Screen(p, end, time, frame);
+    // Read as a log line (the usual case) until the '#'; a line that fails
+    // before it is the screen output's when none of its first words has a '#'.
+    const char* const after_time = p;
+    const auto not_log = [&](const char* problem) {
+      return LogShaped(after_time, end) ? problem : Screen(after_time, end, time, frame);
+    };
     const char* name = p;
     while (p < end && *p != ' ' && *p != '\t') ++p;
-    if (p == name || p == end) return "no frame after the interface";
+    if (p == name || p == end) return not_log("no frame after the interface");
     const std::string_view channel(name, static_cast<size_t>(p - name));
     while (p < end && (*p == ' ' || *p == '\t')) ++p;
 
@@ -53,11 +58,12 @@ class Candump final : public TextTraceReader {
     const char* digits = p;
     for (; p < end && *p != '#'; ++p) {
       const int digit = HexDigit(*p);
-      if (digit < 0 || p - digits >= 8) return "the identifier is not 3 or 8 hexadecimal digits";
+      if (digit < 0 || p - digits >= 8)
+        return not_log("the identifier is not 3 or 8 hexadecimal digits");
       id = id << 4 | static_cast<uint32_t>(digit);
     }
     const auto id_digits = p - digits;
-    if (p == end) return "no '#' after the identifier";
+    if (p == end) return not_log("no '#' after the identifier");
     if (id_digits != 3 && id_digits != 8) return "the identifier is not 3 or 8 hexadecimal digits";
     // The data bytes beyond Length are not cleared: nothing reads them.
     frame.Flags = 0;

@@ -8,6 +8,7 @@
 #include <limits>
 
 #include "formats/file_error.h"
+#include "ombrix/frame/decimal_pairs_internal.h"
 #include "ombrix/frame/detail/allocation.h"
 #include "traces/readers_internal.h"
 
@@ -69,13 +70,12 @@ char* WriteSeconds(char* out, int64_t nanoseconds) noexcept {
       std::min<uint64_t>((magnitude + 500) / 1000, std::numeric_limits<int64_t>::max() / 1000);
   if (negative) *out++ = '-';
   out = std::to_chars(out, out + 20, micro / 1000000).ptr;
-  *out++ = '.';
-  uint64_t fraction = micro % 1000000;
-  for (int k = 5; k >= 0; --k) {
-    out[k] = static_cast<char>('0' + fraction % 10);
-    fraction /= 10;
-  }
-  return out + 6;
+  *out = '.';
+  const auto fraction = static_cast<unsigned>(micro % 1000000);
+  ombrix::detail::WritePair(out + 1, fraction / 10000);
+  ombrix::detail::WritePair(out + 3, fraction / 100 % 100);
+  ombrix::detail::WritePair(out + 5, fraction % 100);
+  return out + 7;
 }
 
 void AppendSeconds(std::string& text, int64_t nanoseconds) {

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "ombrix/frame/decimal_pairs_internal.h"
 #include "ombrix/frame/detail/allocation.h"
 #include "ombrix/frame/shortest_number_internal.h"
 
@@ -25,20 +26,10 @@ bool ScaledWhole(double x, int decimals, int64_t& whole) {
   return true;
 }
 
-// "00" to "99", so that digits are written two at a time.
-constexpr std::array<char, 200> kPairs = [] {
-  std::array<char, 200> pairs{};
-  for (int k = 0; k < 100; ++k) {
-    pairs[static_cast<size_t>(2 * k)] = static_cast<char>('0' + k / 10);
-    pairs[static_cast<size_t>(2 * k + 1)] = static_cast<char>('0' + k % 10);
-  }
-  return pairs;
-}();
-
 // Writes the two digits of `pair` (below 100) just before `at`.
 char* PutPair(char* at, unsigned pair) {
   at -= 2;
-  std::memcpy(at, kPairs.data() + 2 * pair, 2);
+  ombrix::detail::WritePair(at, pair);
   return at;
 }
 
@@ -86,27 +77,35 @@ PhysicalText::PhysicalText(const Signal& signal) : signed_(signal.Signed), lengt
 
 char* PhysicalText::Write(char* out, const DecodedSignal& decoded) const noexcept {
   if (!exact_) return std::to_chars(out, out + kMost, decoded.Value).ptr;
-  Wide raw = decoded.Bits;
-  if (signed_ && length_ < 64 && (decoded.Bits >> (length_ - 1) & 1) != 0) {
-    raw -= Wide{1} << length_;
-  } else if (signed_ && length_ == 64) {
-    raw = static_cast<int64_t>(decoded.Bits);
+  // The raw value: the bits, their sign extended for a negative signed one.
+  const bool extend = signed_ && length_ < 64 && (decoded.Bits >> (length_ - 1) & 1) != 0;
+  const uint64_t bits = extend ? decoded.Bits | ~uint64_t{0} << length_ : decoded.Bits;
+  // Written backwards ending halfway through a buffer, then moved to `out`
+  // as a block of kMost bytes (one fixed copy, not a call): the text, then
+  // bytes the caller writes over.
+  std::array<char, 2 * kMost> buffer;
+  char* const end = buffer.data() + kMost;
+  char* start = nullptr;
+  // Most values are worked out in 64 bits; the others in 128, where
+  // |raw| < 2^64 and both scaled numbers < 10^15 < 2^50 cannot overflow,
+  // though dividing by 10 is then slow.
+  int64_t units = 0;
+  const bool raw_fits = signed_ || (bits >> 63) == 0;
+  if (raw_fits && !__builtin_mul_overflow(static_cast<int64_t>(bits), factor_, &units) &&
+      !__builtin_add_overflow(units, offset_, &units)) {
+    const uint64_t magnitude =
+        units < 0 ? uint64_t{0} - static_cast<uint64_t>(units) : static_cast<uint64_t>(units);
+    start = WriteBackwards(end, units < 0, magnitude, decimals_);
+  } else {
+    const Wide raw = raw_fits ? Wide{static_cast<int64_t>(bits)} : Wide{bits};
+    const Wide wide = raw * factor_ + offset_;
+    const WideMagnitude magnitude = wide < 0 ? WideMagnitude(-wide) : WideMagnitude(wide);
+    start = magnitude >> 64 == 0
+                ? WriteBackwards(end, wide < 0, static_cast<uint64_t>(magnitude), decimals_)
+                : WriteBackwards(end, wide < 0, magnitude, decimals_);
   }
-  // |raw| < 2^64 and both scaled numbers < 10^15 < 2^50: no overflow.
-  const Wide units = raw * factor_ + offset_;
-  // Written backwards at the end of a buffer, then moved to `out`. Most
-  // values fit 64 bits, whose divisions by 10 are a multiplication; wider
-  // ones divide slowly.
-  std::array<char, kMost> buffer;
-  char* const end = buffer.data() + buffer.size();
-  const WideMagnitude magnitude = units < 0 ? WideMagnitude(-units) : WideMagnitude(units);
-  char* const start =
-      magnitude >> 64 == 0
-          ? WriteBackwards(end, units < 0, static_cast<uint64_t>(magnitude), decimals_)
-          : WriteBackwards(end, units < 0, magnitude, decimals_);
-  const auto count = static_cast<size_t>(end - start);
-  std::memcpy(out, start, count);
-  return out + count;
+  std::memcpy(out, start, kMost);
+  return out + (end - start);
 }
 
 void PhysicalText::Append(std::string& text, const DecodedSignal& decoded) const {

@@ -33,8 +33,8 @@ class PhysicalText {
 
   /// The most characters a value takes.
   static constexpr size_t kMost = 48;
-  /// The same text written at `out`, which has room for kMost characters;
-  /// returns its end.
+  /// The same text written at `out`, which has room for kMost characters
+  /// (all of which it may write); returns the text's end.
   char* Write(char* out, const DecodedSignal& decoded) const noexcept;
 
  private:
