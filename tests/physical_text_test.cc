@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "formats/dbc/dbc_file.h"
+#include "ombrix/frame/decimal_pairs_internal.h"
 
 namespace ombrix::signals {
 namespace {
@@ -138,6 +140,23 @@ TEST(PhysicalTextTest, TextsAtTheEdges) {
   EXPECT_EQ(text_of(fine, {3, 0, 0, 0, 0}), "3e-17");
   const SignalDatabase wide = OneSignal(false, "0.1234567890123456", "0");
   EXPECT_FALSE(PhysicalText(wide.Messages.front().Signals.front()).Exact());
+}
+
+// The digit writer shared by the number writers against std::to_chars:
+// either side of every power of ten, and random values of every length.
+TEST(PhysicalTextTest, DecimalDigitsAsToCharsWritesThem) {
+  std::vector<uint64_t> values = {0, std::numeric_limits<uint64_t>::max()};
+  for (uint64_t power = 1; power <= 1'000'000'000'000'000'000u; power *= 10) {
+    values.insert(values.end(), {power - 1, power, power + 1, power * 9 + 9});
+  }
+  std::mt19937_64 random(3);
+  for (int k = 0; k < 10000; ++k) values.push_back(random() >> (random() % 64));
+  for (const uint64_t value : values) {
+    char ours[20], theirs[20];
+    const char* const end = ombrix::detail::WriteDecimal(ours, value);
+    const char* their_end = std::to_chars(theirs, theirs + 20, value).ptr;
+    ASSERT_EQ(std::string_view(ours, end), std::string_view(theirs, their_end));
+  }
 }
 
 }  // namespace

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <charconv>
 #include <cstring>
 #include <fstream>
 #include <limits>
@@ -69,7 +68,7 @@ char* WriteSeconds(char* out, int64_t nanoseconds) noexcept {
   const uint64_t micro =
       std::min<uint64_t>((magnitude + 500) / 1000, std::numeric_limits<int64_t>::max() / 1000);
   if (negative) *out++ = '-';
-  out = std::to_chars(out, out + 20, micro / 1000000).ptr;
+  out = ombrix::detail::WriteDecimal(out, micro / 1000000);
   *out = '.';
   const auto fraction = static_cast<unsigned>(micro % 1000000);
   ombrix::detail::WritePair(out + 1, fraction / 10000);

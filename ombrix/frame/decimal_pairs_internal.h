@@ -3,6 +3,8 @@
 #pragma once
 
 #include <array>
+#include <bit>
+#include <cstdint>
 #include <cstring>
 
 namespace ombrix::detail {
@@ -19,6 +21,46 @@ inline constexpr std::array<char, 200> kDecimalPairs = [] {
 /// Writes the two digits of `pair` (below 100) at `at`.
 inline void WritePair(char* at, unsigned pair) noexcept {
   std::memcpy(at, kDecimalPairs.data() + 2 * pair, 2);
+}
+
+/// Writes `value` in decimal at `out` (room for 20 characters); returns the
+/// end. The digits are counted first, then written backwards in pairs.
+inline char* WriteDecimal(char* out, uint64_t value) noexcept {
+  static constexpr uint64_t kPowers[20] = {1,
+                                           10,
+                                           100,
+                                           1000,
+                                           10000,
+                                           100000,
+                                           1000000,
+                                           10000000,
+                                           100000000,
+                                           1000000000,
+                                           10000000000,
+                                           100000000000,
+                                           1000000000000,
+                                           10000000000000,
+                                           100000000000000,
+                                           1000000000000000,
+                                           10000000000000000,
+                                           100000000000000000,
+                                           1000000000000000000,
+                                           10000000000000000000u};
+  // From the bit length, times log10(2) (1233/4096), at most 19; then one
+  // step up where the value reaches the next power. 0 has one digit.
+  int digits = static_cast<int>(std::bit_width(value | 1)) * 1233 >> 12;
+  digits += (value | 1) >= kPowers[digits];
+  char* at = out + digits;
+  for (; value >= 100; value /= 100) {
+    at -= 2;
+    WritePair(at, static_cast<unsigned>(value % 100));
+  }
+  if (value >= 10) {
+    WritePair(at - 2, static_cast<unsigned>(value));
+  } else {
+    at[-1] = static_cast<char>('0' + value);
+  }
+  return out + digits;
 }
 
 }  // namespace ombrix::detail
