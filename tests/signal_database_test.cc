@@ -157,54 +157,13 @@ Signal RandomSignal(std::mt19937& random, uint32_t bytes) {
   return signal;
 }
 
+// Messages of up to twelve signals, mostly within 8 bytes (read as one word,
+// four signals at a time where the processor can), some longer, in frames of
+// every length up to the message's and beyond: each way of decoding against
+// the bit loop, and against the library's fields where they reach.
 TEST(MessageCodecTest, DecodingMatchesTheBitLoopAndTheLibrarysFields) {
-  std::mt19937 random(5);
-  for (int round = 0; round < 3000; ++round) {
-    const auto bytes = static_cast<uint32_t>(1 + random() % 64);
-    Message message;
-    message.Length = bytes;
-    message.Signals.push_back(RandomSignal(random, bytes));
-    const Signal& signal = message.Signals[0];
-    std::vector<uint8_t> frame(bytes);
-    for (uint8_t& b : frame) b = static_cast<uint8_t>(random());
-    SCOPED_TRACE(std::to_string(bytes) + " bytes, " + std::to_string(signal.StartBit) + "|" +
-                 std::to_string(signal.Length) + "@" +
-                 (signal.Order == ByteOrder::Intel ? "1" : "0"));
-    const MessageCodec codec(message);
-    const auto decoded = codec.Decode(frame);
-    ASSERT_EQ(decoded.size(), 1u);
-    ASSERT_EQ(decoded[0].Bits, *ReadBitsReference(signal, frame));
-    // Where the library's fields reach, its field and scaled value live on
-    // the frame read the same raw and physical values.
-    if (FitsAField(signal)) {
-      auto array = ByteArray::New(frame);
-      ASSERT_EQ(FieldOf(signal, *array)->Value(), decoded[0].Raw);
-      message.Signals[0].Factor = 0.5;
-      message.Signals[0].Offset = -3;
-      const auto scaled = ScaledValueOf(message.Signals[0], *array);
-      ASSERT_EQ(scaled->Value(), MessageCodec(message).Decode(frame)[0].Value);
-    } else {
-      auto array = ByteArray::New(frame);
-      EXPECT_THROW((void)FieldOf(signal, *array), Error);
-    }
-    // Writing the bits back gives the frame again.
-    std::vector<uint8_t> copy(frame);
-    ASSERT_TRUE(WriteBitsReference(signal, decoded[0].Bits, copy));
-    EXPECT_EQ(copy, frame);
-    // A frame one byte too short for the signal leaves it out.
-    const auto mask = BitsOf(signal, bytes);
-    size_t needed = 0;
-    for (size_t b = 0; b < mask->size(); ++b) needed = (*mask)[b] != 0 ? b + 1 : needed;
-    EXPECT_TRUE(codec.Decode(std::span(frame).first(needed - 1)).empty());
-  }
-}
-
-TEST(MessageCodecTest, DecodeValuesOfManySignalsMatchesTheBitLoop) {
-  // Messages of up to twelve signals, mostly within 8 bytes (read as one
-  // word, four signals at a time where the processor can), some longer;
-  // frames of every length up to the message's and beyond.
   std::mt19937 random(11);
-  for (int round = 0; round < 2000; ++round) {
+  for (int round = 0; round < 3000; ++round) {
     Message message;
     message.Length =
         static_cast<uint32_t>(random() % 4 == 0 ? 1 + random() % 64 : 1 + random() % 8);
@@ -217,22 +176,28 @@ TEST(MessageCodecTest, DecodeValuesOfManySignalsMatchesTheBitLoop) {
     }
     std::vector<uint8_t> frame(message.Length + 2);
     for (uint8_t& b : frame) b = static_cast<uint8_t>(random());
-    const auto size = static_cast<size_t>(random() % (frame.size() + 1));
-    const auto bytes = std::span<const uint8_t>(frame).first(size);
+    frame.resize(static_cast<size_t>(random() % (frame.size() + 1)));
     const MessageCodec codec(message);
     std::vector<double> values(count + 1, -7.0);
-    codec.DecodeValues(bytes, values);
+    codec.DecodeValues(frame, values);
+    const auto decoded = codec.Decode(frame);  // the signals the frame holds, in order
+    const auto array = ByteArray::New(frame);
+    size_t listed = 0;
     for (size_t k = 0; k < count; ++k) {
       const Signal& signal = message.Signals[k];
-      const auto bits = ReadBitsReference(signal, bytes);
+      const auto bits = ReadBitsReference(signal, frame);
       SCOPED_TRACE(std::to_string(k) + ": " + std::to_string(signal.StartBit) + "|" +
                    std::to_string(signal.Length) + "@" +
                    (signal.Order == ByteOrder::Intel ? "1" : "0") + (signal.Signed ? "-" : "+") +
-                   " in " + std::to_string(size) + " bytes");
+                   " in " + std::to_string(frame.size()) + " bytes");
       if (!bits) {
         ASSERT_TRUE(std::isnan(values[k]));
         continue;
       }
+      ASSERT_LT(listed, decoded.size());
+      const DecodedSignal& one = decoded[listed++];
+      ASSERT_EQ(one.Definition, &signal);
+      ASSERT_EQ(one.Bits, *bits);
       // A negative raw value is -(its two's complement), taken within its bits.
       const bool negative = signal.Signed && (*bits >> (signal.Length - 1)) != 0;
       const uint64_t low_bits =
@@ -240,7 +205,20 @@ TEST(MessageCodecTest, DecodeValuesOfManySignalsMatchesTheBitLoop) {
       const double raw =
           negative ? -static_cast<double>((~*bits & low_bits) + 1) : static_cast<double>(*bits);
       ASSERT_EQ(values[k], raw * signal.Factor + signal.Offset);
+      ASSERT_EQ(one.Value, values[k]);
+      // The library's field and scaled value live on the frame read the same.
+      if (FitsAField(signal)) {
+        ASSERT_EQ(FieldOf(signal, *array)->Value(), one.Raw);
+        ASSERT_EQ(ScaledValueOf(signal, *array)->Value(), one.Value);
+      } else {
+        EXPECT_THROW((void)FieldOf(signal, *array), Error);
+      }
+      // Writing the bits back gives the frame again.
+      std::vector<uint8_t> copy(frame);
+      ASSERT_TRUE(WriteBitsReference(signal, *bits, copy));
+      EXPECT_EQ(copy, frame);
     }
+    EXPECT_EQ(listed, decoded.size());
     EXPECT_EQ(values[count], -7.0);  // nothing written past the signals
   }
 }
