@@ -336,6 +336,9 @@ class RowWriter {
       std::sort(columns.begin(), columns.end(),
                 [](const auto& a, const auto& b) { return a.second < b.second; });
     }
+    for (const Message& message : decoder.database.Messages) {
+      most_signals_ = std::max(most_signals_, message.Signals.size());
+    }
     physical_.resize(chosen_.size());
     json_names_.resize(chosen_.size());
     row_room_.resize(chosen_.size());
@@ -369,7 +372,8 @@ class RowWriter {
   // The rows of the batch's frames that the filter takes, into batch.text.
   void Write(FrameBatch& batch) const {
     TextBuilder out(batch.text);
-    std::vector<DecodedSignal> decoded;
+    // Room for the most signals a message has, made once.
+    std::vector<DecodedSignal> decoded(most_signals_);
     std::vector<const DecodedSignal*> by_signal;
     // What starts each row, by message and channel, made once a batch.
     std::vector<std::vector<std::string>> prefixes(chosen_.size());
@@ -378,9 +382,10 @@ class RowWriter {
       size_t index = 0;
       const Message* message = decoder_.Find(frame, &index);
       if (message == nullptr || chosen_[index].empty()) continue;
-      decoder_.codecs[index].Decode(frame.Bytes(), decoded);
+      const size_t count =
+          decoder_.codecs[index].Decode(frame.Bytes(), std::span<DecodedSignal>(decoded));
       by_signal.assign(message->Signals.size(), nullptr);
-      for (const DecodedSignal& s : decoded) {
+      for (const DecodedSignal& s : std::span(decoded).first(count)) {
         by_signal[static_cast<size_t>(s.Definition - message->Signals.data())] = &s;
       }
       auto& made = prefixes[index];
@@ -487,6 +492,7 @@ class RowWriter {
   std::unordered_map<const std::string*, std::string> texts_;
   // The most a row of each message takes, but for its prefix.
   std::vector<size_t> row_room_;
+  size_t most_signals_ = 0;  // in any one message
 };
 
 int DecodeTrace(const TraceOptions& options, Context& context) {
