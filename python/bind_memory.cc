@@ -124,6 +124,18 @@ void BindImage(ImageClass& image_class) {
           [](const MemoryImage& image, Long start, Long count) -> py::object {
             // MemoryRead's answer, so that an array a caller has moved or
             // resized reads as the image sees it, never outside its bytes.
+            // A short read (one that keeps the interpreter) goes straight
+            // into the bytes object, which is made before the image is asked.
+            if (count.value > 0 && static_cast<size_t>(count.value) < LetOthersRun::kFrom) {
+              auto result = py::reinterpret_steal<py::object>(
+                  PyBytes_FromStringAndSize(nullptr, static_cast<Py_ssize_t>(count.value)));
+              if (!result) throw py::error_already_set();
+              const std::span<uint8_t> room(
+                  reinterpret_cast<uint8_t*>(PyBytes_AS_STRING(result.ptr())),
+                  static_cast<size_t>(count.value));
+              if (!image.ReadInto(start.value, room)) return py::none();
+              return result;
+            }
             std::shared_ptr<ByteArray> bytes;
             {
               const LetOthersRun others(static_cast<size_t>(std::max(count.value, 0)));

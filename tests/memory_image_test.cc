@@ -78,6 +78,8 @@ TEST(MemoryImageTest, ReadsAndWritesByAddress) {
   image->Holding(100)->Count(4);
   EXPECT_EQ(image->MemoryRead(102, 2)->Text(), "AABB");
   EXPECT_EQ(image->MemoryRead(102, 3), nullptr);
+  std::vector<uint8_t> three(3);
+  EXPECT_FALSE(image->ReadInto(102, three));
   EXPECT_EQ(image->MemoryRead(103, 0)->Text(), "BB");
   EXPECT_EQ(image->Holding(104), nullptr);
   image->Item(1)->LowIndex(0x7FFFFF00);
@@ -156,6 +158,11 @@ TEST(MemoryImageTest, MatchesAByteModelOnRandomOperations) {
           const auto read = image->MemoryRead(start, bytes->Count());
           ASSERT_EQ(read != nullptr, held) << "step " << step;
           ASSERT_TRUE(!read || std::ranges::equal(Bytes(*read), stretch));
+          // The same bytes without an array; nothing written when absent.
+          std::vector<uint8_t> copied(data.size(), 0xEE);
+          ASSERT_EQ(image->ReadInto(start, copied), held);
+          ASSERT_TRUE(held ? std::ranges::equal(copied, stretch)
+                           : std::ranges::count(copied, 0xEE) == std::ssize(copied));
           const auto holder = image->Holding(start);  // the stored array itself, or none
           ASSERT_EQ(holder ? holder->Item(start) : -1, model[static_cast<size_t>(start)]);
           break;

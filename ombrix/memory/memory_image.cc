@@ -174,9 +174,9 @@ std::shared_ptr<MemoryMap> MemoryImage::Map() const {
   return map;
 }
 
-std::shared_ptr<ByteArray> MemoryImage::MemoryRead(int32_t StartAddress, int32_t Count) const {
+std::span<const uint8_t> MemoryImage::Stretch(int32_t StartAddress, int32_t Count) const {
   const auto holder = arrays_.Covering(StartAddress, changes_->load(std::memory_order_relaxed));
-  if (!holder || static_cast<int64_t>(StartAddress) + Count - 1 > holder->high) return nullptr;
+  if (!holder || static_cast<int64_t>(StartAddress) + Count - 1 > holder->high) return {};
   if (Count < 0) Raise(errors::kLibrary, messages::kNegativeCount);
   const int64_t position = static_cast<int64_t>(StartAddress) - holder->low;
   // While no array of the image has changed its store, the index's view of
@@ -188,8 +188,24 @@ std::shared_ptr<ByteArray> MemoryImage::MemoryRead(int32_t StartAddress, int32_t
                                    : std::min(int64_t{holder->high} - StartAddress + 1,
                                               static_cast<int64_t>(store.size()) - position);
   const std::span<const uint8_t> bytes = detail::Within(store, position, wanted);
-  if (wanted <= 0 || static_cast<int64_t>(bytes.size()) != wanted) return nullptr;
+  if (wanted <= 0 || static_cast<int64_t>(bytes.size()) != wanted) return {};
+  return bytes;
+}
+
+std::shared_ptr<ByteArray> MemoryImage::MemoryRead(int32_t StartAddress, int32_t Count) const {
+  const std::span<const uint8_t> bytes = Stretch(StartAddress, Count);
+  if (bytes.empty()) return nullptr;
   return ByteArray::New(bytes, StartAddress);
+}
+
+bool MemoryImage::ReadInto(int32_t StartAddress, std::span<uint8_t> Bytes) const {
+  if (Bytes.empty() || Bytes.size() > static_cast<size_t>(std::numeric_limits<int32_t>::max())) {
+    return false;
+  }
+  const std::span<const uint8_t> stored = Stretch(StartAddress, static_cast<int32_t>(Bytes.size()));
+  if (stored.empty()) return false;
+  std::memcpy(Bytes.data(), stored.data(), stored.size());
+  return true;
 }
 
 std::shared_ptr<ByteArray> MemoryImage::Holding(int32_t Address) const {

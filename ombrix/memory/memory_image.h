@@ -71,6 +71,10 @@ class MemoryImage final {
   /// the end of their array when Count is 0) and LowIndex StartAddress; an
   /// empty pointer when one stored array does not hold them all.
   [[nodiscard]] std::shared_ptr<ByteArray> MemoryRead(int32_t StartAddress, int32_t Count) const;
+  /// The bytes MemoryRead(StartAddress, Bytes.size()) would hold, copied into
+  /// Bytes, without an array to hold them; false, Bytes untouched, when one
+  /// stored array does not hold them all or Bytes is empty.
+  bool ReadInto(int32_t StartAddress, std::span<uint8_t> Bytes) const;
   /// Writes B's bytes over the image at B.LowIndex .. B.HighIndex; error 9,
   /// nothing written, unless one stored array holds them all.
   void MemoryWrite(const IByteArray& B);
@@ -121,6 +125,9 @@ class MemoryImage final {
   // The array of the entry at `low`, made from its bytes the first time.
   const std::shared_ptr<ByteArray>& ArrayOf(const Stored& stored, int32_t low) const;
   std::vector<std::shared_ptr<ByteArray>> Arrays() const;
+  // Where the bytes MemoryRead gives are stored (Count 0: to the end of
+  // their array); empty when one stored array does not hold them all.
+  std::span<const uint8_t> Stretch(int32_t StartAddress, int32_t Count) const;
 
   detail::SegmentList<Stored, StoredBytes> arrays_;
   // Incremented by every array of the image whenever its store moves or
