@@ -234,6 +234,25 @@ uint64_t Load8(const char* text) noexcept {
 }  // namespace
 
 bool NanosecondsOf(std::string_view text, int64_t& nanoseconds) noexcept {
+  // candump's own shape, "1700000000.123456", in three words: the first
+  // eight digits, then "90.123456" as two digits and six.
+  if (text.size() == 17 && text[10] == '.') {
+    const int64_t high = EightDigits(Load8(text.data()));
+    const uint64_t rest = Load8(text.data() + 9);
+    const auto ninth = static_cast<unsigned>(text[8] - '0');
+    const auto tenth = static_cast<unsigned>(text[9] - '0');
+    const int64_t micro = EightDigits(rest >> 16 | 0x3030000000000000u);
+    if (high >= 0 && micro >= 0 && ninth <= 9 && tenth <= 9) {
+      const int64_t seconds = high * 100 + ninth * 10 + tenth;
+      int64_t total = 0;
+      if (seconds > std::numeric_limits<int64_t>::max() / 1'000'000'000 ||
+          __builtin_add_overflow(seconds * 1'000'000'000, micro * 10, &total)) {
+        return false;
+      }
+      nanoseconds = total;
+      return true;
+    }
+  }
   bool negative = false;
   if (!text.empty() && (text.front() == '-' || text.front() == '+')) {
     negative = text.front() == '-';
