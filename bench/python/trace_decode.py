@@ -74,10 +74,15 @@ def main():
         # program's own peak (a child's rusage would count the memory it
         # shared with this process when forked).
         runs = []
+        out = os.path.join(folder, "out.csv")
         for _ in range(3):
+            # Each run from a quiet disk: the last run's output gone and flushed.
+            if os.path.exists(out):
+                os.remove(out)
+            os.sync()
             start = time.perf_counter()
             done = subprocess.run(["/usr/bin/time", "-f", "%M", PROGRAM, "trace", "decode", log,
-                                   "--dbc", dbc, "-o", os.path.join(folder, "out.csv")],
+                                   "--dbc", dbc, "-o", out],
                                   check=True, capture_output=True, text=True)
             runs.append((time.perf_counter() - start) / FRAMES)
             peak = int(done.stderr.strip().splitlines()[-1])  # KiB
