@@ -139,7 +139,8 @@ class Asc final : public TextTraceReader {
     SplitWords(line, words_);
     if (words_.empty() || words_[0].starts_with("//") || Header()) return "";
     int64_t offset = 0;
-    if (!NanosecondsOf(words_[0], offset) || words_.size() < 3) return "";  // "End TriggerBlock" and other events
+    if (!NanosecondsOf(words_[0], offset) || words_.size() < 3)
+      return "";  // "End TriggerBlock" and other events
     frame = Frame();
     const auto last = relative_ ? Later(last_, offset) : std::optional<int64_t>(offset);
     const auto time = last ? Later(start_, *last) : std::nullopt;
