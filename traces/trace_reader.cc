@@ -211,14 +211,18 @@ void SplitWords(std::string_view line, std::vector<std::string_view>& words) {
 
 namespace {
 
+constexpr uint64_t kZeroDigits = 0x3030303030303030u;  // "00000000"
+
 // Eight decimal digits in a 64-bit word (the first in the lowest byte) as
 // a number, or -1 when one is not a digit: pairs, then quads, then the whole.
-int64_t EightDigits(uint64_t word) noexcept {
+[[gnu::always_inline]] inline int64_t EightDigits(uint64_t word) noexcept {
   // Each byte 0x30..0x3F, and adding 6 (which then carries into no other
   // byte) leaves it below 0x40: '0' to '9'.
-  constexpr uint64_t kHigh = 0xF0F0F0F0F0F0F0F0u, kZeros = 0x3030303030303030u;
-  if ((word & kHigh) != kZeros || ((word + 0x0606060606060606u) & kHigh) != kZeros) return -1;
-  const uint64_t low = word - kZeros;  // each digit's value
+  constexpr uint64_t kHigh = 0xF0F0F0F0F0F0F0F0u;
+  if ((word & kHigh) != kZeroDigits || ((word + 0x0606060606060606u) & kHigh) != kZeroDigits) {
+    return -1;
+  }
+  const uint64_t low = word - kZeroDigits;  // each digit's value
   uint64_t value = (low * 10 + (low >> 8)) & 0x00FF00FF00FF00FFu;
   value = (value * 100 + (value >> 16)) & 0x0000FFFF0000FFFFu;
   value = (value * 10000 + (value >> 32)) & 0xFFFFFFFFu;
@@ -231,67 +235,64 @@ uint64_t Load8(const char* text) noexcept {
   return word;  // little-endian: text[0] is the lowest byte
 }
 
+// 10^(9 - k): what k decimals are worth in nanoseconds.
+constexpr int64_t kScale[10] = {1'000'000'000, 100'000'000, 10'000'000, 1'000'000, 100'000,
+                                10'000,        1'000,       100,        10,        1};
+
+// The `count` (1 to 8) digits just before `end` (with at least eight bytes
+// of the text before it), followed by as many '0's as make eight: decimals
+// in units of 10 ns; -1 unless all are digits.
+int64_t DecimalsBefore(const char* end, size_t count) noexcept {
+  const auto shift = static_cast<unsigned>(8 * (8 - count));
+  const uint64_t after = shift == 0 ? 0 : kZeroDigits << (64 - shift);
+  return EightDigits(Load8(end - 8) >> shift | after);
+}
+
+// A time of 8 to 16 whole digits and at most 8 decimals (a log's times:
+// "1700000000.123456"), its first eight digits and its decimals each read
+// as one word; false for any other text, which the plain reading then takes
+// or refuses.
+bool ReadByWords(std::string_view text, int64_t& nanoseconds) noexcept {
+  const size_t size = text.size();
+  if (size < 8) return false;
+  int64_t seconds = EightDigits(Load8(text.data()));
+  if (seconds < 0) return false;
+  size_t k = 8;
+  for (; k < size && k < 16; ++k) {  // up to eight whole digits more, one by one
+    const auto digit = static_cast<unsigned>(text[k] - '0');
+    if (digit > 9) break;
+    seconds = seconds * 10 + digit;
+  }
+  if (k < size && text[k] != '.') return false;
+  const size_t decimals = k < size ? size - k - 1 : 0;
+  if (decimals > 8) return false;
+  const int64_t fraction = decimals == 0 ? 0 : DecimalsBefore(text.data() + size, decimals);
+  return fraction >= 0 && seconds <= std::numeric_limits<int64_t>::max() / 1'000'000'000 &&
+         !__builtin_add_overflow(seconds * 1'000'000'000, fraction * 10, &nanoseconds);
+}
+
 }  // namespace
 
 bool NanosecondsOf(std::string_view text, int64_t& nanoseconds) noexcept {
-  // candump's own shape, "1700000000.123456", in three words: the first
-  // eight digits, then "90.123456" as two digits and six.
-  if (text.size() == 17 && text[10] == '.') {
-    const int64_t high = EightDigits(Load8(text.data()));
-    const uint64_t rest = Load8(text.data() + 9);
-    const auto ninth = static_cast<unsigned>(text[8] - '0');
-    const auto tenth = static_cast<unsigned>(text[9] - '0');
-    const int64_t micro = EightDigits(rest >> 16 | 0x3030000000000000u);
-    if (high >= 0 && micro >= 0 && ninth <= 9 && tenth <= 9) {
-      const int64_t seconds = high * 100 + ninth * 10 + tenth;
-      int64_t total = 0;
-      if (seconds > std::numeric_limits<int64_t>::max() / 1'000'000'000 ||
-          __builtin_add_overflow(seconds * 1'000'000'000, micro * 10, &total)) {
-        return false;
-      }
-      nanoseconds = total;
-      return true;
-    }
-  }
   bool negative = false;
   if (!text.empty() && (text.front() == '-' || text.front() == '+')) {
     negative = text.front() == '-';
     text.remove_prefix(1);
   }
-  if (text.empty()) return false;
-  int64_t seconds = 0;
-  size_t k = 0;
-  // Eight digits at a time while eight are there (a log's seconds have ten).
-  if (text.size() >= 8) {
-    const int64_t eight = EightDigits(Load8(text.data()));
-    if (eight >= 0) {
-      seconds = eight;
-      k = 8;
+  int64_t total = 0;
+  if (!ReadByWords(text, total)) {
+    // Digit by digit: the first nine decimals count, the others must be digits.
+    size_t k = 0;
+    int64_t seconds = 0;
+    for (; k < text.size() && text[k] >= '0' && text[k] <= '9'; ++k) {
+      seconds = seconds * 10 + (text[k] - '0');
+      // Beyond this, nanoseconds no longer fit 64 bits.
+      if (seconds > std::numeric_limits<int64_t>::max() / 1'000'000'000) return false;
     }
-  }
-  for (; k < text.size() && text[k] >= '0' && text[k] <= '9'; ++k) {
-    seconds = seconds * 10 + (text[k] - '0');
-    // Beyond this, nanoseconds no longer fit 64 bits.
-    if (seconds > std::numeric_limits<int64_t>::max() / 1'000'000'000) return false;
-  }
-  if (k == 0) return false;
-  int64_t fraction = 0;
-  if (k < text.size()) {
-    if (text[k] != '.') return false;
-    ++k;
-    const size_t decimals = text.size() - k;
-    if (decimals >= 1 && decimals <= 8 && text.size() >= 8) {
-      // A log's six decimals at once: the text's last eight bytes, the
-      // decimals moved down to the low end and '0's put after them.
-      uint64_t word = Load8(text.data() + text.size() - 8) >> (8 * (8 - decimals));
-      if (decimals < 8) word |= 0x3030303030303030u << (8 * decimals);
-      const int64_t eight = EightDigits(word);
-      if (eight < 0) return false;
-      fraction = eight * 10;
-    } else {
-      // The first nine decimals count, the others must be digits.
-      static constexpr int64_t kScale[10] = {
-          1'000'000'000, 100'000'000, 10'000'000, 1'000'000, 100'000, 10'000, 1'000, 100, 10, 1};
+    if (k == 0) return false;
+    int64_t fraction = 0;
+    if (k < text.size()) {
+      if (text[k++] != '.') return false;
       size_t counted = 0;
       for (; k < text.size(); ++k) {
         const auto digit = static_cast<unsigned>(text[k] - '0');
@@ -303,9 +304,8 @@ bool NanosecondsOf(std::string_view text, int64_t& nanoseconds) noexcept {
       }
       fraction *= kScale[counted];
     }
+    if (__builtin_add_overflow(seconds * 1'000'000'000, fraction, &total)) return false;
   }
-  int64_t total = 0;
-  if (__builtin_add_overflow(seconds * 1'000'000'000, fraction, &total)) return false;
   nanoseconds = negative ? -total : total;
   return true;
 }
