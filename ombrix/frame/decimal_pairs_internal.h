@@ -23,6 +23,24 @@ inline void WritePair(char* at, unsigned pair) noexcept {
   std::memcpy(at, kDecimalPairs.data() + 2 * pair, 2);
 }
 
+/// Writes the two digits of `pair` (below 100) just before `at`; returns
+/// where they start.
+inline char* WritePairBefore(char* at, unsigned pair) noexcept {
+  WritePair(at - 2, pair);
+  return at - 2;
+}
+
+/// Writes `value` in decimal backwards, its last digit just before `end`;
+/// returns where it starts. For any unsigned type, 128 bits included.
+template <typename Unsigned>
+char* WriteDecimalBefore(char* end, Unsigned value) noexcept {
+  char* at = end;
+  for (; value >= 100; value /= 100) at = WritePairBefore(at, static_cast<unsigned>(value % 100));
+  if (value >= 10) return WritePairBefore(at, static_cast<unsigned>(value));
+  *--at = static_cast<char>('0' + static_cast<int>(value));
+  return at;
+}
+
 /// Writes `value` in decimal at `out` (room for 20 characters); returns the
 /// end. The digits are counted first, then written backwards in pairs.
 inline char* WriteDecimal(char* out, uint64_t value) noexcept {
@@ -50,16 +68,7 @@ inline char* WriteDecimal(char* out, uint64_t value) noexcept {
   // step up where the value reaches the next power. 0 has one digit.
   int digits = static_cast<int>(std::bit_width(value | 1)) * 1233 >> 12;
   digits += (value | 1) >= kPowers[digits];
-  char* at = out + digits;
-  for (; value >= 100; value /= 100) {
-    at -= 2;
-    WritePair(at, static_cast<unsigned>(value % 100));
-  }
-  if (value >= 10) {
-    WritePair(at - 2, static_cast<unsigned>(value));
-  } else {
-    at[-1] = static_cast<char>('0' + value);
-  }
+  WriteDecimalBefore(out + digits, value);
   return out + digits;
 }
 

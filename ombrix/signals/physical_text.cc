@@ -26,13 +26,6 @@ bool ScaledWhole(double x, int decimals, int64_t& whole) {
   return true;
 }
 
-// Writes the two digits of `pair` (below 100) just before `at`.
-char* PutPair(char* at, unsigned pair) {
-  at -= 2;
-  ombrix::detail::WritePair(at, pair);
-  return at;
-}
-
 // Writes ±magnitude × 10^-decimals backwards, ending at `end`, without the
 // zeros that would end its decimals; returns where the text starts.
 template <typename Magnitude>
@@ -44,7 +37,7 @@ char* WriteBackwards(char* end, bool negative, Magnitude magnitude, int decimals
   char* at = end;
   if (decimals > 0) {
     for (; decimals >= 2; decimals -= 2) {
-      at = PutPair(at, static_cast<unsigned>(magnitude % 100));
+      at = ombrix::detail::WritePairBefore(at, static_cast<unsigned>(magnitude % 100));
       magnitude /= 100;
     }
     if (decimals == 1) {
@@ -54,13 +47,7 @@ char* WriteBackwards(char* end, bool negative, Magnitude magnitude, int decimals
     *--at = '.';
   }
   // The whole part, "0" when there is none.
-  for (; magnitude >= 100; magnitude /= 100)
-    at = PutPair(at, static_cast<unsigned>(magnitude % 100));
-  if (magnitude >= 10) {
-    at = PutPair(at, static_cast<unsigned>(magnitude));
-  } else {
-    *--at = static_cast<char>('0' + static_cast<int>(magnitude));
-  }
+  at = ombrix::detail::WriteDecimalBefore(at, magnitude);
   if (negative) *--at = '-';
   return at;
 }
