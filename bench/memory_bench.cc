@@ -60,8 +60,8 @@ void BM_StdMapBuild(benchmark::State& state) {
   state.counters["per_chunk"] = PerItem(state.range(0));
 }
 
-void BM_ImageRead(benchmark::State& state) {
-  const auto addresses = ChunkAddresses(state.range(0), true);
+// The image of 16-byte chunks at `addresses`, in their order.
+std::shared_ptr<MemoryImage> ImageOf(const std::vector<int32_t>& addresses) {
   auto image = MemoryImage::New();
   auto chunk = ByteArray::New();
   chunk->Count(kChunk);
@@ -69,6 +69,12 @@ void BM_ImageRead(benchmark::State& state) {
     chunk->LowIndex(address);
     image->Add(*chunk);
   }
+  return image;
+}
+
+void BM_ImageRead(benchmark::State& state) {
+  const auto addresses = ChunkAddresses(state.range(0), true);
+  const auto image = ImageOf(addresses);
   const auto starts = ReadStarts(addresses);
   for (auto _ : state) {
     for (const int32_t start : starts) benchmark::DoNotOptimize(image->MemoryRead(start, 8));
@@ -77,21 +83,17 @@ void BM_ImageRead(benchmark::State& state) {
 }
 
 // The reads right after building, the image's read index included: each
-// iteration builds a fresh image untimed, then reads once per chunk.
-void BM_ImageFirstRead(benchmark::State& state) {
+// iteration builds a fresh image untimed, then reads once per chunk with
+// `read` (image, address).
+template <typename Read>
+void FirstReads(benchmark::State& state, Read read) {
   const auto addresses = ChunkAddresses(state.range(0), true);
   const auto starts = ReadStarts(addresses);
-  auto chunk = ByteArray::New();
-  chunk->Count(kChunk);
   for (auto _ : state) {
     state.PauseTiming();
-    auto image = MemoryImage::New();
-    for (const int32_t address : addresses) {
-      chunk->LowIndex(address);
-      image->Add(*chunk);
-    }
+    auto image = ImageOf(addresses);
     state.ResumeTiming();
-    for (const int32_t start : starts) benchmark::DoNotOptimize(image->MemoryRead(start, 8));
+    for (const int32_t start : starts) read(*image, start);
     state.PauseTiming();
     image.reset();
     state.ResumeTiming();
@@ -99,32 +101,20 @@ void BM_ImageFirstRead(benchmark::State& state) {
   state.counters["per_read"] = PerItem(state.range(0));
 }
 
-// The same first reads into the caller's 8 bytes (ReadInto), as srecord's
-// reads in srecord_peer_bench.cc fill theirs: the read without a result
-// array to allocate.
+void BM_ImageFirstRead(benchmark::State& state) {
+  FirstReads(state, [](const MemoryImage& image, int32_t start) {
+    benchmark::DoNotOptimize(image.MemoryRead(start, 8));
+  });
+}
+
+// The same into the caller's 8 bytes (ReadInto), as srecord's reads in
+// srecord_peer_bench.cc fill theirs: the read without a result array.
 void BM_ImageFirstReadInto(benchmark::State& state) {
-  const auto addresses = ChunkAddresses(state.range(0), true);
-  const auto starts = ReadStarts(addresses);
-  auto chunk = ByteArray::New();
-  chunk->Count(kChunk);
-  for (auto _ : state) {
-    state.PauseTiming();
-    auto image = MemoryImage::New();
-    for (const int32_t address : addresses) {
-      chunk->LowIndex(address);
-      image->Add(*chunk);
-    }
-    state.ResumeTiming();
-    for (const int32_t start : starts) {
-      std::array<uint8_t, 8> bytes;
-      benchmark::DoNotOptimize(image->ReadInto(start, bytes));
-      benchmark::DoNotOptimize(bytes);
-    }
-    state.PauseTiming();
-    image.reset();
-    state.ResumeTiming();
-  }
-  state.counters["per_read"] = PerItem(state.range(0));
+  FirstReads(state, [](const MemoryImage& image, int32_t start) {
+    std::array<uint8_t, 8> bytes;
+    benchmark::DoNotOptimize(image.ReadInto(start, bytes));
+    benchmark::DoNotOptimize(bytes);
+  });
 }
 
 BENCHMARK(BM_ImageBuild)
