@@ -52,6 +52,10 @@ def test_images_match_intelhex(pieces):
     assert [(a.LowIndex, a.HighIndex + 1) for a in image] == peer.segments()
     for low, high in peer.segments():
         assert bytes(image.MemoryRead(low, high - low)) == peer.tobinstr(low, high - 1)
+        # Short reads go straight into bytes; past a segment's end, nothing.
+        count = min(high - low, 9)
+        assert image.read_bytes(low, count) == peer.gets(low, count)
+        assert image.read_bytes(high - 1, 2) is None
     with tempfile.TemporaryDirectory() as folder:
         ours, theirs = os.path.join(folder, "ours.hex"), os.path.join(folder, "theirs.hex")
         ombrix.write_image(image, ours, record_bytes=32)
