@@ -173,16 +173,12 @@ py::dict ValuesOf(const Database& db, size_t index, std::span<const uint8_t> byt
 // argument matching of a general binding, which costs more than decoding a
 // frame: the common call, decode(identifier, data[, extended]), is served
 // here; any other (a name, keywords, detail, or anything that must raise)
-// goes to the general method _decode, which gives the same answers.
+// goes to the general method, which gives the same answers.
 PyObject* DecodeFast(PyObject* self, PyObject* const* args, Py_ssize_t count, PyObject* keywords) {
   if (keywords == nullptr && (count == 2 || count == 3) && PyLong_CheckExact(args[0]) &&
       PyObject_CheckBuffer(args[1]) && (count == 2 || PyBool_Check(args[2]))) {
     try {
-      // The instance's C++ value, found without the search by type that a
-      // general cast makes: the method descriptor admits only instances of
-      // this class (or of Python classes derived from it).
-      const auto holder = reinterpret_cast<py::detail::instance*>(self)->get_value_and_holder();
-      const auto* db = holder.holder_constructed() ? holder.value_ptr<Database>() : nullptr;
+      const Database* db = InstanceValue<Database>(self);
       if (db == nullptr) throw py::type_error();
       const unsigned long id = PyLong_AsUnsignedLong(args[0]);
       const bool extended = count == 3 && args[2] == Py_True;
@@ -200,8 +196,7 @@ PyObject* DecodeFast(PyObject* self, PyObject* const* args, Py_ssize_t count, Py
       PyErr_Clear();  // the general method raises it properly
     }
   }
-  const py::object general = py::reinterpret_borrow<py::object>(self).attr("_decode");
-  return PyObject_Vectorcall(general.ptr(), args, static_cast<size_t>(count), keywords);
+  return CallGeneral(self, "decode", args, count, keywords);
 }
 
 // The method's entry for CPython, which keeps a pointer to it for good.
@@ -295,9 +290,10 @@ void BindSignals(py::module_& m) {
       .def("__repr__", [](const Database& db) {
         return "<SignalDatabase " + std::to_string(db.Get().Messages.size()) + " messages>";
       });
-  // decode in its general form, which serves every call, under its own name
-  // for its messages; the fast form in front of it hands it the rest.
-  database_class.attr("_decode") = py::cpp_function(
+  // decode in its general form, which serves every call; the fast form put
+  // in front of it hands it the calls it does not serve.
+  database_class.def(
+      "decode",
       [](const Database& db, const py::object& message, const py::buffer& data, bool extended,
          bool detail) {
         const PyBytes bytes(data, "data");
@@ -318,10 +314,8 @@ void BindSignals(py::module_& m) {
         }
         return result;
       },
-      py::name("decode"), py::is_method(database_class), py::arg("message"), py::arg("data"),
-      py::arg("extended") = false, py::arg("detail") = false);
-  database_class.attr("decode") = py::reinterpret_steal<py::object>(
-      PyDescr_NewMethod(reinterpret_cast<PyTypeObject*>(database_class.ptr()), &DecodeMethod()));
+      py::arg("message"), py::arg("data"), py::arg("extended") = false, py::arg("detail") = false);
+  PutInFront(database_class, DecodeMethod());
 }
 
 }  // namespace ombrix::python

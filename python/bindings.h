@@ -117,6 +117,28 @@ class LetOthersRun {
   std::optional<py::gil_scoped_release> release_;
 };
 
+/// The C++ object behind `self`, an instance of a class bound as T: found
+/// without the search by type of a general cast, which a method descriptor
+/// of T's class makes needless (it admits only T's instances, or those of
+/// Python classes derived from it). Null while the instance holds none.
+template <typename T>
+const T* InstanceValue(PyObject* self) {
+  const auto holder = reinterpret_cast<py::detail::instance*>(self)->get_value_and_holder();
+  return holder.holder_constructed() ? holder.value_ptr<T>() : nullptr;
+}
+
+/// Puts a method in CPython's own calling form (METH_FASTCALL |
+/// METH_KEYWORDS) in front of the general binding of the same name, which
+/// moves to `_<name>`: the fast one serves the common calls, whose argument
+/// matching would cost more than their work, and hands every other call to
+/// the general one (see CallGeneral). `method` must outlive the module.
+void PutInFront(py::handle cls, PyMethodDef& method);
+
+/// A fast method's way out: calls self._<name>(*args, **keywords), which
+/// answers or raises as the general binding does.
+PyObject* CallGeneral(PyObject* self, const char* name, PyObject* const* args, Py_ssize_t count,
+                      PyObject* keywords);
+
 /// Raises the error `error` (an ombrix::Error) as ombrix.Error in Python:
 /// for code that runs outside pybind11's own translation.
 void SetPythonError(std::exception_ptr error);

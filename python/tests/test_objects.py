@@ -75,6 +75,23 @@ def test_maps_images_and_bags():
     assert bag["kinds"] == [True, 1.5, ombrix.Null, None, "x", b"\x00"]
 
 
+def test_every_form_of_a_read_gives_the_same_bytes():
+    # read_bytes(address, count) takes a faster road than its other forms;
+    # all agree with MemoryRead, at the stored arrays' edges too.
+    image = ombrix.MemoryImage()
+    image.add_bytes(0x100, bytes(range(32)))
+    image.add_bytes(0x140, bytes(range(9)))
+    for address in range(0xF8, 0x150):
+        for count in (1, 2, 8, 40):
+            array = image.MemoryRead(address, count)
+            assert image.read_bytes(address, count) == image.read_bytes(
+                address=address, count=count) == (None if array is None else bytes(array))
+    for address, count, error in ((0x100, -1, ombrix.Error), (2**40, 1, OverflowError),
+                                  (0x100, 2**70, OverflowError), (0x100, 1.0, TypeError)):
+        with pytest.raises(error):
+            image.read_bytes(address, count)
+
+
 def test_image_files_and_their_errors():
     with tempfile.TemporaryDirectory() as folder:
         path = os.path.join(folder, "image.s37")
