@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -56,48 +57,82 @@ std::string Summary(const Collection& object, const char* kind, const char* noun
          (ranges.empty() ? "" : ": " + RangesText(ranges)) + ">";
 }
 
+// An exact int within the 32-bit range, or none: what the fast forms below
+// take, leaving anything else to the general methods.
+std::optional<int32_t> ExactLong(PyObject* object) {
+  if (!PyLong_CheckExact(object)) return std::nullopt;
+  int overflow = 0;
+  const long long value = PyLong_AsLongLongAndOverflow(object, &overflow);
+  if (overflow != 0 || value < std::numeric_limits<int32_t>::min() ||
+      value > std::numeric_limits<int32_t>::max()) {
+    return std::nullopt;
+  }
+  return static_cast<int32_t>(value);
+}
+
 // MemoryImage.read_bytes as CPython calls its own methods: the common call,
 // read_bytes(address, count) with a count too small to let other threads
 // run, goes straight into a new bytes object; any other call, and any that
 // must raise, goes to the general method, which answers the same.
 PyObject* ReadBytesFast(PyObject* self, PyObject* const* args, Py_ssize_t count,
                         PyObject* keywords) {
-  if (keywords == nullptr && count == 2 && PyLong_CheckExact(args[0]) &&
-      PyLong_CheckExact(args[1])) {
-    int overflow = 0;
-    const long long address = PyLong_AsLongLongAndOverflow(args[0], &overflow);
-    const long long wanted = overflow == 0 ? PyLong_AsLongLongAndOverflow(args[1], &overflow) : 0;
-    const MemoryImage* image = InstanceValue<MemoryImage>(self);
-    if (overflow == 0 && address >= std::numeric_limits<int32_t>::min() &&
-        address <= std::numeric_limits<int32_t>::max() && wanted > 0 &&
-        static_cast<size_t>(wanted) < LetOthersRun::kFrom && image != nullptr) {
-      PyObject* const result = PyBytes_FromStringAndSize(nullptr, wanted);
-      if (result == nullptr) return nullptr;
-      const std::span<uint8_t> room(reinterpret_cast<uint8_t*>(PyBytes_AS_STRING(result)),
-                                    static_cast<size_t>(wanted));
-      bool read = false;
-      try {
-        read = image->ReadInto(static_cast<int32_t>(address), room);
-      } catch (...) {
-        Py_DECREF(result);  // the general method raises it
-        return CallGeneral(self, "read_bytes", args, count, keywords);
-      }
-      if (read) return result;
+  const MemoryImage* image = InstanceValue<MemoryImage>(self);
+  const auto address = keywords == nullptr && count == 2 ? ExactLong(args[0]) : std::nullopt;
+  const auto wanted = address ? ExactLong(args[1]) : std::nullopt;
+  if (image != nullptr && wanted && *wanted > 0 &&
+      static_cast<size_t>(*wanted) < LetOthersRun::kFrom) {
+    PyObject* const result = PyBytes_FromStringAndSize(nullptr, *wanted);
+    if (result == nullptr) return nullptr;
+    const std::span<uint8_t> room(reinterpret_cast<uint8_t*>(PyBytes_AS_STRING(result)),
+                                  static_cast<size_t>(*wanted));
+    try {
+      if (image->ReadInto(*address, room)) return result;
       Py_DECREF(result);
       Py_RETURN_NONE;
+    } catch (...) {
+      Py_DECREF(result);
     }
-    if (PyErr_Occurred() != nullptr) PyErr_Clear();  // the general method raises it
   }
   return CallGeneral(self, "read_bytes", args, count, keywords);
 }
 
-// The method's entry for CPython, which keeps a pointer to it for good.
+// Its entry for CPython, which keeps a pointer to it for good.
 PyMethodDef& ReadBytesMethod() {
   static PyMethodDef method = {
       "read_bytes", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&ReadBytesFast)),
       METH_FASTCALL | METH_KEYWORDS,
       "read_bytes($self, /, address, count)\n--\n\n"
       "MemoryRead's bytes as bytes, or None unless one stored array holds them all."};
+  return method;
+}
+
+// MemoryImage.add_bytes in the same form: add_bytes(address, data) with a
+// short bytes-like object is served here, and any call that must raise goes
+// to the general method (a refused Add changes nothing, so it raises the same).
+PyObject* AddBytesFast(PyObject* self, PyObject* const* args, Py_ssize_t count,
+                       PyObject* keywords) {
+  MemoryImage* image = InstanceValue<MemoryImage>(self);
+  const auto address = keywords == nullptr && count == 2 ? ExactLong(args[0]) : std::nullopt;
+  if (image != nullptr && address) {
+    try {
+      const PyBytes bytes(args[1], "data");
+      if (bytes.Span().size() < LetOthersRun::kFrom) {
+        image->Add(*address, bytes.Span());
+        Py_RETURN_NONE;
+      }
+    } catch (...) {
+    }
+  }
+  return CallGeneral(self, "add_bytes", args, count, keywords);
+}
+
+// Its entry for CPython.
+PyMethodDef& AddBytesMethod() {
+  static PyMethodDef method = {
+      "add_bytes", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&AddBytesFast)),
+      METH_FASTCALL | METH_KEYWORDS,
+      "add_bytes($self, /, address, data)\n--\n\n"
+      "Add of a bytes-like object placed at address, without making a ByteArray first."};
   return method;
 }
 
@@ -215,6 +250,7 @@ void BindImage(ImageClass& image_class) {
            [](const MemoryImage& object) { return Summary(object, "MemoryImage", "arrays"); });
   BindPersistence(image_class);
   PutInFront(image_class, ReadBytesMethod());
+  PutInFront(image_class, AddBytesMethod());
 }
 
 void BindCrc(py::module_& m) {

@@ -122,7 +122,7 @@ class LetOthersRun {
 /// of T's class makes needless (it admits only T's instances, or those of
 /// Python classes derived from it). Null while the instance holds none.
 template <typename T>
-const T* InstanceValue(PyObject* self) {
+T* InstanceValue(PyObject* self) {
   const auto holder = reinterpret_cast<py::detail::instance*>(self)->get_value_and_holder();
   return holder.holder_constructed() ? holder.value_ptr<T>() : nullptr;
 }

@@ -90,6 +90,14 @@ def test_every_form_of_a_read_gives_the_same_bytes():
                                   (0x100, 2**70, OverflowError), (0x100, 1.0, TypeError)):
         with pytest.raises(error):
             image.read_bytes(address, count)
+    # So does add_bytes(address, data): joined, refused, or not bytes at all.
+    image.add_bytes(0x120, memoryview(b"\xAA\xBB"))
+    assert image.read_bytes(0x11F, 3) == b"\x1f\xaa\xbb" and len(image) == 2
+    for address, data, error in ((0x104, b"\x00", ombrix.Error), (0x200, "AA", TypeError),
+                                 (2**31, b"\x00", OverflowError)):
+        with pytest.raises(error):
+            image.add_bytes(address, data)
+    assert image.Map.BytesCount == 43
 
 
 def test_image_files_and_their_errors():
