@@ -96,16 +96,6 @@ PyObject* ReadBytesFast(PyObject* self, PyObject* const* args, Py_ssize_t count,
   return CallGeneral(self, "read_bytes", args, count, keywords);
 }
 
-// Its entry for CPython, which keeps a pointer to it for good.
-PyMethodDef& ReadBytesMethod() {
-  static PyMethodDef method = {
-      "read_bytes", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&ReadBytesFast)),
-      METH_FASTCALL | METH_KEYWORDS,
-      "read_bytes($self, /, address, count)\n--\n\n"
-      "MemoryRead's bytes as bytes, or None unless one stored array holds them all."};
-  return method;
-}
-
 // MemoryImage.add_bytes in the same form: add_bytes(address, data) with a
 // short bytes-like object is served here, and any call that must raise goes
 // to the general method (a refused Add changes nothing, so it raises the same).
@@ -124,16 +114,6 @@ PyObject* AddBytesFast(PyObject* self, PyObject* const* args, Py_ssize_t count,
     }
   }
   return CallGeneral(self, "add_bytes", args, count, keywords);
-}
-
-// Its entry for CPython.
-PyMethodDef& AddBytesMethod() {
-  static PyMethodDef method = {
-      "add_bytes", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&AddBytesFast)),
-      METH_FASTCALL | METH_KEYWORDS,
-      "add_bytes($self, /, address, data)\n--\n\n"
-      "Add of a bytes-like object placed at address, without making a ByteArray first."};
-  return method;
 }
 
 using MapClass = py::class_<MemoryMap, std::shared_ptr<MemoryMap>>;
@@ -249,8 +229,14 @@ void BindImage(ImageClass& image_class) {
       .def("__repr__",
            [](const MemoryImage& object) { return Summary(object, "MemoryImage", "arrays"); });
   BindPersistence(image_class);
-  PutInFront(image_class, ReadBytesMethod());
-  PutInFront(image_class, AddBytesMethod());
+  PutInFront<ReadBytesFast>(
+      image_class, "read_bytes",
+      "read_bytes($self, /, address, count)\n--\n\n"
+      "MemoryRead's bytes as bytes, or None unless one stored array holds them all.");
+  PutInFront<AddBytesFast>(
+      image_class, "add_bytes",
+      "add_bytes($self, /, address, data)\n--\n\n"
+      "Add of a bytes-like object placed at address, without making a ByteArray first.");
 }
 
 void BindCrc(py::module_& m) {

@@ -199,19 +199,6 @@ PyObject* DecodeFast(PyObject* self, PyObject* const* args, Py_ssize_t count, Py
   return CallGeneral(self, "decode", args, count, keywords);
 }
 
-// The method's entry for CPython, which keeps a pointer to it for good.
-PyMethodDef& DecodeMethod() {
-  static PyMethodDef method = {
-      "decode", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&DecodeFast)),
-      METH_FASTCALL | METH_KEYWORDS,
-      "decode($self, /, message, data, extended=False, detail=False)\n--\n\n"
-      "A frame's signals (the message by name or identifier; data any bytes-like object, read "
-      "without a copy): {name: value}, a value description in place of its number; with "
-      "detail, {name: {'raw', 'value', 'unit', 'text'}}. Multiplexed signals only when "
-      "selected."};
-  return method;
-}
-
 }  // namespace
 
 void BindSignals(py::module_& m) {
@@ -315,7 +302,13 @@ void BindSignals(py::module_& m) {
         return result;
       },
       py::arg("message"), py::arg("data"), py::arg("extended") = false, py::arg("detail") = false);
-  PutInFront(database_class, DecodeMethod());
+  PutInFront<DecodeFast>(
+      database_class, "decode",
+      "decode($self, /, message, data, extended=False, detail=False)\n--\n\n"
+      "A frame's signals (the message by name or identifier; data any bytes-like object, read "
+      "without a copy): {name: value}, a value description in place of its number; with "
+      "detail, {name: {'raw', 'value', 'unit', 'text'}}. Multiplexed signals only when "
+      "selected.");
 }
 
 }  // namespace ombrix::python

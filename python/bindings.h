@@ -127,12 +127,26 @@ T* InstanceValue(PyObject* self) {
   return holder.holder_constructed() ? holder.value_ptr<T>() : nullptr;
 }
 
-/// Puts a method in CPython's own calling form (METH_FASTCALL |
-/// METH_KEYWORDS) in front of the general binding of the same name, which
+/// A method in CPython's own calling form (METH_FASTCALL | METH_KEYWORDS).
+using FastFunction = PyObject* (*)(PyObject* self, PyObject* const* args, Py_ssize_t count,
+                                   PyObject* keywords);
+
+/// Puts `method` in front of the general binding of the same name, which
 /// moves to `_<name>`: the fast one serves the common calls, whose argument
 /// matching would cost more than their work, and hands every other call to
 /// the general one (see CallGeneral). `method` must outlive the module.
 void PutInFront(py::handle cls, PyMethodDef& method);
+
+/// The same for Function, under `name` with the docstring `doc` (which, as
+/// CPython's own, starts with the signature: "name($self, /, ...)\n--\n\n").
+template <FastFunction Function>
+void PutInFront(py::handle cls, const char* name, const char* doc) {
+  // CPython keeps a pointer to the entry for good: one for each function.
+  static PyMethodDef method = {
+      name, reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(Function)),
+      METH_FASTCALL | METH_KEYWORDS, doc};
+  PutInFront(cls, method);
+}
 
 /// A fast method's way out: calls self._<name>(*args, **keywords), which
 /// answers or raises as the general binding does.
