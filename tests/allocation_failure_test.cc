@@ -7,7 +7,9 @@
 #include <cstdlib>
 #include <map>
 #include <new>
+#include <ranges>
 #include <string>
+#include <vector>
 
 #include "formats/dbc/dbc_file.h"
 #include "formats/image/image_file.h"
@@ -155,6 +157,43 @@ TEST(AllocationFailureTest, MembersRaiseErrorSeven) {
   });
   EachAllocationFails("ScaledValue::New", [] { (void)ScaledValue::New(); });
   EachAllocationFails("RegionalSettings::User", [] { (void)RegionalSettings::User(); });
+}
+
+// An insert into a full block whose split finds no memory leaves the block
+// over its size. Whichever allocation of the insert fails, every array is
+// still found (past the block's 128th too), refused as an overlap, and the
+// next insert splits what is left to split.
+TEST(AllocationFailureTest, AFailedInsertLeavesEveryArrayFound) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+  GTEST_SKIP() << "the sanitizers bring their own operator new";
+#endif
+  const uint8_t byte = 0x5A;
+  std::vector<int32_t> held;
+  for (int32_t k = 0; k < 128; ++k) held.push_back(4 * k);
+  held.insert(held.begin() + 65, 4 * 64 + 2);
+  failed = true;
+  for (long n = 1; failed && n < 100; ++n) {
+    auto image = MemoryImage::New();
+    for (int32_t k = 0; k < 128; ++k) image->Add(4 * k, {&byte, 1});
+    failed = false;
+    countdown = n;
+    try {
+      image->Add(4 * 64 + 2, {&byte, 1});
+    } catch (const Error& error) {
+      ASSERT_EQ(error.Number(), 7);
+    }
+    countdown = 0;
+    if (image->Count() == 128) continue;  // refused, nothing changed
+    // From the highest down, so that the image searches its blocks before
+    // it has read enough to index them.
+    for (const int32_t address : std::views::reverse(held)) {
+      ASSERT_NE(image->MemoryRead(address, 1), nullptr) << "allocation " << n << ", " << address;
+      ASSERT_EQ(image->MemoryRead(address + 1, 1), nullptr) << address + 1;
+      EXPECT_THROW(image->Add(address, {&byte, 1}), Error);
+    }
+    image->Add(4 * 10 + 2, {&byte, 1});
+    EXPECT_EQ(image->Count(), 130);
+  }
 }
 
 }  // namespace

@@ -107,6 +107,7 @@ class SegmentList {
   void SetHigh(Place place, int32_t high) {
     Changed();
     blocks_[place.block].bounds[place.offset].high = high;
+    blocks_[place.block].SampleAt(place.offset);
     UpdateLast(place.block);
   }
   /// Puts `entry` in the place of the one at `place`.
@@ -114,6 +115,7 @@ class SegmentList {
     Changed();
     Block& block = blocks_[place.block];
     block.bounds[place.offset] = Bounds{entry.low, entry.high};
+    block.SampleAt(place.offset);
     block.ObjectAt(place.offset) = std::move(entry.object);
     UpdateLast(place.block);
   }
@@ -162,9 +164,7 @@ class SegmentList {
     if (node == tops) return end();
     const size_t block = node * kFan + KeysBelow(block_keys_[node], address);
     if (block >= blocks_.size()) return end();
-    const std::vector<Bounds>& bounds = blocks_[block].bounds;
-    return {block, FirstTrue(bounds.data(), bounds.size(),
-                             [&](const Bounds& e) { return address <= e.high; })};
+    return {block, blocks_[block].FirstReaching(address)};
   }
 
   /// The entry whose addresses include `address`, if any (an entry of no
@@ -324,6 +324,14 @@ class SegmentList {
     int32_t low;
     int32_t high;
   };
+  static constexpr size_t kFan = 16;
+  // kFan ascending keys in one cache line, compared in one step (KeysBelow).
+  struct alignas(64) Keys {
+    int32_t key[kFan];
+  };
+  static constexpr size_t kMaxBlock = 128;
+  static constexpr size_t kSampleStride = kMaxBlock / kFan;
+
   // Entries k = 0.. of a block: bounds[k] and objects[slot[k]]. The
   // objects stay where they were put, so that an insert moves only the
   // packed bounds and slot numbers, never an object; an erase fills its
@@ -332,6 +340,42 @@ class SegmentList {
     std::vector<Bounds> bounds;
     std::vector<uint8_t> slot;
     std::vector<Stored> objects;
+    // The high of every kSampleStride-th entry (the last of each group),
+    // INT32_MAX past the last entry: a search compares this one line, then
+    // searches one group's bounds, where a binary search over all of them
+    // would wait on a cache line at each of its steps.
+    Keys samples = Unsampled();
+
+    static Keys Unsampled() {
+      Keys keys;
+      std::fill(std::begin(keys.key), std::end(keys.key), std::numeric_limits<int32_t>::max());
+      return keys;
+    }
+    // The samples from the group of entry k on, after the entries from k on changed.
+    void Sample(size_t k) {
+      for (size_t group = k / kSampleStride; group < kFan; ++group) {
+        const size_t last = group * kSampleStride + kSampleStride - 1;
+        samples.key[group] =
+            last < bounds.size() ? bounds[last].high : std::numeric_limits<int32_t>::max();
+      }
+    }
+    // The sample of entry k, after its high alone changed.
+    void SampleAt(size_t k) {
+      if (k % kSampleStride == kSampleStride - 1 && k / kSampleStride < kFan) {
+        samples.key[k / kSampleStride] = bounds[k].high;
+      }
+    }
+    // The first entry whose high is at least `address`, or size(). Entries
+    // past the samples' reach (a block over its size while memory is too
+    // short to split it) are searched as one group.
+    size_t FirstReaching(int32_t address) const {
+      const size_t group = KeysBelow(samples, address);
+      const size_t from = group * kSampleStride;
+      const size_t to = group < kFan ? std::min(from + kSampleStride, size()) : size();
+      if (from >= to) return size();
+      return from + FirstTrue(bounds.data() + from, to - from,
+                              [&](const Bounds& e) { return address <= e.high; });
+    }
 
     size_t size() const noexcept { return bounds.size(); }
     EntryRef At(size_t k) const { return {bounds[k].low, bounds[k].high, objects[slot[k]]}; }
@@ -352,6 +396,7 @@ class SegmentList {
       bounds.insert(bounds.begin() + at, Bounds{entry.low, entry.high});
       slot.insert(slot.begin() + at, static_cast<uint8_t>(objects.size()));
       objects.push_back(std::move(entry.object));
+      Sample(k);
     }
     void Erase(size_t k) {
       const uint8_t hole = slot[k];
@@ -364,6 +409,7 @@ class SegmentList {
       const auto at = static_cast<ptrdiff_t>(k);
       bounds.erase(bounds.begin() + at);
       slot.erase(slot.begin() + at);
+      Sample(k);
     }
     // Moves entries k.. into a new block, in slot order there; the objects
     // that stay fill the first k slots here. Only the new block allocates.
@@ -387,10 +433,11 @@ class SegmentList {
       bounds.resize(k);
       slot.resize(k);
       objects.erase(objects.begin() + static_cast<ptrdiff_t>(k), objects.end());
+      Sample(k);
+      upper.Sample(0);
       return upper;
     }
   };
-  static constexpr size_t kMaxBlock = 128;
 
   // The first of count items for which the monotone `stop` holds, or count;
   // a binary search whose steps select rather than branch.
@@ -468,7 +515,6 @@ class SegmentList {
     uint32_t hint_count;
     const uint8_t* hint;
   };
-  static constexpr size_t kFan = 16;
   static constexpr size_t kIndexFrom = 256;   // lookups before a first index
   static constexpr size_t kCountedTops = 64;  // counted rather than halved up to this many
 
@@ -543,9 +589,6 @@ class SegmentList {
     return found;
   }
 
-  struct alignas(64) Keys {
-    int32_t key[kFan];
-  };
   // How many of a node's (ascending) keys are below `address`.
   static size_t KeysBelow(const Keys& keys, int32_t address) {
 #if defined(__SSE2__)
