@@ -1,5 +1,6 @@
 // ByteArray's block members on 1 MiB beside std::memcpy of the same size,
-// the plain loops the fast kernels replace, and single-byte access.
+// the plain loops the fast kernels replace, single-byte access, and the
+// making of short arrays (a frame, a read from an image).
 #include <benchmark/benchmark.h>
 
 #include <cstring>
@@ -39,6 +40,13 @@ void BM_Memcpy(benchmark::State& state) {
   SetBytes(state, kMiB);
 }
 BENCHMARK(BM_Memcpy);
+
+// A new array of `count` bytes and its release, as a read's result costs.
+void BM_NewShort(benchmark::State& state) {
+  const std::vector<uint8_t> bytes(static_cast<size_t>(state.range(0)), 0x5A);
+  for (auto _ : state) benchmark::DoNotOptimize(ByteArray::New(bytes, 0x1000));
+}
+BENCHMARK(BM_NewShort)->ArgName("bytes")->Arg(8)->Arg(16)->Arg(64);
 
 void BM_TextGet(benchmark::State& state) {
   auto array = RandomArray(kMiB);

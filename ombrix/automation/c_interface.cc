@@ -184,13 +184,7 @@ int32_t InvokeFromC(ombrix_object* object, ombrix_value* arguments, size_t count
     constexpr size_t kMost = 4;
     if (count > kMost) Raise(errors::kWrongArgumentCount);
     std::array<Value, kMost> values;
-    std::array<const uint8_t*, kMost> lent_bytes{};
-    for (size_t k = 0; k < count; ++k) {
-      values[k] = FromC(arguments[k]);
-      if (const Variant* variant = values[k].AsVariant(); variant && variant->ByteArray()) {
-        lent_bytes[k] = variant->ByteArray()->data();
-      }
-    }
+    for (size_t k = 0; k < count; ++k) values[k] = FromC(arguments[k]);
     Value answer = call(object->object, std::span(values.data(), count));
     for (size_t k = 0; k < count; ++k) {
       ombrix_value& argument = arguments[k];
@@ -199,11 +193,12 @@ int32_t InvokeFromC(ombrix_object* object, ombrix_value* arguments, size_t count
                           (argument.as.object == nullptr ? replaced->IsNothing()
                                                          : argument.as.object->object == *replaced);
         if (!same) ToC(values[k], argument);
-      } else if (argument.kind == OMBRIX_BYTES && lent_bytes[k] != nullptr) {
-        // A byte array the member wrote comes back into the caller's memory.
+      } else if (argument.kind == OMBRIX_BYTES && argument.as.bytes.size > 0) {
+        // A byte array the member wrote comes back into the caller's memory;
+        // memory the member left as it was is not written at all.
         const SafeArray<uint8_t>* written = values[k].AsVariant()->ByteArray();
-        if (written != nullptr && written->data() != lent_bytes[k] &&
-            static_cast<size_t>(written->Count()) == argument.as.bytes.size) {
+        if (written != nullptr && static_cast<size_t>(written->Count()) == argument.as.bytes.size &&
+            std::memcmp(argument.as.bytes.data, written->data(), argument.as.bytes.size) != 0) {
           std::memcpy(argument.as.bytes.data, written->data(), argument.as.bytes.size);
         }
       }

@@ -47,7 +47,8 @@ class ByteAccess {
     return &array.generation_;
   }
 
-  /// Gives an array of no bytes `bytes` as its store, without a copy.
+  /// Gives an array of no bytes `bytes` as its store, without a copy
+  /// unless they are few enough to go inside it.
   static void TakeBytes(ByteArray& array, std::vector<uint8_t>&& bytes) {
     if (bytes.empty()) return;
     array.store_ = SafeArray<uint8_t>(0, std::move(bytes));
