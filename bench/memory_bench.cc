@@ -60,18 +60,6 @@ void BM_StdMapBuild(benchmark::State& state) {
   state.counters["per_chunk"] = PerItem(state.range(0));
 }
 
-// The image of 16-byte chunks at `addresses`, in their order.
-std::shared_ptr<MemoryImage> ImageOf(const std::vector<int32_t>& addresses) {
-  auto image = MemoryImage::New();
-  auto chunk = ByteArray::New();
-  chunk->Count(kChunk);
-  for (const int32_t address : addresses) {
-    chunk->LowIndex(address);
-    image->Add(*chunk);
-  }
-  return image;
-}
-
 void BM_ImageRead(benchmark::State& state) {
   const auto addresses = ChunkAddresses(state.range(0), true);
   const auto image = ImageOf(addresses);

@@ -5,8 +5,12 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <memory>
 #include <random>
 #include <vector>
+
+#include "ombrix/bytes/byte_array.h"
+#include "ombrix/memory/memory_image.h"
 
 namespace ombrix {
 
@@ -33,6 +37,18 @@ inline std::vector<int32_t> ReadStarts(const std::vector<int32_t>& addresses) {
   for (auto& start : starts)
     start = addresses[random() % addresses.size()] + static_cast<int32_t>(random() % 9);
   return starts;
+}
+
+// The image of 16-byte chunks at `addresses`, in their order.
+inline std::shared_ptr<MemoryImage> ImageOf(const std::vector<int32_t>& addresses) {
+  auto image = MemoryImage::New();
+  auto chunk = ByteArray::New();
+  chunk->Count(kChunk);
+  for (const int32_t address : addresses) {
+    chunk->LowIndex(address);
+    image->Add(*chunk);
+  }
+  return image;
 }
 
 // A counter giving the time per item.
