@@ -1,7 +1,6 @@
 #include "ombrix/bytes/byte_array.h"
 
 #include <algorithm>
-#include <array>
 #include <cstring>
 #include <limits>
 
@@ -127,19 +126,8 @@ void ByteArray::AssignBytes(const uint8_t* bytes, int32_t count) {
     StoreChanged();
     return;
   }
-  // A few bytes go inside the store, more are copied straight into their
-  // own vector: no zeroing first.
-  if (count <= SafeArray<uint8_t>::kInPlace) {
-    // Resizing within the store allocates nothing; the bytes may be the
-    // store's own, so they are set aside first.
-    std::array<uint8_t, SafeArray<uint8_t>::kInPlace> kept;
-    std::memcpy(kept.data(), bytes, static_cast<size_t>(count));
-    store_.Resize(count);
-    std::memcpy(store_.data(), kept.data(), static_cast<size_t>(count));
-  } else {
-    store_ = SafeArray<uint8_t>(
-        0, detail::OrOutOfMemory([&] { return std::vector<uint8_t>(bytes, bytes + count); }));
-  }
+  // Copied straight in, no zeroing first; a few bytes go inside the store.
+  store_.Assign(bytes, count);
   StoreChanged();
 }
 

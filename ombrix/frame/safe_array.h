@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 #include <new>
 #include <stdexcept>
@@ -134,6 +135,32 @@ class SafeArray {
           std::copy_n(in_place_.begin(), count_, grown.begin());
           elements_ = std::move(grown);
         }
+      } catch (const std::bad_alloc&) {
+        Raise(errors::kOutOfMemory);
+      } catch (const std::length_error&) {
+        Raise(errors::kOutOfMemory);
+      }
+    }
+    count_ = Count;
+    allocated_ = true;
+    Point();
+  }
+
+  /// Replaces the elements by copies of the Count elements from Elements
+  /// on, keeping LBound (they may be this array's own); error 5 as above,
+  /// 7 when memory runs out, either leaving the array as it was.
+  void Assign(const T* Elements, int32_t Count) {
+    CheckShape(lower_bound_, Count);
+    if (Count <= kInPlace) {
+      if constexpr (kInPlace > 0) {
+        // Moved as memory: the elements may be this array's own.
+        if (Count > 0) std::memmove(in_place_.data(), Elements, sizeof(T) * Count);
+      }
+      std::vector<T>().swap(elements_);
+    } else {
+      try {
+        std::vector<T> copy(Elements, Elements + Count);
+        elements_ = std::move(copy);
       } catch (const std::bad_alloc&) {
         Raise(errors::kOutOfMemory);
       } catch (const std::length_error&) {
