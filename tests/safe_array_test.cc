@@ -84,5 +84,26 @@ TEST(SafeArrayTest, ElementsSurviveEveryChangeOfSizeCopyAndMove) {
   EXPECT_EQ(array.data(), nullptr);
 }
 
+// Assign copies in whatever it is given, this array's own elements included,
+// whether they end inside the object or on the heap.
+TEST(SafeArrayTest, AssignTakesCopiesEvenOfItsOwnElements) {
+  for (const int32_t count : {6, 40}) {
+    SafeArray<uint8_t> array(3, count);
+    for (int32_t k = 0; k < count; ++k) array[3 + k] = static_cast<uint8_t>(k + 1);
+    array.Assign(array.data() + 1, count - 1);
+    EXPECT_EQ(array.LBound(), 3);
+    ASSERT_EQ(array.Count(), count - 1);
+    for (int32_t k = 0; k < count - 1; ++k) EXPECT_EQ(array[3 + k], k + 2) << count;
+    array.Assign(array.data() + 2, 3);
+    EXPECT_EQ(std::vector<uint8_t>(array.data(), array.data() + 3),
+              (std::vector<uint8_t>{4, 5, 6}));
+    ExpectError([&] { array.Assign(array.data(), -1); }, 5);
+    EXPECT_EQ(array.Count(), 3);
+    array.Assign(nullptr, 0);
+    EXPECT_TRUE(array.Allocated());
+    EXPECT_EQ(array.data(), nullptr);
+  }
+}
+
 }  // namespace
 }  // namespace ombrix
