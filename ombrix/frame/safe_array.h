@@ -7,12 +7,11 @@
 #include <cstdint>
 #include <cstring>
 #include <limits>
-#include <new>
-#include <stdexcept>
 #include <type_traits>
 #include <utility>
 #include <vector>
 
+#include "ombrix/frame/detail/allocation.h"
 #include "ombrix/frame/error.h"
 
 namespace ombrix {
@@ -51,8 +50,7 @@ class SafeArray {
     } else {
       elements_ = std::move(elements);
     }
-    count_ = count;
-    Point();
+    Hold(count);
   }
 
   SafeArray(const SafeArray& other)
@@ -126,24 +124,15 @@ class SafeArray {
       } else if (Count > count_) {
         std::fill(in_place_.begin() + count_, in_place_.begin() + Count, T{});
       }
+    } else if (count_ > kInPlace) {
+      detail::OrOutOfMemory([&] { elements_.resize(static_cast<size_t>(Count)); });
     } else {
-      try {
-        if (count_ > kInPlace) {
-          elements_.resize(static_cast<size_t>(Count));
-        } else {
-          std::vector<T> grown(static_cast<size_t>(Count));
-          std::copy_n(in_place_.begin(), count_, grown.begin());
-          elements_ = std::move(grown);
-        }
-      } catch (const std::bad_alloc&) {
-        Raise(errors::kOutOfMemory);
-      } catch (const std::length_error&) {
-        Raise(errors::kOutOfMemory);
-      }
+      std::vector<T> grown =
+          detail::OrOutOfMemory([&] { return std::vector<T>(static_cast<size_t>(Count)); });
+      std::copy_n(in_place_.begin(), count_, grown.begin());
+      elements_ = std::move(grown);
     }
-    count_ = Count;
-    allocated_ = true;
-    Point();
+    Hold(Count);
   }
 
   /// Replaces the elements by copies of the Count elements from Elements
@@ -158,18 +147,9 @@ class SafeArray {
       }
       std::vector<T>().swap(elements_);
     } else {
-      try {
-        std::vector<T> copy(Elements, Elements + Count);
-        elements_ = std::move(copy);
-      } catch (const std::bad_alloc&) {
-        Raise(errors::kOutOfMemory);
-      } catch (const std::length_error&) {
-        Raise(errors::kOutOfMemory);
-      }
+      elements_ = detail::OrOutOfMemory([&] { return std::vector<T>(Elements, Elements + Count); });
     }
-    count_ = Count;
-    allocated_ = true;
-    Point();
+    Hold(Count);
   }
 
   /// Releases the elements: afterwards no array is held.
@@ -197,6 +177,13 @@ class SafeArray {
     const int64_t position = static_cast<int64_t>(index) - lower_bound_;
     if (position < 0 || position >= count_) Raise(errors::kSubscriptOutOfRange);
     return static_cast<size_t>(position);
+  }
+
+  // After the elements have changed: `count` of them, where they now are.
+  void Hold(int32_t count) noexcept {
+    count_ = count;
+    allocated_ = true;
+    Point();
   }
 
   // data_ after the elements have moved between the object and the heap.
