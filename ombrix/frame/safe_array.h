@@ -53,6 +53,7 @@ class SafeArray {
     Hold(count);
   }
 
+  /// A copy of `other`'s bounds and elements.
   SafeArray(const SafeArray& other)
       : elements_(other.elements_),
         in_place_(other.in_place_),
@@ -71,6 +72,7 @@ class SafeArray {
     Point();
     other.Empty();
   }
+  /// Takes a copy of `other`'s bounds and elements; error 7 leaves this as it was.
   SafeArray& operator=(const SafeArray& other) {
     if (this != &other) *this = SafeArray(other);
     return *this;
