@@ -145,7 +145,9 @@ class SafeArray {
     if (Count <= kInPlace) {
       if constexpr (kInPlace > 0) {
         // Moved as memory: the elements may be this array's own.
-        if (Count > 0) std::memmove(in_place_.data(), Elements, sizeof(T) * Count);
+        if (Count > 0) {
+          std::memmove(in_place_.data(), Elements, sizeof(T) * static_cast<size_t>(Count));
+        }
       }
       std::vector<T>().swap(elements_);
     } else {
