@@ -53,9 +53,9 @@ class SafeArray {
     Hold(count);
   }
 
-  /// A copy of `other`'s bounds and elements.
+  /// A copy of `other`'s bounds and elements; error 7 when memory runs out.
   SafeArray(const SafeArray& other)
-      : elements_(other.elements_),
+      : elements_(detail::OrOutOfMemory([&] { return other.elements_; })),
         in_place_(other.in_place_),
         count_(other.count_),
         lower_bound_(other.lower_bound_),
