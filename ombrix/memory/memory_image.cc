@@ -142,11 +142,19 @@ MemoryImage::Stored MemoryImage::Join(Stored* previous, const Stored* following,
 
 const std::shared_ptr<ByteArray>& MemoryImage::ArrayOf(const Stored& stored, int32_t low) const {
   if (!stored.array) {
-    // The array is made before it takes the bytes, so that a failure loses none.
-    auto array = detail::OrOutOfMemory([] { return ByteArray::New(); });
-    array->LowIndex(low);
-    const uint8_t* const kept = stored.bytes.data();
-    detail::ByteAccess::TakeBytes(*array, stored.bytes.Release());
+    // The array is made before it takes the bytes, so that a failure loses
+    // none; bytes few enough to go inside it are copied there directly.
+    const std::span<const uint8_t> held = stored.bytes;
+    const uint8_t* const kept = held.data();
+    std::shared_ptr<ByteArray> array;
+    if (held.size() <= static_cast<size_t>(SafeArray<uint8_t>::kInPlace)) {
+      array = detail::OrOutOfMemory([&] { return ByteArray::New(held, low); });
+      stored.bytes = detail::SmallBytes();
+    } else {
+      array = detail::OrOutOfMemory([] { return ByteArray::New(); });
+      array->LowIndex(low);
+      detail::ByteAccess::TakeBytes(*array, stored.bytes.Release());
+    }
     detail::ByteAccess::Watch(*array, changes_);
     // The store took the bytes where they were, so the read index's view
     // of them holds; were they ever copied, it would not.
