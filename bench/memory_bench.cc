@@ -70,22 +70,30 @@ void BM_ImageRead(benchmark::State& state) {
   state.counters["per_read"] = PerItem(state.range(0));
 }
 
-// The reads right after building, the image's read index included: each
-// iteration builds a fresh image untimed, then reads once per chunk with
-// `read` (image, address).
-template <typename Read>
-void FirstReads(benchmark::State& state, Read read) {
-  const auto addresses = ChunkAddresses(state.range(0), true);
-  const auto starts = ReadStarts(addresses);
+// Each iteration builds a fresh image of `addresses` untimed, then times
+// `work(image)`.
+template <typename Work>
+void OnFreshImages(benchmark::State& state, const std::vector<int32_t>& addresses, Work work) {
   for (auto _ : state) {
     state.PauseTiming();
     auto image = ImageOf(addresses);
     state.ResumeTiming();
-    for (const int32_t start : starts) read(*image, start);
+    work(*image);
     state.PauseTiming();
     image.reset();
     state.ResumeTiming();
   }
+}
+
+// The reads right after building, the image's read index included: one
+// per chunk with `read` (image, address).
+template <typename Read>
+void FirstReads(benchmark::State& state, Read read) {
+  const auto addresses = ChunkAddresses(state.range(0), true);
+  const auto starts = ReadStarts(addresses);
+  OnFreshImages(state, addresses, [&](const MemoryImage& image) {
+    for (const int32_t start : starts) read(image, start);
+  });
   state.counters["per_read"] = PerItem(state.range(0));
 }
 
@@ -109,16 +117,9 @@ void BM_ImageFirstReadInto(benchmark::State& state) {
 // image hands them out: the first hand-out makes each array from the bytes
 // the image stored.
 void BM_ImageFirstArrays(benchmark::State& state) {
-  const auto addresses = ChunkAddresses(state.range(0), false);
-  for (auto _ : state) {
-    state.PauseTiming();
-    auto image = ImageOf(addresses);
-    state.ResumeTiming();
-    for (const auto& array : *image) benchmark::DoNotOptimize(array->Count());
-    state.PauseTiming();
-    image.reset();
-    state.ResumeTiming();
-  }
+  OnFreshImages(state, ChunkAddresses(state.range(0), false), [](const MemoryImage& image) {
+    for (const auto& array : image) benchmark::DoNotOptimize(array->Count());
+  });
   state.counters["per_chunk"] = PerItem(state.range(0));
 }
 
