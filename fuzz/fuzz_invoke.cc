@@ -83,19 +83,33 @@ Value Argument(fuzz::Input& in, const std::vector<Object>& pool) {
   }
 }
 
+// The object's LowIndex, or 0 when it has none.
+double LowIndexOf(const Object& self) {
+  try {
+    const Value low = Invoke(self, "LowIndex", Kinds(MemberKind::Get), {});
+    if (const Variant* number = low.AsVariant(); number != nullptr) return number->ToDouble();
+  } catch (const Error&) {
+  }
+  return 0;
+}
+
 // A count, a high index or an interval given a number at the edge of 32
 // bits may size an array (or a view's parent) at up to 2 GiB: valid, but a
 // test of the machine's memory, not the one this target makes, so such
-// calls are not made. Every other member still gets the edges.
-bool SizesGigabytes(const std::string& name, const std::vector<Value>& arguments) {
+// calls are not made. A high index sizes from the low index, so it counts
+// from there (a low index at one edge of 32 bits and a high index near 0
+// are as far apart). Every other member still gets the edges.
+bool SizesGigabytes(const Object& self, const std::string& name,
+                    const std::vector<Value>& arguments) {
   std::string lower = name;
   for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   if (lower != "count" && lower != "highindex" && lower != "interval") return false;
+  const double origin = lower == "highindex" ? LowIndexOf(self) : 0;
   for (const Value& argument : arguments) {
     const Variant* number = argument.AsVariant();
     if (number != nullptr &&
         (number->IsLong() || number->IsInteger() || number->GetKind() == Variant::Kind::Double) &&
-        std::abs(number->ToDouble()) > (1 << 20)) {
+        std::abs(number->ToDouble() - origin) > (1 << 20)) {
       return true;
     }
   }
@@ -116,7 +130,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const CallKinds kinds = in.Byte() % 16;
     std::vector<Value> arguments(in.Byte() % 6);
     for (Value& argument : arguments) argument = Argument(in, pool);
-    if (SizesGigabytes(name, arguments)) continue;
+    if (SizesGigabytes(self, name, arguments)) continue;
     try {
       const Value result = Invoke(self, name, kinds, arguments);
       if (const Object* object = result.AsObject(); object && !object->IsNothing()) {
