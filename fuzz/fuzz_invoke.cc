@@ -6,6 +6,7 @@
 #include <array>
 #include <cctype>
 #include <cmath>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -83,35 +84,42 @@ Value Argument(fuzz::Input& in, const std::vector<Object>& pool) {
   }
 }
 
+// The number a member reads from `argument` (texts and Booleans read as
+// numbers too), if it reads one.
+std::optional<double> NumberIn(const Value& argument) {
+  const Variant* variant = argument.AsVariant();
+  if (variant == nullptr) return std::nullopt;
+  try {
+    return variant->ToDouble();
+  } catch (const Error&) {
+    return std::nullopt;  // the member refuses it before it sizes anything
+  }
+}
+
 // The object's LowIndex, or 0 when it has none.
 double LowIndexOf(const Object& self) {
   try {
-    const Value low = Invoke(self, "LowIndex", Kinds(MemberKind::Get), {});
-    if (const Variant* number = low.AsVariant(); number != nullptr) return number->ToDouble();
+    return NumberIn(Invoke(self, "LowIndex", Kinds(MemberKind::Get), {})).value_or(0);
   } catch (const Error&) {
+    return 0;
   }
-  return 0;
 }
 
-// A count, a high index or an interval given a number at the edge of 32
-// bits may size an array (or a view's parent) at up to 2 GiB: valid, but a
-// test of the machine's memory, not the one this target makes, so such
-// calls are not made. A high index sizes from the low index, so it counts
-// from there (a low index at one edge of 32 bits and a high index near 0
-// are as far apart). Every other member still gets the edges.
+// A count, a high index or an interval may size an array (or a view's
+// parent) at up to 2 GiB: valid, but a test of the machine's memory, not
+// the one this target makes, so such calls are not made. A count is a
+// size; the index a high index or an interval starts from is as far from
+// the store's start as from the low index, which may itself sit at an
+// edge of 32 bits. Every other member still gets the edges.
 bool SizesGigabytes(const Object& self, const std::string& name,
                     const std::vector<Value>& arguments) {
+  constexpr double kFar = 1 << 20;
   std::string lower = name;
   for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   if (lower != "count" && lower != "highindex" && lower != "interval") return false;
-  const double origin = lower == "highindex" ? LowIndexOf(self) : 0;
-  for (const Value& argument : arguments) {
-    const Variant* number = argument.AsVariant();
-    if (number != nullptr &&
-        (number->IsLong() || number->IsInteger() || number->GetKind() == Variant::Kind::Double) &&
-        std::abs(number->ToDouble() - origin) > (1 << 20)) {
-      return true;
-    }
+  for (size_t k = 0; k < arguments.size(); ++k) {
+    const double origin = k == 0 && lower != "count" ? LowIndexOf(self) : 0;
+    if (std::abs(NumberIn(arguments[k]).value_or(origin) - origin) > kFar) return true;
   }
   return false;
 }
