@@ -131,30 +131,10 @@ BENCHMARK(BM_StdMapBuild)
     ->ArgNames({"chunks", "shuffled"})
     ->ArgsProduct({{10000, 100000}, {0, 1}})
     ->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_ImageRead)
-    ->ArgName("chunks")
-    ->Arg(10000)
-    ->Arg(100000)
-    ->ComputeStatistics("min", Fastest)
-    ->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_ImageFirstRead)
-    ->ArgName("chunks")
-    ->ComputeStatistics("min", Fastest)
-    ->Arg(10000)
-    ->Arg(100000)
-    ->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_ImageFirstReadInto)
-    ->ArgName("chunks")
-    ->ComputeStatistics("min", Fastest)
-    ->Arg(10000)
-    ->Arg(100000)
-    ->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_ImageFirstArrays)
-    ->ArgName("chunks")
-    ->ComputeStatistics("min", Fastest)
-    ->Arg(10000)
-    ->Arg(100000)
-    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ImageRead)->Apply(AtChunkCounts);
+BENCHMARK(BM_ImageFirstRead)->Apply(AtChunkCounts);
+BENCHMARK(BM_ImageFirstReadInto)->Apply(AtChunkCounts);
+BENCHMARK(BM_ImageFirstArrays)->Apply(AtChunkCounts);
 
 }  // namespace
 }  // namespace ombrix

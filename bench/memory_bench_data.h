@@ -64,4 +64,14 @@ inline double Fastest(const std::vector<double>& times) {
   return *std::min_element(times.begin(), times.end());
 }
 
+// Runs a benchmark at 10,000 and 100,000 chunks, in milliseconds, with the
+// fastest repetition beside the others: ->Apply(AtChunkCounts).
+inline void AtChunkCounts(benchmark::internal::Benchmark* registered) {
+  registered->ArgName("chunks")
+      ->Arg(10000)
+      ->Arg(100000)
+      ->ComputeStatistics("min", Fastest)
+      ->Unit(benchmark::kMillisecond);
+}
+
 }  // namespace ombrix

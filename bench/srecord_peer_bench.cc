@@ -104,12 +104,7 @@ BENCHMARK(BM_SrecordBuild)
     ->ArgNames({"chunks", "shuffled"})
     ->ArgsProduct({{10000, 100000}, {0, 1}})
     ->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_SrecordRead)
-    ->ArgName("chunks")
-    ->ComputeStatistics("min", Fastest)
-    ->Arg(10000)
-    ->Arg(100000)
-    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SrecordRead)->Apply(AtChunkCounts);
 BENCHMARK(BM_FirstReadBesideSrecord)
     ->ArgName("chunks")
     ->Arg(10000)
