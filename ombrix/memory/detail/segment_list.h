@@ -574,12 +574,15 @@ class SegmentList {
   size_t Indexed(int32_t address) const {
     size_t found = index_nodes_.size();
     for (size_t k = 0; k < index_keys_.size();) {
+      // Should the walk end in this node, one of its entries is read last:
+      // loading them all along with its keys makes the two misses overlap
+      // rather than follow each other.
+      const auto* entries = reinterpret_cast<const char*>(&index_nodes_[k * kFan]);
+      constexpr size_t kEntriesSize = kFan * sizeof(IndexNode);
+      for (size_t b = 0; b < kEntriesSize; b += 64) __builtin_prefetch(entries + b);
+      __builtin_prefetch(entries + kEntriesSize - 1);
       const size_t i = KeysBelow(index_keys_[k], address);
-      if (i < kFan) {
-        found = k * kFan + i;
-        // The node is read at the end; start loading it while the walk goes on.
-        __builtin_prefetch(&index_nodes_[found]);
-      }
+      if (i < kFan) found = k * kFan + i;
       k = k * (kFan + 1) + 1 + i;
     }
     if (found < index_nodes_.size() &&
