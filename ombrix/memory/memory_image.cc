@@ -183,14 +183,13 @@ std::shared_ptr<MemoryMap> MemoryImage::Map() const {
 }
 
 std::span<const uint8_t> MemoryImage::Stretch(int32_t StartAddress, int32_t Count) const {
-  const auto holder = arrays_.Covering(StartAddress, changes_->load(std::memory_order_relaxed));
+  // While no array of the image has changed its store, the index's view of
+  // the store serves, and the array itself is never read.
+  const auto holder = arrays_.CoveringData(StartAddress, changes_->load(std::memory_order_relaxed));
   if (!holder || static_cast<int64_t>(StartAddress) + Count - 1 > holder->high) return {};
   if (Count < 0) Raise(errors::kLibrary, messages::kNegativeCount);
   const int64_t position = static_cast<int64_t>(StartAddress) - holder->low;
-  // While no array of the image has changed its store, the index's view of
-  // the store serves, and the array itself is never read.
-  std::span<const uint8_t> store = holder->hint;
-  if (store.empty()) store = StoredBytes{}(holder->object);
+  const std::span<const uint8_t> store = holder->data;
   // A handed-out array that its caller has cut short no longer holds them all.
   const int64_t wanted = Count > 0 ? Count
                                    : std::min(int64_t{holder->high} - StartAddress + 1,

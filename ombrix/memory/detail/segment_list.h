@@ -68,14 +68,11 @@ class SegmentList {
     int32_t high;
     Stored object;
   };
-  /// A stored entry as the list shows it; `hint` is the object's data as
-  /// HintOf gave it when the read index was built, when the caller's stamp
-  /// then and now agree (see Covering); otherwise empty.
+  /// A stored entry as the list shows it.
   struct EntryRef {
     int32_t low;
     int32_t high;
     const Stored& object;
-    std::span<const uint8_t> hint = {};
   };
   /// Where an entry stands, or where one would be inserted.
   struct Place {
@@ -171,31 +168,33 @@ class SegmentList {
   /// addresses includes none). After many lookups without a change, this
   /// builds a read index, so that a read-mostly list answers in a few
   /// cache misses rather than one per step of a binary search. The index
-  /// also keeps HintOf(object) and `stamp` from when it was built; the
-  /// entry carries the hint while `stamp` is the same, so a caller whose
-  /// stamp changes with every change of its objects' data may trust it.
+  /// also keeps HintOf(object) and `stamp`, the caller's count of changes
+  /// to its objects' data, from when it was built (see CoveringData).
   std::optional<EntryRef> Covering(int32_t address, uint64_t stamp) const {
-    // With ascending, disjoint entries whose high is at least low - 1, the
-    // first entry reaching `address` is the only one that may cover it.
-    // An index costs a pass over the entries: it is built once the lookups
-    // and changes since the last one number a quarter of the entries, so
-    // that reads right after many Adds find it as soon as later ones would.
-    if (index_keys_.empty() && ++lookups_ >= kIndexFrom && lookups_ + changes_ >= size_ / 4) {
-      BuildIndex();
-      index_stamp_ = stamp;
-    }
-    if (!index_keys_.empty()) {
+    (void)IndexServes(stamp);
+    return Lookup(address);
+  }
+
+  /// An entry's bounds and its data, HintOf(object).
+  struct EntryData {
+    int32_t low;
+    int32_t high;
+    std::span<const uint8_t> data;
+  };
+  /// Covering(address, stamp) as bounds and data: while `stamp` is the one
+  /// the read index was built with, straight from the index, which saves a
+  /// cache miss on the object that a reader of the data has no use for.
+  std::optional<EntryData> CoveringData(int32_t address, uint64_t stamp) const {
+    if (IndexServes(stamp) && stamp == index_stamp_) {
       const size_t found = Indexed(address);
       if (found == index_nodes_.size() || address < index_nodes_[found].low) return std::nullopt;
       const IndexNode& node = index_nodes_[found];
-      const int32_t high = index_keys_[found / kFan].key[found % kFan];
-      const Stored& object = *index_objects_[found];
-      if (stamp != index_stamp_) return EntryRef{node.low, high, object};
-      return EntryRef{node.low, high, object, {node.hint, node.hint_count}};
+      return EntryData{
+          node.low, index_keys_[found / kFan].key[found % kFan], {node.hint, node.hint_count}};
     }
-    const Place place = FindReaching(address);
-    if (IsEnd(place) || address < at(place).low) return std::nullopt;
-    return at(place);
+    const auto entry = Lookup(address);
+    if (!entry) return std::nullopt;
+    return EntryData{entry->low, entry->high, HintOf{}(entry->object)};
   }
 
   /// The place after `place` (end() after the last entry).
@@ -540,6 +539,33 @@ class SegmentList {
       index_nodes_.clear();
       index_objects_.clear();
     }
+  }
+
+  // True when there is a read index, building it first once it pays.
+  // With ascending, disjoint entries whose high is at least low - 1, the
+  // first entry reaching an address is the only one that may cover it.
+  // An index costs a pass over the entries: it is built once the lookups
+  // and changes since the last one number a quarter of the entries, so
+  // that reads right after many Adds find it as soon as later ones would.
+  bool IndexServes(uint64_t stamp) const {
+    if (index_keys_.empty() && ++lookups_ >= kIndexFrom && lookups_ + changes_ >= size_ / 4) {
+      BuildIndex();
+      index_stamp_ = stamp;
+    }
+    return !index_keys_.empty();
+  }
+
+  // Covering's search, through the read index when there is one.
+  std::optional<EntryRef> Lookup(int32_t address) const {
+    if (!index_keys_.empty()) {
+      const size_t found = Indexed(address);
+      if (found == index_nodes_.size() || address < index_nodes_[found].low) return std::nullopt;
+      return EntryRef{index_nodes_[found].low, index_keys_[found / kFan].key[found % kFan],
+                      *index_objects_[found]};
+    }
+    const Place place = FindReaching(address);
+    if (IsEnd(place) || address < at(place).low) return std::nullopt;
+    return at(place);
   }
 
   // The entries in ascending order, straight from the blocks.
