@@ -186,8 +186,8 @@ class SegmentList {
   /// cache miss on the object that a reader of the data has no use for.
   std::optional<EntryData> CoveringData(int32_t address, uint64_t stamp) const {
     if (IndexServes(stamp) && stamp == index_stamp_) {
-      const size_t found = Indexed(address);
-      if (found == index_nodes_.size() || address < index_nodes_[found].low) return std::nullopt;
+      const size_t found = IndexedCovering(address);
+      if (found == index_nodes_.size()) return std::nullopt;
       const IndexNode& node = index_nodes_[found];
       return EntryData{
           node.low, index_keys_[found / kFan].key[found % kFan], {node.hint, node.hint_count}};
@@ -558,8 +558,8 @@ class SegmentList {
   // Covering's search, through the read index when there is one.
   std::optional<EntryRef> Lookup(int32_t address) const {
     if (!index_keys_.empty()) {
-      const size_t found = Indexed(address);
-      if (found == index_nodes_.size() || address < index_nodes_[found].low) return std::nullopt;
+      const size_t found = IndexedCovering(address);
+      if (found == index_nodes_.size()) return std::nullopt;
       return EntryRef{index_nodes_[found].low, index_keys_[found / kFan].key[found % kFan],
                       *index_objects_[found]};
     }
@@ -595,9 +595,9 @@ class SegmentList {
     FillIndex(next, k * (kFan + 1) + 1 + kFan);
   }
 
-  // The position of the first entry whose high is at least `address`, or
-  // none (index_nodes_.size()).
-  size_t Indexed(int32_t address) const {
+  // The position of the entry covering `address`, or none
+  // (index_nodes_.size()).
+  size_t IndexedCovering(int32_t address) const {
     size_t found = index_nodes_.size();
     for (size_t k = 0; k < index_keys_.size();) {
       // Should the walk end in this node, one of its entries is read last:
@@ -611,9 +611,11 @@ class SegmentList {
       if (i < kFan) found = k * kFan + i;
       k = k * (kFan + 1) + 1 + i;
     }
-    if (found < index_nodes_.size() &&
+    // The first entry whose high is at least `address` is the only one that
+    // may cover it; a key past the last entry covers nothing.
+    if (found == index_nodes_.size() || address < index_nodes_[found].low ||
         index_keys_[found / kFan].key[found % kFan] == std::numeric_limits<int32_t>::max()) {
-      found = index_nodes_.size();  // a key past the last entry
+      return index_nodes_.size();
     }
     return found;
   }
