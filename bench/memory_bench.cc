@@ -2,7 +2,8 @@
 // order (about half of them touching the one before), beside a plain
 // std::map from address to bytes that merges touching chunks; then random
 // 8-byte reads, and the first hand-out of every array. Counters give the
-// time per chunk and per read, at 10,000 and 100,000 chunks.
+// time per chunk and per read, at 10,000 and 100,000 chunks; beside them,
+// the latency of a far load at the same working-set sizes.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -123,6 +124,31 @@ void BM_ImageFirstArrays(benchmark::State& state) {
   state.counters["per_chunk"] = PerItem(state.range(0));
 }
 
+// One load that misses, as a chain of dependent loads through a random
+// cycle of cache lines filling `kib` KiB: the cost of a far read at the
+// working-set sizes above. Reads of the 100,000-chunk image touch about
+// 4 MiB of lines; on a shared machine this latency at 2 and 4 MiB
+// moves from one minute to the next, and the reads' times with it, so it
+// is worth reading beside them.
+void BM_MemoryLatency(benchmark::State& state) {
+  struct alignas(64) Line {
+    size_t next;
+  };
+  const size_t lines = static_cast<size_t>(state.range(0)) * 1024 / sizeof(Line);
+  std::vector<size_t> order(lines);
+  for (size_t k = 0; k < lines; ++k) order[k] = k;
+  std::shuffle(order.begin(), order.end(), std::mt19937(5));
+  std::vector<Line> cycle(lines);
+  for (size_t k = 0; k < lines; ++k) cycle[order[k]].next = order[(k + 1) % lines];
+  constexpr size_t kLoads = 100000;
+  size_t at = 0;
+  for (auto _ : state) {
+    for (size_t k = 0; k < kLoads; ++k) at = cycle[at].next;
+    benchmark::DoNotOptimize(at);
+  }
+  state.counters["per_load"] = PerItem(kLoads);
+}
+
 BENCHMARK(BM_ImageBuild)
     ->ArgNames({"chunks", "shuffled"})
     ->ArgsProduct({{10000, 100000}, {0, 1}})
@@ -135,6 +161,11 @@ BENCHMARK(BM_ImageRead)->Apply(AtChunkCounts);
 BENCHMARK(BM_ImageFirstRead)->Apply(AtChunkCounts);
 BENCHMARK(BM_ImageFirstReadInto)->Apply(AtChunkCounts);
 BENCHMARK(BM_ImageFirstArrays)->Apply(AtChunkCounts);
+BENCHMARK(BM_MemoryLatency)
+    ->ArgName("kib")
+    ->RangeMultiplier(2)
+    ->Range(1024, 8192)
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace ombrix
