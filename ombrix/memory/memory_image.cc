@@ -202,6 +202,9 @@ std::span<const uint8_t> MemoryImage::Stretch(int32_t StartAddress, int32_t Coun
 std::shared_ptr<ByteArray> MemoryImage::MemoryRead(int32_t StartAddress, int32_t Count) const {
   const std::span<const uint8_t> bytes = Stretch(StartAddress, Count);
   if (bytes.empty()) return nullptr;
+  // The bytes are copied once the new array is made. In a large image they
+  // are rarely in cache: loading them meanwhile hides much of the miss.
+  __builtin_prefetch(bytes.data());
   return ByteArray::New(bytes, StartAddress);
 }
 
