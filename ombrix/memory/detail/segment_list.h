@@ -586,7 +586,8 @@ class SegmentList {
       }
       const Block& block = *next.block;
       // A block's objects sit in the order they came, not in address order:
-      // the one wanted a few entries on starts loading now.
+      // the one wanted a few entries on starts loading now, both its lines
+      // should it straddle two.
       if (next.k + kFillAhead < block.size()) {
         const auto* ahead =
             reinterpret_cast<const char*>(&block.objects[block.slot[next.k + kFillAhead]]);
