@@ -589,10 +589,7 @@ class SegmentList {
       // the one wanted a few entries on starts loading now, both its lines
       // should it straddle two.
       if (next.k + kFillAhead < block.size()) {
-        const auto* ahead =
-            reinterpret_cast<const char*>(&block.objects[block.slot[next.k + kFillAhead]]);
-        __builtin_prefetch(ahead);
-        __builtin_prefetch(ahead + sizeof(Stored) - 1);
+        PrefetchLines(&block.objects[block.slot[next.k + kFillAhead]], sizeof(Stored));
       }
       const Stored& object = block.objects[block.slot[next.k]];
       const std::span<const uint8_t> hint = HintOf{}(object);
@@ -605,6 +602,14 @@ class SegmentList {
     FillIndex(next, k * (kFan + 1) + 1 + kFan);
   }
 
+  // Starts loading every cache line of the `size` bytes at `from`, which
+  // need not start a line.
+  static void PrefetchLines(const void* from, size_t size) {
+    const auto* bytes = static_cast<const char*>(from);
+    for (size_t b = 0; b < size; b += 64) __builtin_prefetch(bytes + b);
+    __builtin_prefetch(bytes + size - 1);
+  }
+
   // The position of the entry covering `address`, or none
   // (index_nodes_.size()).
   size_t IndexedCovering(int32_t address) const {
@@ -613,10 +618,7 @@ class SegmentList {
       // Should the walk end in this node, one of its entries is read last:
       // loading them all along with its keys makes the two misses overlap
       // rather than follow each other.
-      const auto* entries = reinterpret_cast<const char*>(&index_nodes_[k * kFan]);
-      constexpr size_t kEntriesSize = kFan * sizeof(IndexNode);
-      for (size_t b = 0; b < kEntriesSize; b += 64) __builtin_prefetch(entries + b);
-      __builtin_prefetch(entries + kEntriesSize - 1);
+      PrefetchLines(&index_nodes_[k * kFan], kFan * sizeof(IndexNode));
       const size_t i = KeysBelow(index_keys_[k], address);
       if (i < kFan) found = k * kFan + i;
       k = k * (kFan + 1) + 1 + i;
